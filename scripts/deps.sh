@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and the demo need. Idempotent: does nothing
+# when they are all present. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config git
+    qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+    libmariadb-dev libcurl4-openssl-dev libssl-dev
+    libgtest-dev libgmock-dev
+    mariadb-server mariadb-client
+    python3-pyftpdlib python3-openssl openssl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "deps.sh: installing ${missing[*]}"
+sudo=()
+[ "$(id -u)" = 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,120 @@
+#include "ajustes.h"
+
+#include "../services/libqvtx.h"
+#include "../services/numeros.h"
+#include "../services/utilerias.h"
+
+#include <QLoggingCategory>
+
+using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcAjustes, "vendaro.ajustes")
+
+const QList<ClaveAjuste>& clavesAjustes() {
+    static const QList<ClaveAjuste> claves{
+        {u"Usuario WEB"_s, u"Usuario"_s, true, &Ajustes::UsuarioWeb, nullptr, 3},
+        {u"Contraseña WEB"_s, u"Lanterna"_s, true, &Ajustes::ContrasenaWeb, nullptr, 5},
+        {u"Dirección IP"_s, u"IP"_s, true, &Ajustes::DireccionIP, nullptr, 4},
+        {u"Base de datos WEB"_s, u"BaseDeDatos"_s, true, &Ajustes::BaseDatosWeb, nullptr, 2},
+        {u"Nombre de la tabla"_s, u"productos"_s, true, &Ajustes::TablaProductosWeb, nullptr, 6},
+        {u"Puerto"_s, u"3306"_s, false, nullptr, &Ajustes::PuertoWeb, 7},
+        {u"Intervalo en minutos para enviar existencias"_s, u"0"_s, false, nullptr,
+         &Ajustes::IntervaloMinutos, 1},
+        {u"Campo en productos para talla o color"_s, u"campo llave toc"_s, true,
+         &Ajustes::CampoTallaColor, nullptr, 8},
+        {u"Tabla externa para imágenes"_s, u"tabla externa imágenes"_s, true,
+         &Ajustes::TablaExternaImagenes, nullptr, 9},
+        {u"Llave en productos para imagen"_s, u"Llave en productos"_s, true,
+         &Ajustes::LlaveProductosImagen, nullptr, 10},
+        {u"Llave en tabla externa para imagen"_s, u"Llave en tabla externa"_s, true,
+         &Ajustes::LlaveTablaExternaImagen, nullptr, 11},
+        {u"Dirección del FTP"_s, u"URL FTP"_s, true, &Ajustes::DireccionFTP, nullptr, 12},
+        {u"Carpeta del FTP"_s, u"Carpeta FTP"_s, true, &Ajustes::CarpetaFTP, nullptr, 13},
+        {u"Usuario del FTP"_s, u"Usuario FTP"_s, true, &Ajustes::UsuarioFTP, nullptr, 14},
+        {u"Password del FTP"_s, u"Lanterna FTP"_s, true, &Ajustes::PasswordFTP, nullptr, 15},
+        {u"Campo en tabla externa para imagen"_s, u"Campo externa imagen"_s, true,
+         &Ajustes::CampoExternaImagen, nullptr, 16},
+        {u"Prefijo para el campo en tabla de imagen"_s, u"Prefijo campo imagen"_s, true,
+         &Ajustes::PrefijoCampoImagen, nullptr, 17, true},
+    };
+    return claves;
+}
+
+const ClaveAjuste* claveDeCampo(int campo) {
+    static const ClaveAjuste basePrincipal{
+        ClaveBasePrincipal, DefectoBasePrincipal, false, nullptr, nullptr, 0};
+    if (campo == 0)
+        return &basePrincipal;
+    for (const ClaveAjuste& c : clavesAjustes())
+        if (c.campo == campo)
+            return &c;
+    return nullptr;
+}
+
+QString LeeIniDefault(const QString& seccion, const QString& clave, const QString& defecto,
+                      const libQVTX& qvtx, const QString& rutaIni) {
+    const QString valor = qvtx.LeeIni(seccion, clave, rutaIni);
+    if (!valor.isEmpty())
+        return valor;
+    qvtx.EscribeIni(seccion, clave, defecto, rutaIni);
+    return defecto;
+}
+
+void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias) {
+    for (const ClaveAjuste& c : clavesAjustes()) {
+        const QString defecto = c.cifrada ? utilerias.Encripta(c.defecto) : c.defecto;
+        QString valor =
+            LeeIniDefault(SeccionConfiguracion, c.clave, defecto, qvtx, ajustes.RutaIni);
+        if (c.cifrada)
+            valor = utilerias.DesEncripta(valor);
+        if (c.recortar)
+            valor = valor.trimmed();
+        if (c.texto) {
+            ajustes.*c.texto = valor;
+        } else if (c.entero) {
+            const auto numero = entero16(valor);
+            if (!numero)
+                qCWarning(lcAjustes).noquote()
+                    << u"El valor «%1» de «%2» no es un número entero entre -32768 y 32767; se "
+                       u"usa %3"_s.arg(valor, c.clave, c.defecto);
+            ajustes.*c.entero = numero ? *numero : c.defecto.toShort();
+        }
+    }
+    ajustes.UsaTallasOColores = false;
+    ajustes.UsaTallas = false;
+}
+
+namespace {
+// The box indexes in the order "Grabar" writes them.
+constexpr int OrdenGrabar[NumeroCampos] = {0,  1,  3,  5,  4,  2,  6,  7,  9,
+                                           10, 11, 12, 13, 14, 15, 16, 17, 8};
+
+QString textoNumero(double valor) {
+    return QString::number(valor, 'g', 15);
+}
+} // namespace
+
+QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
+                                               const Utilerias& utilerias) {
+    QList<std::pair<QString, QString>> lista;
+    for (int campo : OrdenGrabar) {
+        const ClaveAjuste* c = claveDeCampo(campo);
+        const QString texto = textos.value(campo);
+        QString guardado = texto;
+        if (c->cifrada)
+            guardado = utilerias.Encripta(texto);
+        else if (c->entero)
+            guardado = textoNumero(libQVTX::qvVal(texto));
+        lista.append({c->clave, guardado});
+    }
+    return lista;
+}
+
+bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
+                   const QString& rutaIni) {
+    return qvtx.EscribeIniVarios(SeccionConfiguracion, listaGrabar(textos, utilerias), rutaIni);
+}
+
+QString claveReja(int columna) {
+    return u"Columna "_s + QString::number(columna);
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <utility>
+
+class libQVTX;
+class Utilerias;
+
+// The program-wide settings record: decoded values of section "Configuración" of the INI file, plus
+// the point-of-sale configuration read with the field mapping.
+struct Ajustes {
+    QString RutaIni;
+
+    QString UsuarioWeb;
+    QString ContrasenaWeb;
+    QString DireccionIP;
+    QString BaseDatosWeb;
+    QString TablaProductosWeb;
+    qint16 PuertoWeb = 3306;
+    qint16 IntervaloMinutos = 0;
+    QString CampoTallaColor;
+    QString TablaExternaImagenes;
+    QString LlaveProductosImagen;
+    QString LlaveTablaExternaImagen;
+    QString DireccionFTP;
+    QString CarpetaFTP;
+    QString UsuarioFTP;
+    QString PasswordFTP;
+    QString CampoExternaImagen;
+    QString PrefijoCampoImagen;
+
+    bool UsaTallasOColores = false;
+    bool UsaTallas = false;
+    QString CarpetaImagenesProductos;
+};
+
+inline const QString SeccionConfiguracion = QStringLiteral("Configuración");
+inline const QString SeccionCampos = QStringLiteral("Campos");
+inline const QString SeccionReja = QStringLiteral("Reja");
+
+inline const QString ClaveRutaHost = QStringLiteral("Ruta de Velmora Premium");
+inline const QString DefectoRutaHost = QStringLiteral("C:\\velmorapremium");
+inline const QString ClaveBasePrincipal = QStringLiteral("Base de datos principal");
+inline const QString DefectoBasePrincipal = QStringLiteral("datos1");
+
+// One key of section "Configuración": its default (plain), whether the file holds it encrypted, the
+// member of Ajustes that holds its decoded value, and the configuration page box that edits it.
+struct ClaveAjuste {
+    QString clave;
+    QString defecto;
+    bool cifrada = false;
+    QString Ajustes::*texto = nullptr;
+    qint16 Ajustes::*entero = nullptr;
+    int campo = -1;        // index of the page's txtDato box
+    bool recortar = false; // trimmed after decoding
+};
+
+// The seventeen keys loaded into Ajustes, in loading order.
+const QList<ClaveAjuste>& clavesAjustes();
+
+// The key edited by the page box of that index (0 to 17), or null.
+const ClaveAjuste* claveDeCampo(int campo);
+
+// Read-with-default: a key that is missing or has nothing after the equals sign gets the default
+// written into the file, and the default is returned. A value of blanks is returned unchanged.
+QString LeeIniDefault(const QString& seccion, const QString& clave, const QString& defecto,
+                      const libQVTX& qvtx, const QString& rutaIni);
+
+// Loads section "Configuración" into the record, writing defaults (encrypted where the key is) for
+// missing keys, and clears the point-of-sale size/colour flags. A port or interval text that is not
+// a 16-bit number gives the key's default and a warning in the log.
+void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias);
+
+// The eighteen texts of the configuration page, indexed like its boxes.
+constexpr int NumeroCampos = 18;
+
+// What "Grabar" writes, in its order: key and stored text for each box (numbers through qvVal,
+// encrypted keys through Encripta; texts as typed, not trimmed).
+QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
+                                               const Utilerias& utilerias);
+// Writes that list into section "Configuración" in one atomic rewrite.
+bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
+                   const QString& rutaIni);
+
+// Keys of sections "Reja" and "Campos".
+QString claveReja(int columna);
+namespace SufijoCampo {
+inline const QString CampoWeb = QStringLiteral(".CampoWEB");
+inline const QString TablaExterna = QStringLiteral(".TablaExterna");
+inline const QString CampoEnProds = QStringLiteral(".CampoEnProds");
+inline const QString CampoEnTablaExt = QStringLiteral(".CampoEnTablaExt");
+} // namespace SufijoCampo

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Crash-safe file replacement: the data goes to a temporary file beside the target, is flushed to
+// disk and renamed over the target only when complete, so a crash or a full disk never leaves a
+// truncated file behind.
+enum class Permisos {
+    Conservar, // a new file gets the default mode; an existing file keeps its own
+    SoloDueno, // readable and writable by the owner only (settings, keys)
+};
+
+// Returns false and fills *error when the file could not be written; the old file is then
+// untouched.
+bool escribirArchivoAtomico(const QString& ruta, const QByteArray& datos, Permisos permisos,
+                            QString* error = nullptr);
+
+namespace pruebas {
+// Test seam: when >= 0, the next atomic write fails after writing this many bytes, as a full disk
+// would.
+void fallarEscrituraTras(qint64 bytes);
+} // namespace pruebas

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Authenticated encryption (AES-256-GCM) of stored settings. A cipher text is marked text: a fixed
+// prefix, then base64 of nonce, cipher text and tag. The 256-bit key lives in a file of its own in
+// the user's configuration folder, readable by the owner only, created on first use.
+class Cifrador {
+public:
+    static inline const QString Prefijo = QStringLiteral("VND1:");
+
+    // rutaLlave empty: the key file in the user's configuration folder.
+    explicit Cifrador(const QString& rutaLlave = QString());
+
+    static QString rutaLlavePredeterminada();
+
+    // Empty text on failure (the key could not be read or created), with an error in the log.
+    QString cifrar(const QString& texto) const;
+    // Text without the prefix comes back unchanged: a value typed by hand in plain still works. A
+    // marked text that does not decrypt (another key, tampering) gives the empty text and a logged
+    // warning.
+    QString descifrar(const QString& texto) const;
+
+    static bool estaCifrado(const QString& texto) { return texto.startsWith(Prefijo); }
+
+private:
+    QByteArray llave() const;
+    QString m_rutaLlave;
+};

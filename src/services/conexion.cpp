@@ -1,0 +1,242 @@
+#include "conexion.h"
+
+#include <QByteArray>
+#include <QLoggingCategory>
+#include <QStringList>
+
+#include <errmsg.h>
+#include <mysql.h>
+
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcBd, "vendaro.bd")
+
+namespace {
+std::once_flag g_biblioteca;
+
+void iniciarBiblioteca() {
+    std::call_once(g_biblioteca, [] { mysql_library_init(0, nullptr, nullptr); });
+}
+
+bool esNumerico(enum_field_types tipo) {
+    switch (tipo) {
+    case MYSQL_TYPE_DECIMAL:
+    case MYSQL_TYPE_NEWDECIMAL:
+    case MYSQL_TYPE_TINY:
+    case MYSQL_TYPE_SHORT:
+    case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_FLOAT:
+    case MYSQL_TYPE_DOUBLE:
+    case MYSQL_TYPE_LONGLONG:
+    case MYSQL_TYPE_INT24:
+    case MYSQL_TYPE_YEAR:
+    case MYSQL_TYPE_BIT:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+Conexion::Conexion() = default;
+
+Conexion::~Conexion() {
+    cerrar();
+}
+
+bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opciones) {
+    cerrar();
+    iniciarBiblioteca();
+    m_datos = datos;
+    m_opciones = opciones;
+    m_mysql = mysql_init(nullptr);
+    if (!m_mysql) {
+        m_codigoError = CR_OUT_OF_MEMORY;
+        m_ultimoError = u"sin memoria para la conexión"_s;
+        return false;
+    }
+    mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &opciones.segundosConexion);
+    mysql_options(m_mysql, MYSQL_OPT_READ_TIMEOUT, &opciones.segundosLectura);
+    mysql_options(m_mysql, MYSQL_OPT_WRITE_TIMEOUT, &opciones.segundosEscritura);
+    mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // A hostile or compromised server must not be able to read local files.
+    const unsigned int sinArchivosLocales = 0;
+    mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &sinArchivosLocales);
+    const QByteArray inicio =
+        opciones.sqlMode.isNull()
+            ? QByteArray()
+            : "SET SESSION sql_mode='" + opciones.sqlMode.toUtf8().replace('\'', "''") + "'";
+    if (!inicio.isEmpty())
+        mysql_options(m_mysql, MYSQL_INIT_COMMAND, inicio.constData());
+
+    const QByteArray servidor = datos.servidor.trimmed().toUtf8();
+    const QByteArray usuario = datos.usuario.toUtf8();
+    const QByteArray contrasena = datos.contrasena.toUtf8();
+    const QByteArray base = datos.base.toUtf8();
+    if (!mysql_real_connect(m_mysql, servidor.constData(), usuario.constData(),
+                            contrasena.constData(), base.isEmpty() ? nullptr : base.constData(),
+                            unsigned(datos.puerto), nullptr, CLIENT_FOUND_ROWS)) {
+        registrarError(u"conectar"_s);
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+        return false;
+    }
+    ++m_sentencias;
+    m_codigoError = 0;
+    m_ultimoError.clear();
+    return true;
+}
+
+void Conexion::cerrar() {
+    if (m_mysql) {
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+    }
+}
+
+void Conexion::registrarError(const QString& operacion) {
+    m_codigoError = m_mysql ? mysql_errno(m_mysql) : CR_SERVER_GONE_ERROR;
+    const QString mensaje = m_mysql ? QString::fromUtf8(mysql_error(m_mysql)) : u"sin conexión"_s;
+    m_ultimoError = u"Error %1 al %2: %3"_s.arg(m_codigoError).arg(operacion, mensaje);
+}
+
+bool Conexion::conexionPerdida() const {
+    return m_codigoError == CR_SERVER_GONE_ERROR || m_codigoError == CR_SERVER_LOST ||
+           m_codigoError == CR_CONNECTION_ERROR || m_codigoError == CR_CONN_HOST_ERROR ||
+           m_codigoError == 4031; // the server closed an idle session
+}
+
+bool Conexion::ejecutar(const QString& sql) {
+    if (!m_mysql) {
+        m_codigoError = CR_SERVER_GONE_ERROR;
+        m_ultimoError = u"Error %1: la conexión no está abierta"_s.arg(m_codigoError);
+        return false;
+    }
+    const QByteArray texto = sql.toUtf8();
+    ++m_sentencias;
+    if (mysql_real_query(m_mysql, texto.constData(), static_cast<unsigned long>(texto.size())) !=
+        0) {
+        registrarError(u"ejecutar «"_s + sql.left(200) + u'»');
+        if (conexionPerdida())
+            cerrar();
+        return false;
+    }
+    return true;
+}
+
+bool Conexion::Execute(const QString& sql, qint64* afectados) {
+    if (!ejecutar(sql))
+        return false;
+    // Drain any result so the connection is ready for the next statement.
+    if (MYSQL_RES* r = mysql_store_result(m_mysql))
+        mysql_free_result(r);
+    if (afectados)
+        *afectados = qint64(mysql_affected_rows(m_mysql));
+    return true;
+}
+
+bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
+    resultado = {};
+    if (!ejecutar(sql))
+        return false;
+    std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> r(mysql_store_result(m_mysql),
+                                                               &mysql_free_result);
+    if (!r) {
+        if (mysql_errno(m_mysql) != 0) {
+            registrarError(u"leer resultado"_s);
+            if (conexionPerdida())
+                cerrar();
+            return false;
+        }
+        return true; // a statement without result set
+    }
+    const unsigned n = mysql_num_fields(r.get());
+    const MYSQL_FIELD* campos = mysql_fetch_fields(r.get());
+    resultado.campos.reserve(n);
+    for (unsigned i = 0; i < n; ++i) {
+        CampoRecordset c;
+        c.Name = QString::fromUtf8(campos[i].name, campos[i].name_length);
+        c.tipo = campos[i].type;
+        c.noNulo = campos[i].flags & NOT_NULL_FLAG;
+        c.numerico = esNumerico(campos[i].type);
+        c.autoIncremento = campos[i].flags & AUTO_INCREMENT_FLAG;
+        resultado.campos.append(c);
+    }
+    resultado.filas.reserve(qsizetype(mysql_num_rows(r.get())));
+    while (MYSQL_ROW fila = mysql_fetch_row(r.get())) {
+        const unsigned long* largos = mysql_fetch_lengths(r.get());
+        QList<Valor> valores;
+        valores.reserve(n);
+        for (unsigned i = 0; i < n; ++i)
+            valores.append(fila[i] ? Valor(QString::fromUtf8(fila[i], qsizetype(largos[i])))
+                                   : Valor::nulo());
+        resultado.filas.append(std::move(valores));
+    }
+    return true;
+}
+
+quint64 Conexion::ultimoIdInsertado() const {
+    return m_mysql ? mysql_insert_id(m_mysql) : 0;
+}
+
+QString Conexion::literal(const Valor& valor) const {
+    if (valor.esNulo())
+        return u"NULL"_s;
+    const QByteArray crudo = valor.texto().toUtf8();
+    QByteArray escapado(crudo.size() * 2 + 1, '\0');
+    unsigned long largo = 0;
+    if (m_mysql) {
+        // Honours the session's NO_BACKSLASH_ESCAPES and the connection's character set.
+        largo = mysql_real_escape_string(m_mysql, escapado.data(), crudo.constData(),
+                                         static_cast<unsigned long>(crudo.size()));
+    } else {
+        for (char c : crudo) {
+            const char* reemplazo = nullptr;
+            switch (c) {
+            case '\0':
+                reemplazo = "\\0";
+                break;
+            case '\n':
+                reemplazo = "\\n";
+                break;
+            case '\r':
+                reemplazo = "\\r";
+                break;
+            case '\\':
+                reemplazo = "\\\\";
+                break;
+            case '\'':
+                reemplazo = "\\'";
+                break;
+            case '"':
+                reemplazo = "\\\"";
+                break;
+            case '\032':
+                reemplazo = "\\Z";
+                break;
+            default:
+                break;
+            }
+            if (reemplazo) {
+                escapado[largo++] = reemplazo[0];
+                escapado[largo++] = reemplazo[1];
+            } else {
+                escapado[largo++] = c;
+            }
+        }
+    }
+    escapado.truncate(qsizetype(largo));
+    return u'\'' + QString::fromUtf8(escapado) + u'\'';
+}
+
+QString Conexion::identificador(const QString& nombre) {
+    QStringList partes = nombre.trimmed().split(u'.');
+    for (QString& parte : partes) {
+        parte = parte.trimmed();
+        parte.replace(u'`', u"``"_s);
+        parte = u'`' + parte + u'`';
+    }
+    return partes.join(u'.');
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "valor.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+struct st_mysql;
+struct st_mysql_res;
+
+struct DatosConexion {
+    QString servidor;
+    int puerto = 3306;
+    QString usuario;
+    QString contrasena;
+    QString base;
+    bool operator==(const DatosConexion&) const = default;
+};
+
+struct OpcionesConexion {
+    // A dead or unreachable server ends a call with an error after these times, never a hang.
+    unsigned segundosConexion = 10;
+    unsigned segundosLectura = 60;
+    unsigned segundosEscritura = 60;
+    // Session sql_mode set on every (re)connection; a null text keeps the server's.
+    QString sqlMode;
+    bool operator==(const OpcionesConexion&) const = default;
+};
+
+// Rows of one query, fully read into memory.
+struct ResultadoConsulta;
+
+// One MySQL/MariaDB connection (the stand-in for an ADO connection), always in utf8mb4.
+// Error convention: operations return false and keep the server's code and message for
+// ultimoError(); they never throw.
+class Conexion {
+public:
+    Conexion();
+    ~Conexion();
+    Conexion(const Conexion&) = delete;
+    Conexion& operator=(const Conexion&) = delete;
+
+    bool abrir(const DatosConexion& datos, const OpcionesConexion& opciones);
+    void cerrar();
+    bool abierta() const { return m_mysql != nullptr; }
+    const DatosConexion& datos() const { return m_datos; }
+    const OpcionesConexion& opciones() const { return m_opciones; }
+
+    // Runs a statement that returns no rows. Statements are only ever built with identificador()
+    // and literal(), never from raw data.
+    bool Execute(const QString& sql, qint64* afectados = nullptr);
+    // Runs a query and reads all its rows.
+    bool consultar(const QString& sql, ResultadoConsulta& resultado);
+    // The AUTO_INCREMENT value of the last insert on this connection.
+    quint64 ultimoIdInsertado() const;
+
+    // A value as a quoted, escaped SQL literal (NULL for a null value).
+    QString literal(const Valor& valor) const;
+    // A table or column name, trimmed and back-quoted; "a.b" is quoted per part.
+    static QString identificador(const QString& nombre);
+
+    unsigned codigoError() const { return m_codigoError; }
+    QString ultimoError() const { return m_ultimoError; }
+    // True when the last error lost the connection (server gone, timeout): it is closed then.
+    bool conexionPerdida() const;
+    // Statements and queries sent since the connection object was made.
+    qint64 sentenciasEnviadas() const { return m_sentencias; }
+
+private:
+    bool ejecutar(const QString& sql);
+    void registrarError(const QString& operacion);
+
+    st_mysql* m_mysql = nullptr;
+    DatosConexion m_datos;
+    OpcionesConexion m_opciones;
+    unsigned m_codigoError = 0;
+    QString m_ultimoError;
+    qint64 m_sentencias = 0;
+};
+
+struct CampoRecordset {
+    QString Name;
+    int tipo = 0;          // the server's column type code
+    bool noNulo = false;   // NOT NULL
+    bool numerico = false; // a numeric column
+    bool autoIncremento = false;
+};
+
+struct ResultadoConsulta {
+    QList<CampoRecordset> campos;
+    QList<QList<Valor>> filas;
+};

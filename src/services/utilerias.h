@@ -1,0 +1,27 @@
+#pragma once
+
+#include "cifrado.h"
+#include "objetos.h"
+
+#include <QPointer>
+#include <QString>
+
+class QObject;
+
+// Encryption of stored values and the styled message box.
+class Utilerias : public ObjetoComponente {
+public:
+    QString Encripta(const QString& texto) const { return m_cifrador.cifrar(texto); }
+    QString DesEncripta(const QString& texto) const { return m_cifrador.descifrar(texto); }
+
+    // The window the styled boxes belong to.
+    void setElMenu(QObject* ventana) { m_elMenu = ventana; }
+    QObject* ElMenu() const { return m_elMenu; }
+
+    // The styled box; returns the answer code (6 = Yes).
+    int MsgBoxSkn(const QString& texto, int botones, const QString& titulo, int estilo) const;
+
+private:
+    Cifrador m_cifrador;
+    QPointer<QObject> m_elMenu;
+};

@@ -1,0 +1,107 @@
+#include "app/linea_comandos.h"
+#include "config/ajustes.h"
+#include "services/libqvtx.h"
+#include "support/entorno.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+struct Resultado {
+    int codigo = -1;
+    QString salida;
+    QString errores;
+};
+
+Resultado ejecutar(const QStringList& argumentos) {
+    QProcess p;
+    p.start(entorno::ejecutable(), argumentos);
+    if (!p.waitForFinished(60000))
+        ADD_FAILURE() << "vendaro no terminó";
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// A host installation pointing at the test server, and an INI file naming it.
+QString prepararInstalacion(const CarpetaTemporal& carpeta, const QString& basePos,
+                            const QString& contrasena) {
+    QDir().mkpath(carpeta.ruta(u"velmora"_s));
+    const DatosConexion d = entorno::mysql();
+    carpeta.escribir(u"velmora/velmora.ini"_s,
+                     (u"[Servidor]\nMySQLServer="_s + d.servidor + u"\nMySQLPuerto="_s +
+                      QString::number(d.puerto) + u"\nMySQLUsuario="_s + d.usuario +
+                      u"\nMySQLPassword="_s + contrasena + u'\n')
+                         .toUtf8());
+    const QString ini = carpeta.ruta(u"vendaro.ini"_s);
+    const libQVTX qvtx;
+    qvtx.EscribeIni(SeccionConfiguracion, ClaveRutaHost, carpeta.ruta(u"velmora"_s), ini);
+    qvtx.EscribeIni(SeccionConfiguracion, ClaveBasePrincipal, basePos, ini);
+    return ini;
+}
+} // namespace
+
+TEST(LineaComandos, Analisis) {
+    auto l = analizarLineaComandos({u"--send"_s, u"--pictures"_s, u"--ini"_s, u"/tmp/x.ini"_s});
+    EXPECT_EQ(l.accion, LineaComandos::Accion::Enviar);
+    EXPECT_TRUE(l.imagenes);
+    EXPECT_EQ(l.rutaIni, u"/tmp/x.ini"_s);
+    EXPECT_EQ(analizarLineaComandos({}).accion, LineaComandos::Accion::Bandeja);
+    EXPECT_EQ(analizarLineaComandos({u"-qvtx"_s}).accion, LineaComandos::Accion::Bandeja);
+    EXPECT_EQ(analizarLineaComandos({u"--ini"_s}).accion, LineaComandos::Accion::Error);
+    EXPECT_EQ(analizarLineaComandos({u"--nada"_s}).accion, LineaComandos::Accion::Error);
+    EXPECT_EQ(analizarLineaComandos({u"--check"_s, u"--pictures"_s}).accion,
+              LineaComandos::Accion::Error);
+}
+
+TEST(LineaComandos, ComprobarSinInstalacion) {
+    CarpetaTemporal carpeta;
+    const QString ini = carpeta.ruta(u"vendaro.ini"_s);
+    const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, ini});
+    EXPECT_EQ(r.codigo, 2) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(
+        u"Instalación de Velmora Premium: no se encontró en «C:\\velmorapremium»"_s))
+        << qPrintable(r.salida);
+    // The boxes went to standard error, and the question was answered No without waiting.
+    EXPECT_TRUE(r.errores.contains(u"[Atención]"_s)) << qPrintable(r.errores);
+    EXPECT_TRUE(r.errores.contains(u"[Editar INI]"_s));
+    // The INI file got its default folder, and the log file sits next to it.
+    const libQVTX qvtx;
+    EXPECT_EQ(qvtx.LeeIni(SeccionConfiguracion, ClaveRutaHost, ini), u"C:\\velmorapremium"_s);
+    EXPECT_TRUE(QFile::exists(carpeta.ruta(u"vendaro.log"_s)));
+}
+
+TEST(LineaComandos, ComprobarConBaseDelPuntoDeVenta) {
+    CarpetaTemporal carpeta;
+    BaseTemporal pos(u"pos"_s);
+    const QString ini = prepararInstalacion(carpeta, pos.nombre(), entorno::mysql().contrasena);
+    const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, ini});
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"Instalación de Velmora Premium: encontrada"_s));
+    EXPECT_TRUE(r.salida.contains(u"«"_s + pos.nombre() + u"»"_s));
+    EXPECT_TRUE(r.salida.contains(u"conexión correcta"_s)) << qPrintable(r.salida);
+    // As at start, the settings were loaded, which writes their defaults.
+    const libQVTX qvtx;
+    EXPECT_EQ(qvtx.LeeIni(SeccionConfiguracion, u"Puerto"_s, ini), u"3306"_s);
+}
+
+TEST(LineaComandos, ComprobarConContrasenaEquivocada) {
+    CarpetaTemporal carpeta;
+    BaseTemporal pos(u"pos"_s);
+    const QString ini = prepararInstalacion(carpeta, pos.nombre(), u"equivocada"_s);
+    const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, ini});
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_TRUE(r.salida.contains(u"no se pudo abrir"_s)) << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"1045"_s));
+}
+
+TEST(LineaComandos, AyudaYVersion) {
+    EXPECT_TRUE(ejecutar({u"--version"_s}).salida.startsWith(u"vendaro "_s));
+    const Resultado ayuda = ejecutar({u"--help"_s});
+    EXPECT_EQ(ayuda.codigo, 0);
+    EXPECT_TRUE(ayuda.salida.contains(u"--send"_s));
+    EXPECT_EQ(ejecutar({u"--mal"_s}).codigo, 2);
+}

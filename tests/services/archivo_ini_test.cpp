@@ -1,0 +1,104 @@
+#include "services/archivo_atomico.h"
+#include "services/archivo_ini.h"
+#include "services/libqvtx.h"
+#include "services/plataforma.h"
+#include "support/entorno.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+TEST(ArchivoIni, ReescrituraConservaComentariosOrdenYClavesAjenas) {
+    ArchivoIni ini;
+    ini.desdeTexto("; hecho a mano\n[Configuración]\nPuerto=3306\nOtra cosa = sí \n\n"
+                   "# notas\n[Ajena]\nx=1\n");
+    ini.fijar(u"configuración"_s, u"PUERTO"_s, u"3307"_s);
+    ini.fijar(u"Configuración"_s, u"Nueva"_s, u"v"_s);
+    ini.fijar(u"Reja"_s, u"Columna 3"_s, u"2000"_s);
+    EXPECT_EQ(ini.aTexto(),
+              QByteArray("; hecho a mano\n[Configuración]\nPuerto=3307\nOtra cosa = sí \n"
+                         "Nueva=v\n\n# notas\n[Ajena]\nx=1\n\n[Reja]\nColumna 3=2000\n"));
+}
+
+TEST(ArchivoIni, LecturaSinDistinguirMayusculasYConBlancos) {
+    ArchivoIni ini;
+    ini.desdeTexto("[Campos]\nClave.CampoWEB=model\nvacía=\nblancos=   \n  con espacio  =  x  \n");
+    bool existe = false;
+    EXPECT_EQ(ini.valor(u"CAMPOS"_s, u"clave.campoweb"_s, &existe), u"model"_s);
+    EXPECT_TRUE(existe);
+    EXPECT_EQ(ini.valor(u"Campos"_s, u"vacía"_s, &existe), QString());
+    EXPECT_TRUE(existe);
+    EXPECT_EQ(ini.valor(u"Campos"_s, u"blancos"_s), u"   "_s);
+    EXPECT_EQ(ini.valor(u"Campos"_s, u"con espacio"_s), u"  x  "_s);
+    EXPECT_EQ(ini.valor(u"Campos"_s, u"falta"_s, &existe), QString());
+    EXPECT_FALSE(existe);
+    EXPECT_EQ(ini.valor(u"Otra"_s, u"Clave.CampoWEB"_s), QString());
+}
+
+TEST(ArchivoIni, FinesDeLineaYCodificacion) {
+    ArchivoIni crlf;
+    crlf.desdeTexto("[A]\r\nx=1\r\n");
+    crlf.fijar(u"A"_s, u"y"_s, u"2"_s);
+    EXPECT_EQ(crlf.aTexto(), QByteArray("[A]\r\nx=1\r\ny=2\r\n"));
+
+    // A file saved by a Windows editor in its code page still reads, and is written back as UTF-8.
+    ArchivoIni ansi;
+    ansi.desdeTexto("[Configuraci\xf3n]\nContrase\xf1"
+                    "a WEB=a\n");
+    EXPECT_EQ(ansi.valor(u"Configuración"_s, u"Contraseña WEB"_s), u"a"_s);
+    EXPECT_TRUE(ansi.aTexto().startsWith("[Configuración]"));
+
+    ArchivoIni bom;
+    bom.desdeTexto("\xEF\xBB\xBF[A]\nx=1\n");
+    EXPECT_EQ(bom.valor(u"A"_s, u"x"_s), u"1"_s);
+}
+
+TEST(ArchivoIni, UnSaltoDeLineaEnElValorNoCreaClaves) {
+    ArchivoIni ini;
+    ini.fijar(u"A"_s, u"x"_s, u"uno\n[B]\ny=2"_s);
+    EXPECT_EQ(ini.claves(u"A"_s), QStringList{u"x"_s});
+    EXPECT_TRUE(ini.claves(u"B"_s).isEmpty());
+}
+
+TEST(ArchivoIni, EscrituraAtomicaSobreviveFalloAMitad) {
+    CarpetaTemporal carpeta;
+    const QString ruta = carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nPuerto=3306\n");
+    libQVTX qvtx;
+
+    pruebas::fallarEscrituraTras(10);
+    CapturaBitacora bitacora;
+    EXPECT_FALSE(qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"9999"_s, ruta));
+    EXPECT_EQ(carpeta.leer(u"vendaro.ini"_s), QByteArray("[Configuración]\nPuerto=3306\n"));
+    EXPECT_TRUE(bitacora.contiene(u"No se pudo escribir"_s));
+    // No temporary file is left beside it.
+    EXPECT_EQ(QDir(carpeta.raiz()).entryList(QDir::Files), QStringList{u"vendaro.ini"_s});
+
+    EXPECT_TRUE(qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"9999"_s, ruta));
+    EXPECT_EQ(qvtx.LeeIni(u"configuración"_s, u"puerto"_s, ruta), u"9999"_s);
+}
+
+TEST(ArchivoIni, ElArchivoQuedaSoloParaSuDueno) {
+    CarpetaTemporal carpeta;
+    const QString ruta = carpeta.escribir(u"vendaro.ini"_s, "[A]\nx=1\n");
+    QFile::setPermissions(ruta, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadOther | QFileDevice::ReadGroup);
+    libQVTX qvtx;
+    ASSERT_TRUE(qvtx.EscribeIni(u"A"_s, u"y"_s, u"2"_s, ruta));
+    EXPECT_FALSE(plataforma::accesiblePorOtros(ruta));
+
+    const QString nueva = carpeta.ruta(u"nuevo.ini"_s);
+    ASSERT_TRUE(qvtx.EscribeIni(u"A"_s, u"y"_s, u"2"_s, nueva));
+    EXPECT_FALSE(plataforma::accesiblePorOtros(nueva));
+}
+
+TEST(ArchivoIni, UnArchivoIlegibleNoSeReescribe) {
+    CarpetaTemporal carpeta;
+    // A folder where the file should be: reading fails, so the write must not replace it.
+    QDir(carpeta.raiz()).mkdir(u"vendaro.ini"_s);
+    libQVTX qvtx;
+    CapturaBitacora bitacora;
+    EXPECT_FALSE(qvtx.EscribeIni(u"A"_s, u"x"_s, u"1"_s, carpeta.ruta(u"vendaro.ini"_s)));
+    EXPECT_TRUE(QFileInfo(carpeta.ruta(u"vendaro.ini"_s)).isDir());
+}

@@ -1,0 +1,66 @@
+#include "services/cifrado.h"
+#include "services/plataforma.h"
+#include "support/entorno.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+TEST(Cifrado, IdaYVueltaConTextosDificiles) {
+    CarpetaTemporal carpeta;
+    const Cifrador c(carpeta.ruta(u"llave"_s));
+    for (const QString& texto :
+         {u""_s, u"root"_s, u"contraseña con ñ, ü y 'comillas' \\ %"_s, u"emoji 🛒 y\nsalto"_s}) {
+        const QString cifrado = c.cifrar(texto);
+        EXPECT_TRUE(Cifrador::estaCifrado(cifrado)) << qPrintable(texto);
+        EXPECT_FALSE(cifrado.contains(texto) && !texto.isEmpty());
+        EXPECT_EQ(c.descifrar(cifrado), texto);
+    }
+    // A fresh nonce each time: equal texts give different cipher texts.
+    EXPECT_NE(c.cifrar(u"root"_s), c.cifrar(u"root"_s));
+    EXPECT_FALSE(plataforma::accesiblePorOtros(carpeta.ruta(u"llave"_s)));
+}
+
+TEST(Cifrado, TextoPlanoPasaIgual) {
+    CarpetaTemporal carpeta;
+    const Cifrador c(carpeta.ruta(u"llave"_s));
+    EXPECT_EQ(c.descifrar(u"escrito a mano"_s), u"escrito a mano"_s);
+    EXPECT_EQ(c.descifrar(QString()), QString());
+}
+
+TEST(Cifrado, TextoAlteradoUOtraLlaveDanVacio) {
+    CarpetaTemporal carpeta;
+    const Cifrador c(carpeta.ruta(u"llave"_s));
+    const QString cifrado = c.cifrar(u"secreto"_s);
+
+    QString alterado = cifrado;
+    const qsizetype medio = Cifrador::Prefijo.size() + 20;
+    alterado[medio] = alterado[medio] == u'A' ? u'B' : u'A';
+    CapturaBitacora bitacora;
+    EXPECT_EQ(c.descifrar(alterado), QString());
+    EXPECT_EQ(c.descifrar(Cifrador::Prefijo + u"corto"_s), QString());
+    EXPECT_TRUE(bitacora.contiene(u"no se pudo descifrar"_s));
+
+    const Cifrador otra(carpeta.ruta(u"otra-llave"_s));
+    EXPECT_EQ(otra.descifrar(cifrado), QString());
+}
+
+TEST(Cifrado, LlaveDanadaNoSeReemplaza) {
+    CarpetaTemporal carpeta;
+    const QString ruta = carpeta.escribir(u"llave"_s, "no es una llave\n");
+    const Cifrador c(ruta);
+    CapturaBitacora bitacora;
+    EXPECT_EQ(c.cifrar(u"x"_s), QString());
+    EXPECT_EQ(carpeta.leer(u"llave"_s), QByteArray("no es una llave\n"));
+    EXPECT_TRUE(bitacora.contiene(u"dañada"_s));
+}
+
+TEST(Cifrado, LlavePredeterminadaEnLaCarpetaDelUsuario) {
+    const QString ruta = Cifrador::rutaLlavePredeterminada();
+    EXPECT_TRUE(ruta.startsWith(qEnvironmentVariable("XDG_CONFIG_HOME"))) << qPrintable(ruta);
+    const Cifrador c;
+    EXPECT_EQ(c.descifrar(c.cifrar(u"x"_s)), u"x"_s);
+    EXPECT_TRUE(QFile::exists(ruta));
+}

@@ -1,0 +1,189 @@
+#include "entorno.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace entorno {
+namespace {
+QHash<QString, QString> leerArchivo() {
+    QHash<QString, QString> valores;
+    const QString ruta = qEnvironmentVariable("VENDARO_SERVIDORES");
+    if (ruta.isEmpty())
+        return valores;
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly))
+        return valores;
+    for (const QByteArray& linea : f.readAll().split('\n')) {
+        const qsizetype igual = linea.indexOf('=');
+        if (igual > 0)
+            valores.insert(QString::fromUtf8(linea.left(igual)),
+                           QString::fromUtf8(linea.mid(igual + 1)).trimmed());
+    }
+    return valores;
+}
+} // namespace
+
+QString valor(const char* nombre) {
+    const QString propio = qEnvironmentVariable(nombre);
+    if (!propio.isEmpty())
+        return propio;
+    static const QHash<QString, QString> archivo = leerArchivo();
+    const QString v = archivo.value(QString::fromLatin1(nombre));
+    if (v.isEmpty())
+        ADD_FAILURE() << "Los servidores de prueba no están en marcha: falta " << nombre
+                      << " (VENDARO_SERVIDORES="
+                      << qPrintable(qEnvironmentVariable("VENDARO_SERVIDORES")) << ")";
+    return v;
+}
+
+DatosConexion mysql(const QString& base) {
+    return DatosConexion{valor("VENDARO_MYSQL_HOST"), valor("VENDARO_MYSQL_PORT").toInt(),
+                         valor("VENDARO_MYSQL_USER"), valor("VENDARO_MYSQL_PASSWORD"), base};
+}
+QString ftpHost() {
+    return valor("VENDARO_FTP_HOST");
+}
+int ftpPuerto() {
+    return valor("VENDARO_FTP_PORT").toInt();
+}
+int ftpsPuerto() {
+    return valor("VENDARO_FTPS_PORT").toInt();
+}
+QString ftpUsuario() {
+    return valor("VENDARO_FTP_USER");
+}
+QString ftpContrasena() {
+    return valor("VENDARO_FTP_PASSWORD");
+}
+QString ftpRaiz() {
+    return valor("VENDARO_FTP_ROOT");
+}
+QString ftpsRaiz() {
+    return valor("VENDARO_FTPS_ROOT");
+}
+QString ftpsCertificado() {
+    return valor("VENDARO_FTPS_CERT");
+}
+QString ejecutable() {
+    return QStringLiteral(VENDARO_EXE);
+}
+} // namespace entorno
+
+BaseTemporal::BaseTemporal(const QString& prefijo) {
+    m_nombre = prefijo + u'_' + QString::number(QCoreApplication::applicationPid()) + u'_' +
+               QString::number(QRandomGenerator::global()->generate() % 1000000);
+    Conexion raiz;
+    if (!raiz.abrir(entorno::mysql(), OpcionesConexion{})) {
+        ADD_FAILURE() << "No se pudo conectar al servidor MariaDB de prueba: "
+                      << qPrintable(raiz.ultimoError());
+        return;
+    }
+    if (!raiz.Execute(u"CREATE DATABASE "_s + Conexion::identificador(m_nombre) +
+                      u" CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci"_s))
+        ADD_FAILURE() << qPrintable(raiz.ultimoError());
+    if (!m_cn.abrir(datos(), OpcionesConexion{}))
+        ADD_FAILURE() << qPrintable(m_cn.ultimoError());
+}
+
+BaseTemporal::~BaseTemporal() {
+    m_cn.cerrar();
+    Conexion raiz;
+    if (raiz.abrir(entorno::mysql(), OpcionesConexion{}))
+        raiz.Execute(u"DROP DATABASE IF EXISTS "_s + Conexion::identificador(m_nombre));
+}
+
+void BaseTemporal::ejecutar(const QString& sql) {
+    QString pendiente;
+    for (const QString& linea : sql.split(u'\n')) {
+        pendiente += linea + u'\n';
+        if (linea.trimmed().endsWith(u';')) {
+            const QString sentencia = pendiente.trimmed().chopped(1);
+            pendiente.clear();
+            if (!m_cn.Execute(sentencia)) {
+                ADD_FAILURE() << qPrintable(m_cn.ultimoError());
+                return;
+            }
+        }
+    }
+    if (!pendiente.trimmed().isEmpty() && !m_cn.Execute(pendiente.trimmed()))
+        ADD_FAILURE() << qPrintable(m_cn.ultimoError());
+}
+
+QStringList BaseTemporal::filas(const QString& sql) {
+    ResultadoConsulta r;
+    if (!m_cn.consultar(sql, r)) {
+        ADD_FAILURE() << qPrintable(m_cn.ultimoError());
+        return {};
+    }
+    QStringList resultado;
+    for (const QList<Valor>& fila : r.filas) {
+        QStringList textos;
+        for (const Valor& v : fila)
+            textos.append(v.esNulo() ? u"NULL"_s : v.texto());
+        resultado.append(textos.join(u'|'));
+    }
+    return resultado;
+}
+
+int DialogosDePrueba::mostrar(const Caja& caja) {
+    cajas.append(caja);
+    if (!respuestas.isEmpty())
+        return respuestas.takeFirst();
+    return respuestaSinUsuario(caja.botones);
+}
+
+namespace {
+QMutex g_mutexCaptura;
+QStringList g_capturadas;
+QtMessageHandler g_anterior = nullptr;
+
+void capturar(QtMsgType, const QMessageLogContext&, const QString& mensaje) {
+    QMutexLocker bloqueo(&g_mutexCaptura);
+    g_capturadas.append(mensaje);
+}
+} // namespace
+
+CapturaBitacora::CapturaBitacora() {
+    QMutexLocker bloqueo(&g_mutexCaptura);
+    g_capturadas.clear();
+    g_anterior = qInstallMessageHandler(capturar);
+}
+
+CapturaBitacora::~CapturaBitacora() {
+    qInstallMessageHandler(g_anterior);
+}
+
+QStringList CapturaBitacora::lineas() const {
+    QMutexLocker bloqueo(&g_mutexCaptura);
+    return g_capturadas;
+}
+
+bool CapturaBitacora::contiene(const QString& texto) const {
+    const QStringList todas = lineas();
+    for (const QString& l : todas)
+        if (l.contains(texto))
+            return true;
+    return false;
+}
+
+QString CarpetaTemporal::escribir(const QString& nombre, const QByteArray& contenido) const {
+    QFile f(ruta(nombre));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        ADD_FAILURE() << "No se pudo escribir " << qPrintable(ruta(nombre));
+    f.write(contenido);
+    return ruta(nombre);
+}
+
+QByteArray CarpetaTemporal::leer(const QString& nombre) const {
+    QFile f(ruta(nombre));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "services/conexion.h"
+#include "services/dialogos.h"
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+// The throwaway servers of the test run (started by the ctest fixture): their addresses come from
+// the file named by VENDARO_SERVIDORES, or from VENDARO_* variables that override it.
+namespace entorno {
+QString valor(const char* nombre);
+DatosConexion mysql(const QString& base = QString());
+QString ftpHost();
+int ftpPuerto();
+int ftpsPuerto();
+QString ftpUsuario();
+QString ftpContrasena();
+QString ftpRaiz();
+QString ftpsRaiz();
+QString ftpsCertificado();
+// The folder of the built executable and its path.
+QString ejecutable();
+} // namespace entorno
+
+// A database of its own for one test, dropped at the end.
+class BaseTemporal {
+public:
+    explicit BaseTemporal(const QString& prefijo = QStringLiteral("prueba"));
+    ~BaseTemporal();
+    const QString& nombre() const { return m_nombre; }
+    DatosConexion datos() const { return entorno::mysql(m_nombre); }
+    // Runs statements separated by ";" at the end of a line; fails the test on the first error.
+    void ejecutar(const QString& sql);
+    // The rows of a query, each as its values' texts ("NULL" for NULL) joined by "|".
+    QStringList filas(const QString& sql);
+    Conexion& conexion() { return m_cn; }
+
+private:
+    QString m_nombre;
+    Conexion m_cn;
+};
+
+// Records every message box and answers from a queue (Yes/No questions take No when it is empty).
+class DialogosDePrueba : public Dialogos {
+public:
+    DialogosDePrueba() { Dialogos::instalar(this); }
+    ~DialogosDePrueba() override { Dialogos::instalar(nullptr); }
+    int mostrar(const Caja& caja) override;
+    QList<Caja> cajas;
+    QList<int> respuestas;
+};
+
+// Collects the log lines written while it lives.
+class CapturaBitacora {
+public:
+    CapturaBitacora();
+    ~CapturaBitacora();
+    QStringList lineas() const;
+    bool contiene(const QString& texto) const;
+};
+
+// A temporary folder with helpers to write and read files in it.
+class CarpetaTemporal {
+public:
+    QString ruta(const QString& nombre) const { return m_dir.filePath(nombre); }
+    QString escribir(const QString& nombre, const QByteArray& contenido) const;
+    QByteArray leer(const QString& nombre) const;
+    QString raiz() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Readable failure messages for Qt's text types.
+#include <ostream>
+inline void PrintTo(const QString& texto, std::ostream* os) {
+    *os << '"' << texto.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
+    *os << '"' << bytes.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& lista, std::ostream* os) {
+    *os << '[' << lista.join(QStringLiteral(" ; ")).toStdString() << ']';
+}

@@ -1,0 +1,26 @@
+// Test entry point: a Qt application object (QApplication on the offscreen platform for the window
+// tests), and a configuration folder of the run's own so the encryption key never touches the
+// user's.
+#include <QTemporaryDir>
+
+#ifdef VENDARO_PRUEBAS_GUI
+#include <QApplication>
+using Aplicacion = QApplication;
+#else
+#include <QCoreApplication>
+using Aplicacion = QCoreApplication;
+#endif
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QTemporaryDir configuracion;
+    qputenv("XDG_CONFIG_HOME", configuracion.path().toUtf8());
+#ifdef VENDARO_PRUEBAS_GUI
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    Aplicacion app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
