@@ -1,0 +1,1 @@
+# FTP client sources, added to vendaro_core.

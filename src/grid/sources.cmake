@@ -1,0 +1,1 @@
+# Grid editor sources, added to vendaro_gui.

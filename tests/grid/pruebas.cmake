@@ -1,0 +1,1 @@
+# Grid editor tests (window tests: GUI).
