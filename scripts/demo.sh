@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The bundled demo: installs what is needed, builds Vendaro, starts a local MariaDB server and an FTP
-# server on loopback (in demo-run/), fills a point-of-sale database with sample data, writes the
+# server on loopback (in demo-run/), fills a point-of-sale database with sample data and creates an
+# empty shop database, writes the settings, mapping, defaults and host installation files, and runs
+# two sends: the first creates every product, the second (after price and stock changes) updates.
 # settings and host installation files, and runs Vendaro against them.
 #   scripts/demo.sh          run the demo, then stop the servers
 #   scripts/demo.sh --keep   leave the servers running (stop them with: scripts/servers.sh stop demo-run/servers)
@@ -21,13 +23,14 @@ scripts/servers.sh start "$run/servers"
 . "$run/servers/servers.env"
 sql() { mariadb --no-defaults -h127.0.0.1 -P"$VENDARO_MYSQL_PORT" -u"$VENDARO_MYSQL_USER" -p"$VENDARO_MYSQL_PASSWORD" "$@"; }
 
-echo "== Point-of-sale database 'datos1'"
-sql -e "CREATE DATABASE datos1 CHARACTER SET utf8mb4"
+echo "== Point-of-sale database 'datos1' and shop database 'tienda'"
+sql -e "CREATE DATABASE datos1 CHARACTER SET utf8mb4; CREATE DATABASE tienda CHARACTER SET utf8mb4"
 sql datos1 <tests/data/pos_esquema.sql
-/usr/bin/python3 scripts/demo_datos.py pos | sql datos1
-sql datos1 -e "SELECT COUNT(*) AS productos FROM productos"
+/usr/bin/python3 scripts/demo_datos.py pos "$run/fotos/" | sql datos1
+sql tienda <tests/data/tienda_esquema.sql
+sql datos1 -e "SELECT COUNT(*) AS productos, (SELECT COUNT(*) FROM existenciaexterna) AS tallas FROM productos"
 
-echo "== Host installation and settings in $run"
+echo "== Host installation, settings, field mapping and new-row defaults in $run"
 mkdir -p "$run/velmora"
 cat >"$run/velmora/velmora.ini" <<INI
 [Servidor]
@@ -36,14 +39,92 @@ MySQLPuerto=$VENDARO_MYSQL_PORT
 MySQLUsuario=$VENDARO_MYSQL_USER
 MySQLPassword=$VENDARO_MYSQL_PASSWORD
 INI
-rm -f "$run/vendaro.ini"
+rm -f "$run/vendaro.ini" "$run/vendaro.log"*
+# Values typed in plain are read as they are (the program stores them encrypted when it saves).
 cat >"$run/vendaro.ini" <<INI
 [Configuración]
 Ruta de Velmora Premium=$run/velmora
 Base de datos principal=datos1
+Usuario WEB=$VENDARO_MYSQL_USER
+Contraseña WEB=$VENDARO_MYSQL_PASSWORD
+Dirección IP=127.0.0.1
+Base de datos WEB=tienda
+Nombre de la tabla=oc_product
+Puerto=$VENDARO_MYSQL_PORT
+Intervalo en minutos para enviar existencias=0
+Campo en productos para talla o color=product_id
+
+[Campos]
+Clave.CampoWEB=model
+Descrip.CampoWEB=name
+Descrip.TablaExterna=oc_product_description
+Descrip.CampoEnProds=product_id
+Descrip.CampoEnTablaExt=product_id,language_id=1
+Precio.CampoWEB=price
+Existencia.CampoWEB=quantity
+CodigoBarras.CampoWEB=ean
+Peso.CampoWEB=weight
+Alta.CampoWEB=date_available
+marca.CampoWEB=tag
+marca.TablaExterna=oc_product_description
+marca.CampoEnProds=product_id
+marca.CampoEnTablaExt=product_id,language_id=1
+linea.CampoWEB=meta_keyword
+linea.TablaExterna=oc_product_description
+linea.CampoEnProds=product_id
+linea.CampoEnTablaExt=product_id,language_id=1
 INI
+cat >"$run/oc_product.txt" <<'TXT'
+sku =
+upc =
+ean =
+jan =
+isbn =
+mpn =
+location =
+stock_status_id = 7
+manufacturer_id = 0
+tax_class_id = 9
+status = 1
+date_added = $datetime
+date_modified = $datetime
+TXT
+cat >"$run/oc_product_description.txt" <<'TXT'
+description =
+tag =
+meta_title =
+meta_description =
+meta_keyword =
+TXT
 
 echo "== vendaro --check"
-build/vendaro --check --ini "$run/vendaro.ini" || true
+build/vendaro --check --ini "$run/vendaro.ini"
+
 echo
-echo "The send run (vendaro --send) is not built yet; the servers and the point-of-sale data are ready."
+echo "== First send: every product is new"
+build/vendaro --send --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" || true
+
+show() {
+    sql tienda -e "SELECT (SELECT COUNT(*) FROM oc_product) AS productos,
+        (SELECT COUNT(*) FROM oc_product_description) AS descripciones,
+        (SELECT COUNT(*) FROM oc_product_option) AS opciones_de_producto,
+        (SELECT COUNT(*) FROM oc_option_value) AS valores_de_opcion,
+        (SELECT COUNT(*) FROM oc_product_option_value) AS existencias_por_talla"
+    sql tienda -e "SELECT p.product_id, p.model, d.name, d.tag AS marca, p.price, p.quantity, p.date_added
+        FROM oc_product p JOIN oc_product_description d USING (product_id)
+        WHERE p.model IN ('P0001','P0002','P0010','P9999') ORDER BY p.model"
+    sql tienda -e "SELECT p.model, vd.name AS talla, pov.quantity
+        FROM oc_product_option_value pov JOIN oc_product p USING (product_id)
+        JOIN oc_option_value_description vd ON vd.option_value_id = pov.option_value_id AND vd.language_id = 1
+        WHERE p.model IN ('P0001','P0002','P0003') ORDER BY p.model, talla"
+}
+show
+
+echo
+echo "== Prices and stock change in the point of sale; the second send only updates"
+sql datos1 -e "UPDATE productos SET Precio = Precio * 1.05 WHERE MOD(CAST(SUBSTRING(Clave, 2) AS UNSIGNED), 10) = 0;
+    UPDATE existenciaexterna SET Existencia = Existencia + 1"
+build/vendaro --send --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" || true
+show
+echo
+echo "Log: $run/vendaro.log"

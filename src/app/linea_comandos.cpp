@@ -4,11 +4,16 @@
 #include "../services/bitacora.h"
 #include "../services/componentes.h"
 #include "../services/instalacion.h"
+#include "../services/plataforma.h"
+#include "../sync/clsprocedimenti.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include <atomic>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -94,18 +99,106 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     CargarAjustes(ajustes, *c.qvtx, *c.utilerias);
 
     int resultado = Salida::Bien;
-    Conexion pos;
-    const QString servidor = (c.bases->cRuta.isEmpty() ? u"localhost"_s : c.bases->cRuta) + u':' +
-                             QString::number(c.bases->cPuerto);
-    if (c.bases->AbrirBdD(pos, c.bases->cMiBase)) {
-        salida << u"Base de datos del punto de venta «"_s << c.bases->cMiBase << u"» en "_s
-               << servidor << u": conexión correcta\n"_s;
-    } else {
-        salida << u"Base de datos del punto de venta «"_s << c.bases->cMiBase << u"» en "_s
-               << servidor << u": no se pudo abrir ("_s << pos.ultimoError() << u")\n"_s;
-        resultado = Salida::Fallo;
-    }
-    c.bases->CierraBdD(pos);
+    auto probar = [&](const QString& nombre, BasesDD& bases, const QString& base) {
+        Conexion cn;
+        const QString servidor = (bases.cRuta.isEmpty() ? u"localhost"_s : bases.cRuta) + u':' +
+                                 QString::number(bases.cPuerto);
+        salida << nombre << u" «"_s << base << u"» en "_s << servidor;
+        if (bases.AbrirBdD(cn, base)) {
+            salida << u": conexión correcta\n"_s;
+        } else {
+            salida << u": no se pudo abrir ("_s << cn.ultimoError() << u")\n"_s;
+            resultado = Salida::Fallo;
+        }
+        bases.CierraBdD(cn);
+    };
+    probar(u"Base de datos del punto de venta"_s, *c.bases, c.bases->cMiBase);
+    BasesDD web;
+    web.cRuta = ajustes.DireccionIP;
+    web.cPuerto = ajustes.PuertoWeb;
+    web.cUsuario = ajustes.UsuarioWeb;
+    web.cPassword = ajustes.ContrasenaWeb;
+    probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb);
     salida.flush();
     return resultado;
+}
+
+namespace {
+std::atomic<bool>* g_interrupcion = nullptr;
+
+void alInterrumpir(int) {
+    if (g_interrupcion)
+        *g_interrupcion = true;
+}
+
+// The run on the terminal: a progress bar redrawn in place on a terminal, plain lines otherwise.
+class VentanaTerminal final : public VentanaEnvio {
+public:
+    VentanaTerminal(QTextStream& salida, bool imagenes)
+        : m_salida(salida)
+        , m_imagenes(imagenes)
+        , m_terminal(plataforma::salidaEsTerminal()) {}
+
+    void producto(const QString& clave, const QString& descripcion, qint64 n,
+                  qint64 total) override {
+        if (!m_terminal) {
+            m_salida << u"Producto "_s << n << u" de "_s << total << u": "_s << clave << u" "_s
+                     << descripcion << u'\n';
+            m_salida.flush();
+            return;
+        }
+        constexpr int Ancho = 30;
+        const int lleno = total > 0 ? int(n * Ancho / total) : Ancho;
+        m_salida << u"\r["_s << QString(lleno, u'#') << QString(Ancho - lleno, u'.') << u"] "_s << n
+                 << u'/' << total << u' ' << clave.left(20).leftJustified(20);
+        m_salida.flush();
+        m_barra = true;
+    }
+    bool imagenesPedidas() override { return m_imagenes; }
+    void limpiarImagenes() override { m_imagenes = false; }
+    void fin(const ResumenEnvio& resumen) override {
+        if (m_barra)
+            m_salida << u'\n';
+        if (!resumen.mensaje.isEmpty())
+            m_salida << resumen.mensaje << u'\n';
+        m_salida << resumen.texto() << u'\n' << u"Bitácora: "_s << resumen.rutaBitacora << u'\n';
+        m_salida.flush();
+    }
+
+private:
+    QTextStream& m_salida;
+    bool m_imagenes;
+    bool m_terminal;
+    bool m_barra = false;
+};
+} // namespace
+
+int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida) {
+    Componentes c;
+    if (!c.crear())
+        return Salida::AjustesInutiles;
+    if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
+        salida << u"No se encontró la instalación de Velmora Premium indicada en "_s << rutaIni
+               << u"\n"_s;
+        salida.flush();
+        return Salida::AjustesInutiles;
+    }
+    Ajustes ajustes;
+    ajustes.RutaIni = rutaIni;
+    clnCampos campos;
+    clsProcedimenti procedimiento(c, ajustes);
+    procedimiento.LeerConfiguracion(campos);
+
+    std::atomic<bool> interrupcion{false};
+    g_interrupcion = &interrupcion;
+    // Ctrl+C stops the run between products, so the product being written is finished first.
+    auto anterior = std::signal(SIGINT, alInterrumpir);
+    VentanaTerminal ventana(salida, imagenes);
+    const ResumenEnvio resumen = procedimiento.EnviarProductos(campos, interrupcion, ventana);
+    std::signal(SIGINT, anterior);
+    g_interrupcion = nullptr;
+
+    if (resumen.estado == ResumenEnvio::Estado::MapeoInvalido)
+        return Salida::AjustesInutiles;
+    return resumen.completo() ? Salida::Bien : Salida::Fallo;
 }

@@ -28,3 +28,6 @@ QString textoAyuda();
 
 // Locates the host installation and opens the databases as at start, and says which fail and why.
 int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida);
+
+// One send run exactly as the timer would start it, with progress and a summary on the terminal.
+int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida);

@@ -44,8 +44,7 @@ int main(int argc, char* argv[]) {
         bitacora::iniciar(bitacora::rutaPara(rutaIni), bitacora::Opciones{});
         if (linea.accion == LineaComandos::Accion::Comprobar)
             return ejecutarComprobacion(rutaIni, salida);
-        errores << u"vendaro: el envío de productos aún no está disponible en esta versión\n"_s;
-        return Salida::Fallo;
+        return ejecutarEnvio(rutaIni, linea.imagenes, salida);
     }
 
     QApplication app(argc, argv);

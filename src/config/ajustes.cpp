@@ -17,7 +17,7 @@ const QList<ClaveAjuste>& clavesAjustes() {
         {u"Dirección IP"_s, u"IP"_s, true, &Ajustes::DireccionIP, nullptr, 4},
         {u"Base de datos WEB"_s, u"BaseDeDatos"_s, true, &Ajustes::BaseDatosWeb, nullptr, 2},
         {u"Nombre de la tabla"_s, u"productos"_s, true, &Ajustes::TablaProductosWeb, nullptr, 6},
-        {u"Puerto"_s, u"3306"_s, false, nullptr, &Ajustes::PuertoWeb, 7},
+        {u"Puerto"_s, u"3306"_s, false, nullptr, nullptr, 7, false, &Ajustes::PuertoWeb},
         {u"Intervalo en minutos para enviar existencias"_s, u"0"_s, false, nullptr,
          &Ajustes::IntervaloMinutos, 1},
         {u"Campo en productos para talla o color"_s, u"campo llave toc"_s, true,
@@ -78,6 +78,13 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
                     << u"El valor «%1» de «%2» no es un número entero entre -32768 y 32767; se "
                        u"usa %3"_s.arg(valor, c.clave, c.defecto);
             ajustes.*c.entero = numero ? *numero : c.defecto.toShort();
+        } else if (c.puerto) {
+            const auto numero = puertoTcp(valor);
+            if (!numero)
+                qCWarning(lcAjustes).noquote()
+                    << u"El valor «%1» de «%2» no es un número de puerto entre 0 y 65535; se usa "
+                       u"%3"_s.arg(valor, c.clave, c.defecto);
+            ajustes.*c.puerto = numero ? *numero : c.defecto.toInt();
         }
     }
     ajustes.UsaTallasOColores = false;
@@ -103,7 +110,7 @@ QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
         QString guardado = texto;
         if (c->cifrada)
             guardado = utilerias.Encripta(texto);
-        else if (c->entero)
+        else if (c->entero || c->puerto)
             guardado = textoNumero(libQVTX::qvVal(texto));
         lista.append({c->clave, guardado});
     }

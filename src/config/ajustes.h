@@ -18,8 +18,8 @@ struct Ajustes {
     QString DireccionIP;
     QString BaseDatosWeb;
     QString TablaProductosWeb;
-    qint16 PuertoWeb = 3306;
-    qint16 IntervaloMinutos = 0;
+    int PuertoWeb = 3306;        // 0 to 65535
+    qint16 IntervaloMinutos = 0; // minutes; 0 = no automatic send
     QString CampoTallaColor;
     QString TablaExternaImagenes;
     QString LlaveProductosImagen;
@@ -52,9 +52,10 @@ struct ClaveAjuste {
     QString defecto;
     bool cifrada = false;
     QString Ajustes::*texto = nullptr;
-    qint16 Ajustes::*entero = nullptr;
-    int campo = -1;        // index of the page's txtDato box
-    bool recortar = false; // trimmed after decoding
+    qint16 Ajustes::*entero = nullptr; // a 16-bit number
+    int campo = -1;                    // index of the page's txtDato box
+    bool recortar = false;             // trimmed after decoding
+    int Ajustes::*puerto = nullptr;    // a TCP port
 };
 
 // The seventeen keys loaded into Ajustes, in loading order.
@@ -69,8 +70,9 @@ QString LeeIniDefault(const QString& seccion, const QString& clave, const QStrin
                       const libQVTX& qvtx, const QString& rutaIni);
 
 // Loads section "Configuración" into the record, writing defaults (encrypted where the key is) for
-// missing keys, and clears the point-of-sale size/colour flags. A port or interval text that is not
-// a 16-bit number gives the key's default and a warning in the log.
+// missing keys, and clears the point-of-sale size/colour flags. An interval text that is not a
+// 16-bit number, or a port text that is not a port number (0 to 65535), gives the key's default and
+// a warning in the log.
 void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias);
 
 // The eighteen texts of the configuration page, indexed like its boxes.

@@ -70,6 +70,8 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
             : "SET SESSION sql_mode='" + opciones.sqlMode.toUtf8().replace('\'', "''") + "'";
     if (!inicio.isEmpty())
         mysql_options(m_mysql, MYSQL_INIT_COMMAND, inicio.constData());
+    if (!opciones.autocommit)
+        mysql_options(m_mysql, MYSQL_INIT_COMMAND, "SET autocommit=0");
 
     const QByteArray servidor = datos.servidor.trimmed().toUtf8();
     const QByteArray usuario = datos.usuario.toUtf8();

@@ -26,6 +26,8 @@ struct OpcionesConexion {
     unsigned segundosEscritura = 60;
     // Session sql_mode set on every (re)connection; a null text keeps the server's.
     QString sqlMode;
+    // false: statements stay in a transaction until COMMIT, also after a reconnection.
+    bool autocommit = true;
     bool operator==(const OpcionesConexion&) const = default;
 };
 

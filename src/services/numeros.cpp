@@ -18,3 +18,11 @@ std::optional<qint16> entero16(const QString& texto) {
         return std::nullopt;
     return entero16(valor);
 }
+
+std::optional<int> puertoTcp(const QString& texto) {
+    bool ok = false;
+    const double valor = texto.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(valor) || valor < 0 || valor > 65535)
+        return std::nullopt;
+    return int(std::nearbyint(valor));
+}

@@ -9,3 +9,6 @@
 // gives no value (the caller picks its fallback).
 std::optional<qint16> entero16(double valor);
 std::optional<qint16> entero16(const QString& texto);
+
+// A TCP port number (0 to 65535) written as a whole number; none otherwise.
+std::optional<int> puertoTcp(const QString& texto);

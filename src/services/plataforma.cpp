@@ -6,6 +6,13 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace plataforma {
@@ -38,6 +45,14 @@ bool abrirDocumento(const QString& ruta) {
     return QProcess::startDetached(u"open"_s, {ruta});
 #else
     return QProcess::startDetached(u"xdg-open"_s, {ruta});
+#endif
+}
+
+bool salidaEsTerminal() {
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stdout));
+#else
+    return ::isatty(STDOUT_FILENO);
 #endif
 }
 

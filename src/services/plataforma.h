@@ -19,4 +19,7 @@ QString carpetaConfiguracionUsuario();
 // program could be started.
 bool abrirDocumento(const QString& ruta);
 
+// True when standard output is a terminal (a progress bar can be redrawn in place).
+bool salidaEsTerminal();
+
 } // namespace plataforma

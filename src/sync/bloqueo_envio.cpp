@@ -1,0 +1,24 @@
+#include "bloqueo_envio.h"
+
+using namespace Qt::StringLiterals;
+
+BloqueoEnvio::BloqueoEnvio(const QString& rutaIni)
+    : m_archivo(std::make_unique<QLockFile>(rutaIni + u".envio.lock"_s)) {
+    // A run never holds the lock for days; only a dead owner makes it stale.
+    m_archivo->setStaleLockTime(0);
+}
+
+bool BloqueoEnvio::tomar() {
+    if (m_archivo->tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString equipo;
+    QString programa;
+    if (m_archivo->getLockInfo(&pid, &equipo, &programa))
+        m_descripcion = u"Ya hay un envío en curso con este archivo de configuración (proceso %1 "
+                        u"de %2 en %3)"_s.arg(pid)
+                            .arg(programa, equipo);
+    else
+        m_descripcion = u"Ya hay un envío en curso con este archivo de configuración"_s;
+    return false;
+}

@@ -1,0 +1,318 @@
+#include "clsprocedimenti.h"
+
+#include "bloqueo_envio.h"
+#include "escritor_web.h"
+#include "nombres_relacionados.h"
+#include "plan_producto.h"
+#include "services/bitacora.h"
+#include "services/componentes.h"
+#include "services/modoprueba.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_LOGGING_CATEGORY(lcNombres)
+
+namespace {
+// The shop's own driver sets this on every connection, and its schema relies on it.
+const QString ModoSqlTienda = u"NO_ZERO_IN_DATE,NO_ENGINE_SUBSTITUTION"_s;
+constexpr qint64 LimiteModoPrueba = 50;
+} // namespace
+
+bool aBooleano(const Valor& valor) {
+    if (valor.esNulo())
+        return false;
+    const QString texto = valor.texto().trimmed().toLower();
+    bool esNumero = false;
+    const double numero = texto.toDouble(&esNumero);
+    if (esNumero)
+        return numero != 0;
+    static const QStringList si{u"true"_s, u"verdadero"_s, u"si"_s, u"sí"_s,
+                                u"s"_s,    u"t"_s,         u"y"_s,  u"yes"_s};
+    return si.contains(texto);
+}
+
+QString conSeparadorFinal(const QString& carpeta) {
+    if (carpeta.isEmpty() || carpeta.endsWith(u'\\') || carpeta.endsWith(u'/'))
+        return carpeta;
+#ifdef Q_OS_WIN
+    return carpeta + u'\\';
+#else
+    // A folder written the Windows way keeps its backslash; a local one gets a slash.
+    return carpeta + (carpeta.contains(u'\\') ? u'\\' : u'/');
+#endif
+}
+
+QString ResumenEnvio::texto() const {
+    return u"Productos leídos: %1; creados: %2; actualizados: %3; con error: %4; tiempo: %5 s; "
+           u"sentencias enviadas: %6"_s.arg(leidos)
+               .arg(creados)
+               .arg(actualizados)
+               .arg(fallidos)
+               .arg(segundos, 0, 'f', 1)
+               .arg(sentencias);
+}
+
+clsProcedimenti::clsProcedimenti(Componentes& compartidos, Ajustes& ajustes)
+    : m_compartidos(compartidos)
+    , m_ajustes(ajustes) {}
+
+void clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
+    CargarAjustes(m_ajustes, *m_compartidos.qvtx, *m_compartidos.utilerias);
+    LeerDeLosCampos(campos, filas);
+}
+
+bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) {
+    campos.clear();
+    BasesDD& bases = *m_compartidos.bases;
+    const libQVTX& qvtx = *m_compartidos.qvtx;
+    Conexion cn;
+    if (!bases.AbrirBdD(cn, bases.cMiBase))
+        return false;
+
+    m_ajustes.UsaTallasOColores = aBooleano(bases.LeeDato(u"ColoresOtallas"_s, cn, u"configura"_s));
+    if (m_ajustes.UsaTallasOColores) {
+        if (aBooleano(bases.LeeDato(u"Tallas"_s, cn, u"configura"_s)))
+            m_ajustes.UsaTallas = true;
+        else if (aBooleano(bases.LeeDato(u"Colores"_s, cn, u"configura"_s)))
+            m_ajustes.UsaTallas = false;
+        else
+            m_ajustes.UsaTallasOColores = false;
+    }
+    m_ajustes.CarpetaImagenesProductos =
+        conSeparadorFinal(bases.LeeDato(u"CarpetaImgProds"_s, cn, u"configura"_s).texto());
+
+    if (filas)
+        filas->clear();
+    Recordset rs;
+    bases.AbrirTabla(rs, cn, Consulta(u"productos"_s).limitar(0));
+    rs.setActiveConnection(nullptr);
+    for (int i = 0; i < rs.Count(); ++i) {
+        Estrucs e;
+        e.DeVM = rs.campo(i).Name;
+        e.DeWeb = qvtx.LeeIni(SeccionCampos, e.DeVM + SufijoCampo::CampoWeb, m_ajustes.RutaIni);
+        e.TablaExterna =
+            qvtx.LeeIni(SeccionCampos, e.DeVM + SufijoCampo::TablaExterna, m_ajustes.RutaIni);
+        e.LlaveEnProds =
+            qvtx.LeeIni(SeccionCampos, e.DeVM + SufijoCampo::CampoEnProds, m_ajustes.RutaIni);
+        e.LlaveEnTablaExterna =
+            qvtx.LeeIni(SeccionCampos, e.DeVM + SufijoCampo::CampoEnTablaExt, m_ajustes.RutaIni);
+        if (filas)
+            filas->append(e);
+        if (!e.DeWeb.isEmpty())
+            campos.append(e);
+    }
+    bases.CierraTabla(rs);
+    bases.CierraBdD(cn);
+    return true;
+}
+
+DatosEnvio clsProcedimenti::datosEnvio(const clnCampos& campos) const {
+    const BasesDD& b = *m_compartidos.bases;
+    return DatosEnvio{m_ajustes, b.datosConexion(b.cMiBase), campos, EnModoPrueba()};
+}
+
+ResumenEnvio clsProcedimenti::EnviarProductos(const clnCampos& campos,
+                                              std::atomic<bool>& blInterruptus,
+                                              VentanaEnvio& ventana) const {
+    return EnviarProductos(datosEnvio(campos), blInterruptus, ventana);
+}
+
+namespace {
+QString descripcionServidor(const DatosConexion& d) {
+    return d.usuario + u'@' + (d.servidor.isEmpty() ? u"localhost"_s : d.servidor) + u':' +
+           QString::number(d.puerto) + u'/' + d.base;
+}
+
+// True when a table the run writes is transactional, so each product can be one transaction.
+bool hayTablasTransaccionales(Conexion& cn, const QStringList& tablas) {
+    QStringList nombres;
+    for (const QString& t : tablas)
+        nombres.append(cn.literal(t.trimmed()));
+    ResultadoConsulta r;
+    const QString sql = u"SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                        u"TABLE_SCHEMA=DATABASE() AND ENGINE='InnoDB' AND TABLE_NAME IN ("_s +
+                        nombres.join(u',') + u')';
+    return cn.consultar(sql, r) && !r.filas.isEmpty() && r.filas[0][0].texto().toInt() > 0;
+}
+} // namespace
+
+ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
+                                              std::atomic<bool>& blInterruptus,
+                                              VentanaEnvio& ventana) {
+    QElapsedTimer reloj;
+    reloj.start();
+    ResumenEnvio resumen;
+    resumen.rutaBitacora = bitacora::rutaPara(datos.ajustes.RutaIni);
+    const Ajustes& a = datos.ajustes;
+
+    if (!ValidarCamposEnvio(datos.campos)) {
+        resumen.estado = ResumenEnvio::Estado::MapeoInvalido;
+        resumen.mensaje = u"La relación de campos no sirve para enviar"_s;
+        qCWarning(lcNombres).noquote() << resumen.mensaje;
+        ventana.fin(resumen);
+        return resumen;
+    }
+    BloqueoEnvio bloqueo(a.RutaIni);
+    if (!bloqueo.tomar()) {
+        resumen.estado = ResumenEnvio::Estado::EnCurso;
+        resumen.mensaje = bloqueo.descripcion();
+        qCWarning(lcNombres).noquote() << resumen.mensaje;
+        ventana.fin(resumen);
+        return resumen;
+    }
+
+    blInterruptus = false;
+    std::unique_ptr<BasesDD> web;
+    if (!CrearObjeto(web, u"BasesDD"_s))
+        web = std::make_unique<BasesDD>();
+    web->cMiBase = a.BaseDatosWeb;
+    web->cRuta = a.DireccionIP;
+    web->cUsuario = a.UsuarioWeb;
+    web->cPassword = a.ContrasenaWeb;
+    web->cPuerto = a.PuertoWeb;
+    web->opciones.sqlMode = ModoSqlTienda;
+    BasesDD pos;
+    pos.cRuta = datos.pos.servidor;
+    pos.cPuerto = datos.pos.puerto;
+    pos.cUsuario = datos.pos.usuario;
+    pos.cPassword = datos.pos.contrasena;
+    pos.cMiBase = datos.pos.base;
+
+    qCInfo(lcNombres).noquote()
+        << u"Envío iniciado%1: punto de venta %2; tienda %3, tabla «%4», campo para tallas o "
+           u"colores «%5»; %6; %7 campos en la relación"_s
+               .arg(datos.modoPrueba ? u" en modo de prueba"_s : QString(),
+                    descripcionServidor(datos.pos),
+                    descripcionServidor(web->datosConexion(a.BaseDatosWeb)), a.TablaProductosWeb,
+                    a.CampoTallaColor,
+                    a.UsaTallasOColores ? (a.UsaTallas ? u"con tallas"_s : u"con colores"_s)
+                                        : u"sin tallas ni colores"_s)
+               .arg(datos.campos.size());
+
+    Conexion cnPos;
+    Conexion cnWeb;
+    Recordset productos;
+    auto cerrar = [&] {
+        ventana.limpiarImagenes();
+        pos.CierraTabla(productos);
+        pos.CierraBdD(cnPos);
+        web->CierraBdD(cnWeb);
+        resumen.sentencias = cnPos.sentenciasEnviadas() + cnWeb.sentenciasEnviadas();
+        resumen.segundos = double(reloj.elapsed()) / 1000.0;
+        qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + resumen.texto();
+        ventana.fin(resumen);
+        return resumen;
+    };
+    auto sinConexion = [&](const QString& donde, const Conexion& cn) {
+        resumen.estado = ResumenEnvio::Estado::SinConexion;
+        resumen.mensaje = u"No se abrió la base de datos %1: %2"_s.arg(donde, cn.ultimoError());
+        qCCritical(lcNombres).noquote() << resumen.mensaje;
+    };
+
+    if (!pos.AbrirBdD(cnPos, pos.cMiBase)) {
+        sinConexion(u"del punto de venta"_s, cnPos);
+        return cerrar();
+    }
+    QStringList tablasWeb{a.TablaProductosWeb};
+    for (const Estrucs& e : datos.campos)
+        if (!e.TablaExterna.isEmpty())
+            tablasWeb.append(e.TablaExterna);
+    if (a.UsaTallasOColores)
+        tablasWeb << u"oc_option_value"_s << u"oc_option_value_description"_s
+                  << u"oc_product_option"_s << u"oc_product_option_value"_s;
+    if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
+        sinConexion(u"de la tienda"_s, cnWeb);
+        return cerrar();
+    }
+    const bool transaccional = hayTablasTransaccionales(cnWeb, tablasWeb);
+    if (transaccional) {
+        // Each product's writes are one transaction; the session keeps this over reconnections.
+        web->opciones.autocommit = false;
+        if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
+            sinConexion(u"de la tienda"_s, cnWeb);
+            return cerrar();
+        }
+    }
+    ventana.inicio();
+
+    Consulta lista = Consulta(u"productos"_s).ordenar(u"Clave"_s);
+    if (datos.modoPrueba)
+        lista.limitar(LimiteModoPrueba);
+    pos.AbrirTabla(productos, cnPos, lista);
+    if (!productos.abierto()) {
+        resumen.estado = ResumenEnvio::Estado::ErrorLectura;
+        resumen.mensaje = u"No se pudo leer la tabla productos: "_s + productos.ultimoError();
+        qCCritical(lcNombres).noquote() << resumen.mensaje;
+        return cerrar();
+    }
+    productos.setActiveConnection(nullptr);
+    resumen.leidos = productos.RecordCount();
+
+    BuscadorNombres nombres(pos, cnPos);
+    PlanificadorEnvio planificador(datos.campos, nombres);
+    if (a.UsaTallasOColores) {
+        QString error;
+        if (!planificador.cargarExistencias(pos, cnPos, &error)) {
+            resumen.estado = ResumenEnvio::Estado::ErrorLectura;
+            resumen.mensaje = u"No se pudo leer la tabla existenciaexterna: "_s + error;
+            qCCritical(lcNombres).noquote() << resumen.mensaje;
+            return cerrar();
+        }
+    }
+    EscritorWeb::Configuracion config;
+    config.tablaProductos = a.TablaProductosWeb;
+    config.campoTallaColor = a.CampoTallaColor;
+    config.usaTallasOColores = a.UsaTallasOColores;
+    config.usaTallas = a.UsaTallas;
+    config.carpetaPrograma = QFileInfo(a.RutaIni).absolutePath();
+    config.transaccional = transaccional;
+    EscritorWeb escritor(*web, cnWeb, config);
+
+    qint64 n = 1;
+    for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext(), ++n) {
+        if (blInterruptus) {
+            resumen.estado = ResumenEnvio::Estado::Interrumpido;
+            resumen.mensaje =
+                u"Envío interrumpido antes del producto %1 de %2"_s.arg(n).arg(resumen.leidos);
+            qCInfo(lcNombres).noquote() << resumen.mensaje;
+            break;
+        }
+        const QString clave = productos.valor(u"Clave"_s).texto();
+        ventana.producto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
+        if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
+            sinConexion(u"de la tienda"_s, cnWeb);
+            break;
+        }
+        PlanProducto plan;
+        QString error;
+        bool bien = planificador.planificar(productos, &plan, &error);
+        if (!bien && cnPos.conexionPerdida() && pos.AbrirBdD(cnPos, pos.cMiBase))
+            bien = planificador.planificar(productos, &plan, &error);
+        bool creado = false;
+        if (bien) {
+            bien = escritor.EnviarProducto(plan, &creado, &error);
+            if (!bien && cnWeb.conexionPerdida()) {
+                qCWarning(lcNombres).noquote()
+                    << u"Se perdió la conexión con la tienda en el producto «%1»; se reabre"_s.arg(
+                           clave);
+                if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
+                    ++resumen.fallidos;
+                    sinConexion(u"de la tienda"_s, cnWeb);
+                    break;
+                }
+                bien = escritor.EnviarProducto(plan, &creado, &error);
+            }
+        }
+        if (bien) {
+            ++(creado ? resumen.creados : resumen.actualizados);
+        } else {
+            ++resumen.fallidos;
+            qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
+        }
+    }
+    return cerrar();
+}

@@ -1,0 +1,106 @@
+#include "plan_producto.h"
+
+#include "nombres_relacionados.h"
+#include "services/basesdd.h"
+#include "services/dialogos.h"
+
+using namespace Qt::StringLiterals;
+
+bool ValidarCamposEnvio(const clnCampos& campos) {
+    auto alerta = [](const QString& texto) {
+        CajaMensaje(texto, Botones::Critico, u"Alerta"_s);
+        return false;
+    };
+    if (campos.isEmpty())
+        return alerta(u"La lista de campos a pasar no ha sido definida"_s);
+    if (campos.first().DeVM.toLower() != u"clave"_s)
+        return alerta(u"El campo «Clave» no está en la lista de campos a pasar"_s);
+    // The key column of the product table is the web equivalent of "Clave": it cannot live
+    // elsewhere.
+    if (!campos.first().TablaExterna.trimmed().isEmpty())
+        return alerta(
+            u"El campo «Clave» debe pasar a la tabla de productos, no a una tabla externa"_s);
+    return true;
+}
+
+void AnalizarLlaveExterna(const QString& texto, QString* llave,
+                          QList<std::pair<QString, QString>>* filas, QStringList* descartadas) {
+    filas->clear();
+    if (!texto.contains(u',')) {
+        *llave = texto;
+        filas->append({QString(), QString()});
+        return;
+    }
+    const QStringList partes = texto.split(u',');
+    *llave = partes.first();
+    for (qsizetype i = 1; i < partes.size(); ++i) {
+        const qsizetype igual = partes[i].indexOf(u'=');
+        if (igual < 0) {
+            descartadas->append(partes[i]);
+            continue;
+        }
+        filas->append({partes[i].left(igual), partes[i].mid(igual + 1)});
+    }
+}
+
+PlanificadorEnvio::PlanificadorEnvio(const clnCampos& campos, BuscadorNombres& nombres)
+    : m_campos(campos)
+    , m_nombres(nombres) {
+    for (const Estrucs& e : m_campos)
+        if (e.TablaExterna.isEmpty())
+            m_columnas.append(e.DeWeb);
+}
+
+bool PlanificadorEnvio::cargarExistencias(BasesDD& bases, Conexion& pos, QString* error) {
+    Recordset rs;
+    bases.AbrirTabla(rs, pos,
+                     Consulta(u"existenciaexterna"_s)
+                         .con({u"Producto"_s, u"Referencia"_s, u"Existencia"_s})
+                         .ordenar(u"Referencia"_s));
+    if (!rs.abierto()) {
+        *error = rs.ultimoError();
+        return false;
+    }
+    m_existencias.clear();
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        m_existencias[rs.valor(0).texto().toLower()].append(
+            Existencia{rs.valor(1).texto(), rs.valor(2)});
+    m_conExistencias = true;
+    return true;
+}
+
+bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan,
+                                   QString* error) const {
+    *plan = PlanProducto{};
+    plan->clave = producto.valor(u"Clave"_s).texto();
+    plan->descripcion = producto.valor(u"Descrip"_s).texto();
+    plan->columnas = m_columnas;
+    for (const Estrucs& e : m_campos) {
+        bool existe = false;
+        const Valor crudo = producto.valor(e.DeVM, &existe);
+        if (!existe) {
+            *error = u"La tabla productos no tiene la columna «%1»"_s.arg(e.DeVM);
+            return false;
+        }
+        Valor valor;
+        if (!m_nombres.reemplazar(e.DeVM, crudo, &valor, error))
+            return false;
+        if (e.TablaExterna.isEmpty()) {
+            plan->valores.append(valor);
+            continue;
+        }
+        EscrituraExterna externa{e.TablaExterna, e.DeWeb, valor, e.LlaveEnProds, QString(), {}};
+        QStringList descartadas;
+        AnalizarLlaveExterna(e.LlaveEnTablaExterna, &externa.llave, &externa.filas, &descartadas);
+        if (!descartadas.isEmpty()) {
+            *error =
+                u"La llave de la tabla externa «%1» tiene condiciones sin signo igual: %2"_s.arg(
+                    e.TablaExterna, descartadas.join(u", "_s));
+            return false;
+        }
+        plan->externas.append(externa);
+    }
+    if (m_conExistencias)
+        plan->existencias = m_existencias.value(plan->clave.toLower());
+    return true;
+}

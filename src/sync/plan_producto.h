@@ -1,0 +1,79 @@
+#pragma once
+
+#include "config/estrucs.h"
+#include "services/valor.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <utility>
+
+class BasesDD;
+class BuscadorNombres;
+class Conexion;
+class Recordset;
+
+// What a send run decides for one product, apart from the statements that carry it to the shop: the
+// values of the product's own row, the rows of external tables, and the sizes or colours with their
+// stock.
+
+// One mapped column written into an external table, in one or more rows of the product.
+struct EscrituraExterna {
+    QString tabla;
+    QString columna; // receives the value
+    Valor valor;
+    QString llaveEnProds; // web product column whose value identifies the product
+    QString llave;        // key column of the external table
+    // One entry per external row: the extra condition (column, value) that picks it; a plain key
+    // has a single row without extra condition (empty column).
+    QList<std::pair<QString, QString>> filas;
+};
+
+struct Existencia {
+    QString referencia; // size or colour name
+    Valor cantidad;
+};
+
+struct PlanProducto {
+    QString clave;
+    QString descripcion;
+    QStringList columnas; // web product columns; the first is the key column
+    QList<Valor> valores; // at the same positions
+    QList<EscrituraExterna> externas;
+    QList<Existencia> existencias; // in Referencia order
+};
+
+// The run's mapping check: an empty mapping, a first entry other than "Clave", or a "Clave" entry
+// that goes to an external table, is refused with a message. True when the run may go on.
+bool ValidarCamposEnvio(const clnCampos& campos);
+
+// The key column and the conditions of an external table as written in LlaveEnTablaExterna: a plain
+// column name, or the key column followed by ",column=value" conditions, one external row each.
+// Conditions without an equals sign are reported in *descartadas and left out.
+void AnalizarLlaveExterna(const QString& texto, QString* llave,
+                          QList<std::pair<QString, QString>>* filas, QStringList* descartadas);
+
+// Builds the plans of a run's products from their point-of-sale rows.
+class PlanificadorEnvio {
+public:
+    PlanificadorEnvio(const clnCampos& campos, BuscadorNombres& nombres);
+
+    // The web product columns, key first, in mapping order.
+    const QStringList& columnas() const { return m_columnas; }
+
+    // The stock rows of every product, read once (existenciaexterna, by product, in Referencia
+    // order).
+    bool cargarExistencias(BasesDD& bases, Conexion& pos, QString* error);
+
+    // The plan for the product on the recordset's current row; false with *error when a mapped
+    // column is missing or a related name cannot be read.
+    bool planificar(const Recordset& producto, PlanProducto* plan, QString* error) const;
+
+private:
+    clnCampos m_campos;
+    BuscadorNombres& m_nombres;
+    QStringList m_columnas;
+    bool m_conExistencias = false;
+    QHash<QString, QList<Existencia>> m_existencias; // lower-cased product key → stock rows
+};

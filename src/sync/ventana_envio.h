@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// What a send run tells at its end.
+struct ResumenEnvio {
+    enum class Estado {
+        Terminado,     // the product loop ran to its end
+        Interrumpido,  // the user asked to stop
+        MapeoInvalido, // refused before opening anything
+        EnCurso,       // another run on the same settings file is active
+        SinConexion,   // a database did not open (or could not be reopened)
+        ErrorLectura,  // the product list could not be read
+    };
+    Estado estado = Estado::Terminado;
+    QString mensaje; // why the run stopped early, for the user
+    qint64 leidos = 0;
+    qint64 creados = 0;
+    qint64 actualizados = 0;
+    qint64 fallidos = 0;
+    qint64 sentencias = 0; // statements and queries sent to both servers
+    double segundos = 0;
+    QString rutaBitacora;
+
+    // Every product read was written.
+    bool completo() const {
+        return estado == Estado::Terminado && fallidos == 0 && creados + actualizados == leidos;
+    }
+    QString texto() const;
+};
+
+// How a run shows itself: the tray program's main page and the command line implement it. The run
+// may call it from a worker thread; implementations marshal to their own thread.
+class VentanaEnvio {
+public:
+    virtual ~VentanaEnvio() = default;
+    // The databases are open and the products are about to be read ("Interrumpir" from now on).
+    virtual void inicio() {}
+    // Product n (from 1) of total is being written.
+    virtual void producto(const QString& clave, const QString& descripcion, qint64 n,
+                          qint64 total) {
+        Q_UNUSED(clave)
+        Q_UNUSED(descripcion)
+        Q_UNUSED(n)
+        Q_UNUSED(total)
+    }
+    // The one-shot request to upload pictures with this run, and its clearing at the end.
+    virtual bool imagenesPedidas() { return false; }
+    virtual void limpiarImagenes() {}
+    // The run has finished (whatever happened).
+    virtual void fin(const ResumenEnvio& resumen) { Q_UNUSED(resumen) }
+};
