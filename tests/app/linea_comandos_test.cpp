@@ -2,6 +2,7 @@
 #include "config/ajustes.h"
 #include "services/libqvtx.h"
 #include "support/entorno.h"
+#include "sync/escenario.h"
 
 #include <QDir>
 #include <QProcess>
@@ -79,13 +80,27 @@ TEST(LineaComandos, ComprobarConBaseDelPuntoDeVenta) {
     BaseTemporal pos(u"pos"_s);
     const QString ini = prepararInstalacion(carpeta, pos.nombre(), entorno::mysql().contrasena);
     const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, ini});
-    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
     EXPECT_TRUE(r.salida.contains(u"Instalación de Velmora Premium: encontrada"_s));
-    EXPECT_TRUE(r.salida.contains(u"«"_s + pos.nombre() + u"»"_s));
+    EXPECT_TRUE(
+        r.salida.contains(u"Base de datos del punto de venta «"_s + pos.nombre() + u"» en "_s))
+        << qPrintable(r.salida);
     EXPECT_TRUE(r.salida.contains(u"conexión correcta"_s)) << qPrintable(r.salida);
-    // As at start, the settings were loaded, which writes their defaults.
+    // The shop's settings are still the placeholders written at start.
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_TRUE(r.salida.contains(
+        u"Base de datos de la tienda «BaseDeDatos» en IP:3306: no se pudo abrir"_s))
+        << qPrintable(r.salida);
     const libQVTX qvtx;
     EXPECT_EQ(qvtx.LeeIni(SeccionConfiguracion, u"Puerto"_s, ini), u"3306"_s);
+}
+
+TEST(LineaComandos, ComprobarConAmbasBases) {
+    Escenario e;
+    const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"Base de datos de la tienda «"_s + e.tienda.nombre() +
+                                  u"» en 127.0.0.1:"_s))
+        << qPrintable(r.salida);
 }
 
 TEST(LineaComandos, ComprobarConContrasenaEquivocada) {
@@ -96,6 +111,52 @@ TEST(LineaComandos, ComprobarConContrasenaEquivocada) {
     EXPECT_EQ(r.codigo, 1);
     EXPECT_TRUE(r.salida.contains(u"no se pudo abrir"_s)) << qPrintable(r.salida);
     EXPECT_TRUE(r.salida.contains(u"1045"_s));
+}
+
+TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
+    Escenario e;
+    e.mapeoBasico();
+    e.productos(60);
+    const QStringList argumentos{u"--send"_s, u"--ini"_s, e.ajustes.RutaIni};
+
+    Resultado r = ejecutar(argumentos + QStringList{u"-qvtx"_s});
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"Producto 50 de 50: P50 Producto 50"_s)) << qPrintable(r.salida);
+    EXPECT_TRUE(
+        r.salida.contains(u"Productos leídos: 50; creados: 50; actualizados: 0; con error: 0"_s));
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"50"_s});
+
+    r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 0);
+    EXPECT_TRUE(r.salida.contains(u"Productos leídos: 60; creados: 10; actualizados: 50"_s))
+        << qPrintable(r.salida);
+
+    // The log beside the settings file tells the run, never a password.
+    const QByteArray bitacora = e.carpeta.leer(u"vendaro.log"_s);
+    EXPECT_TRUE(bitacora.contains("Envío iniciado en modo de prueba"));
+    EXPECT_TRUE(bitacora.contains("Envío terminado. Productos leídos: 60"));
+    EXPECT_FALSE(bitacora.contains(entorno::mysql().contrasena.toUtf8()));
+
+    // A product that fails: exit 1, and the others are written.
+    ASSERT_TRUE(e.tienda.conexion().Execute(
+        u"CREATE TRIGGER rechazo BEFORE UPDATE ON oc_product FOR EACH ROW IF NEW.model = 'P07' "
+        u"THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no se deja'; END IF"_s));
+    r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_TRUE(r.errores.contains(u"Producto «P07» no enviado"_s)) << qPrintable(r.errores);
+    EXPECT_TRUE(r.salida.contains(u"actualizados: 59; con error: 1"_s)) << qPrintable(r.salida);
+
+    // A mapping without its key is unusable settings.
+    e.mapear(u"Clave"_s, QString());
+    r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_TRUE(
+        r.errores.contains(u"[Alerta] El campo «Clave» no está en la lista de campos a pasar"_s))
+        << qPrintable(r.errores);
+
+    // No installation: unusable settings.
+    e.ajustar(ClaveRutaHost, e.carpeta.ruta(u"no-existe"_s));
+    EXPECT_EQ(ejecutar(argumentos).codigo, 2);
 }
 
 TEST(LineaComandos, AyudaYVersion) {

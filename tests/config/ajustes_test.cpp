@@ -122,8 +122,12 @@ TEST_F(Configuracion, PuertoEIntervaloInvalidosTomanElDefecto) {
         u"vendaro.ini"_s,
         "[Configuración]\nPuerto=-1\nIntervalo en minutos para enviar existencias= 15 \n");
     cargar();
-    EXPECT_EQ(ajustes.PuertoWeb, -1);
+    EXPECT_EQ(ajustes.PuertoWeb, 3306);
     EXPECT_EQ(ajustes.IntervaloMinutos, 15);
+    // Every TCP port is a port, also those beyond the signed 16-bit range.
+    carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nPuerto=40000\n");
+    cargar();
+    EXPECT_EQ(ajustes.PuertoWeb, 40000);
 }
 
 TEST_F(Configuracion, ListaDeGrabar) {

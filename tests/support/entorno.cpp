@@ -74,6 +74,12 @@ QString ftpsCertificado() {
 QString ejecutable() {
     return QStringLiteral(VENDARO_EXE);
 }
+QString datos(const QString& nombre) {
+    QFile f(QStringLiteral(VENDARO_DATOS) + u'/' + nombre);
+    if (!f.open(QIODevice::ReadOnly))
+        ADD_FAILURE() << "No se encontró tests/data/" << qPrintable(nombre);
+    return QString::fromUtf8(f.readAll());
+}
 } // namespace entorno
 
 BaseTemporal::BaseTemporal(const QString& prefijo) {
@@ -100,19 +106,32 @@ BaseTemporal::~BaseTemporal() {
 }
 
 void BaseTemporal::ejecutar(const QString& sql) {
-    QString pendiente;
-    for (const QString& linea : sql.split(u'\n')) {
-        pendiente += linea + u'\n';
-        if (linea.trimmed().endsWith(u';')) {
-            const QString sentencia = pendiente.trimmed().chopped(1);
-            pendiente.clear();
-            if (!m_cn.Execute(sentencia)) {
-                ADD_FAILURE() << qPrintable(m_cn.ultimoError());
-                return;
-            }
+    // Statements end at a semicolon outside quotes.
+    QString sentencia;
+    QChar comilla;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!comilla.isNull()) {
+            sentencia += c;
+            if (c == u'\\' && i + 1 < sql.size())
+                sentencia += sql[++i];
+            else if (c == comilla)
+                comilla = QChar();
+            continue;
         }
+        if (c == u'\'' || c == u'"' || c == u'`')
+            comilla = c;
+        if (c != u';') {
+            sentencia += c;
+            continue;
+        }
+        if (!sentencia.trimmed().isEmpty() && !m_cn.Execute(sentencia.trimmed())) {
+            ADD_FAILURE() << qPrintable(m_cn.ultimoError());
+            return;
+        }
+        sentencia.clear();
     }
-    if (!pendiente.trimmed().isEmpty() && !m_cn.Execute(pendiente.trimmed()))
+    if (!sentencia.trimmed().isEmpty() && !m_cn.Execute(sentencia.trimmed()))
         ADD_FAILURE() << qPrintable(m_cn.ultimoError());
 }
 

@@ -20,8 +20,10 @@ QString ftpContrasena();
 QString ftpRaiz();
 QString ftpsRaiz();
 QString ftpsCertificado();
-// The folder of the built executable and its path.
+// The built executable.
 QString ejecutable();
+// The text of a file of tests/data.
+QString datos(const QString& nombre);
 } // namespace entorno
 
 // A database of its own for one test, dropped at the end.

@@ -1,0 +1,77 @@
+#include "escenario.h"
+
+#include "services/instalacion.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+Escenario::Escenario() {
+    pos.ejecutar(entorno::datos(u"pos_esquema.sql"_s));
+    tienda.ejecutar(entorno::datos(u"tienda_esquema.sql"_s));
+    const DatosConexion d = entorno::mysql();
+    QDir().mkpath(carpeta.ruta(u"velmora"_s));
+    carpeta.escribir(u"velmora/velmora.ini"_s,
+                     (u"[Servidor]\nMySQLServer="_s + d.servidor + u"\nMySQLPuerto="_s +
+                      QString::number(d.puerto) + u"\nMySQLUsuario="_s + d.usuario +
+                      u"\nMySQLPassword="_s + d.contrasena + u'\n')
+                         .toUtf8());
+    ajustes.RutaIni = carpeta.ruta(u"vendaro.ini"_s);
+    EXPECT_TRUE(c.crear());
+    ajustar(ClaveRutaHost, carpeta.ruta(u"velmora"_s));
+    ajustar(ClaveBasePrincipal, pos.nombre());
+    ajustar(u"Usuario WEB"_s, d.usuario);
+    ajustar(u"Contraseña WEB"_s, d.contrasena);
+    ajustar(u"Dirección IP"_s, d.servidor);
+    ajustar(u"Puerto"_s, QString::number(d.puerto));
+    ajustar(u"Base de datos WEB"_s, tienda.nombre());
+    ajustar(u"Nombre de la tabla"_s, u"oc_product"_s);
+    ajustar(u"Campo en productos para talla o color"_s, u"product_id"_s);
+    EXPECT_TRUE(LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, ajustes.RutaIni, true));
+}
+
+void Escenario::ajustar(const QString& clave, const QString& valor) {
+    c.qvtx->EscribeIni(SeccionConfiguracion, clave, valor, ajustes.RutaIni);
+}
+
+void Escenario::mapear(const QString& deVM, const QString& deWeb, const QString& tabla,
+                       const QString& llaveEnProds, const QString& llaveExterna) {
+    c.qvtx->EscribeIniVarios(SeccionCampos,
+                             {{deVM + SufijoCampo::CampoWeb, deWeb},
+                              {deVM + SufijoCampo::TablaExterna, tabla},
+                              {deVM + SufijoCampo::CampoEnProds, llaveEnProds},
+                              {deVM + SufijoCampo::CampoEnTablaExt, llaveExterna}},
+                             ajustes.RutaIni);
+}
+
+void Escenario::mapeoBasico() {
+    mapear(u"Clave"_s, u"model"_s);
+    mapear(u"Precio"_s, u"price"_s);
+    mapear(u"Descrip"_s, u"name"_s, u"oc_product_description"_s, u"product_id"_s,
+           u"product_id,language_id=1"_s);
+}
+
+void Escenario::defectos(const QString& tabla, const QByteArray& texto) {
+    carpeta.escribir(tabla + u".txt"_s, texto);
+}
+
+void Escenario::productos(int cuantos) {
+    for (int i = 1; i <= cuantos; ++i)
+        pos.ejecutar(
+            u"INSERT INTO productos (Clave, Descrip, Precio) VALUES ('P%1', 'Producto %2', "
+            u"%2.50);"_s.arg(i, 2, 10, QChar(u'0'))
+                .arg(i));
+}
+
+void Escenario::leer() {
+    clsProcedimenti(c, ajustes).LeerConfiguracion(campos, &filas);
+}
+
+ResumenEnvio Escenario::enviar(bool modoPrueba) {
+    leer();
+    DatosEnvio datos = clsProcedimenti(c, ajustes).datosEnvio(campos);
+    datos.modoPrueba = modoPrueba;
+    return clsProcedimenti::EnviarProductos(datos, interrumpir, ventana);
+}
