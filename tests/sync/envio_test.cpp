@@ -3,6 +3,8 @@
 
 #include <QDate>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -383,4 +385,21 @@ TEST(Envio, TiendaInalcanzable) {
     EXPECT_EQ(e.ventana.fines, 1);
     EXPECT_FALSE(e.ventana.imagenes);
     EXPECT_FALSE(r.completo());
+}
+
+TEST(Envio, EnUnHiloDeTrabajoSobreUnaCopia) {
+    Escenario e;
+    e.mapeoBasico();
+    e.productos(5);
+    e.leer();
+    const DatosEnvio datos = clsProcedimenti(e.c, e.ajustes).datosEnvio(e.campos);
+    // Settings saved after the run took its copy do not reach it.
+    e.ajustar(u"Nombre de la tabla"_s, u"otra_tabla"_s);
+    e.mapear(u"Precio"_s, QString());
+    ResumenEnvio r;
+    std::thread hilo(
+        [&] { r = clsProcedimenti::EnviarProductos(datos, e.interrumpir, e.ventana); });
+    hilo.join();
+    EXPECT_EQ(r.creados, 5);
+    EXPECT_EQ(e.tienda.filas(u"SELECT MAX(price) FROM oc_product"_s), QStringList{u"5.5000"_s});
 }
