@@ -413,9 +413,13 @@ void EdicionGrid::FocoPerdido(QWidget* editor, QFocusEvent* evento) {
     // focus again for a later edit, must not write into the cell of the edit now open.
     if (editor != m_editorAbierto || editor->hasFocus())
         return;
-    // A message box or a popup list takes the focus for a moment; the edit goes on.
+    // A message box or a popup list takes the focus for a moment; the edit goes on. A combo's
+    // open list gets the focus as a widget of its own (a window that the combo owns).
     if (evento->reason() == Qt::ActiveWindowFocusReason || evento->reason() == Qt::PopupFocusReason)
         return;
+    for (const QObject* o = QApplication::focusWidget(); o; o = o->parent())
+        if (o == editor)
+            return;
     QString texto = TextoEditor(editor);
     if (!m_blSinValidar && !ValidaCelda(texto, editor == m_mkeCelda.data())) {
         DevuelveFocoAlEditor();
