@@ -583,3 +583,31 @@ TEST(EdicionGridDueno, UnNombreDesconocidoSeRegistraSinCaerse) {
         EXPECT_TRUE(bitacora.contiene(u"tiene: QString BuscaClave()"_s));
     }
 }
+
+TEST(EdicionGridDueno, LosFactoresCuentanSoloFueraDeLaVentana) {
+    // A grid that does not lie inside frmVentana: its container's place in the window cannot be
+    // measured, so the two offsets (twips) stand for it.
+    QWidget ventana;
+    QWidget otra;
+    auto* reja = new QTableWidget(3, 3, &otra);
+    reja->setGeometry(10, 20, 300, 100);
+    EdicionGrid control;
+    control.setFrmVentana(&ventana);
+    control.setFlexGrid(reja);
+    control.setFactorHorizontal(1440);
+    control.setFactorVertical(720);
+    control.AgregaColumna(1, TipoEditor::Texto, u"X"_s);
+    ventana.show();
+    otra.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&otra));
+    reja->setCurrentCell(1, 1);
+    int tecla = 'a';
+    control.EditaCelda(tecla);
+    auto* linea = ventana.findChild<QLineEdit*>(u"txtCelda"_s);
+    ASSERT_NE(linea, nullptr);
+    const QRect celda = reja->visualRect(reja->model()->index(1, 1));
+    const QPoint esperado = reja->pos() + reja->viewport()->mapTo(reja, celda.topLeft()) +
+                            QPoint(ventana.logicalDpiX(), qRound(ventana.logicalDpiY() / 2.0));
+    EXPECT_EQ(linea->pos(), esperado);
+    EXPECT_EQ(linea->size(), celda.size());
+}
