@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+class QTableWidget;
+
+// The fixed rows and columns of a grid. They are ordinary cells of the QTableWidget drawn with a
+// header look (Qt's own headers are hidden), so that grid indices stay those of the program: row 0
+// is the header row and column 0 the row-number column. The current cell is kept out of them, as
+// in a grid with fixed rows, and no editor is ever opened on them unless a column is declared
+// there.
+class ZonaFija : public QObject {
+    Q_OBJECT
+public:
+    // Makes the first filas rows and columnas columns fixed (and sets the grid's item delegate to
+    // draw them).
+    static void Fijar(QTableWidget* reja, int filas, int columnas);
+    static void FijarFilas(QTableWidget* reja, int filas);
+    // The counts set by Fijar; 0 for a grid that never had them set.
+    static int Filas(const QTableWidget* reja);
+    static int Columnas(const QTableWidget* reja);
+
+private:
+    explicit ZonaFija(QTableWidget* reja);
+    static ZonaFija* De(const QTableWidget* reja);
+    void Encarrilar(int fila, int columna);
+
+    QTableWidget* m_reja;
+    int m_filas = 0;
+    int m_columnas = 0;
+};
