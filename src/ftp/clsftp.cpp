@@ -177,7 +177,6 @@ bool clsFTP::OpenConnection(const QString& sServer, const QString& sUser,
     a.segundosSinDatos = m_segundosSinDatos;
     auto sesion = std::make_unique<SesionCurl>(a);
     if (!sesion->valida()) {
-        registrarError(u"InternetOpen"_s, CURLE_FAILED_INIT, u"libcurl no pudo iniciarse"_s);
         registrarError(u"InternetConnect"_s, CURLE_FAILED_INIT, u"libcurl no pudo iniciarse"_s);
         return false;
     }

@@ -17,9 +17,9 @@ struct EntradaListado;
 // and reused by every later operation until CloseConnection or the next OpenConnection.
 //
 // Errors: operations return false (or an empty text, or -2, or no list) and keep a description
-// for GetLastErrorMessage, "<operation> error code: <n> Message: <text>", or the server's own
-// reply alone when the server refused the command. Successful calls leave it unchanged. Every
-// failure is also logged on "vendaro.ftp".
+// for GetLastErrorMessage, "<operation> error code: <n> Message: <text>" (n: libcurl's code, or -1
+// for the client's own checks), or the server's own reply alone when it refused the command.
+// Successful calls leave it unchanged. Every failure is also logged on "vendaro.ftp".
 //
 // Threads: the client uses no event loop, timer or socket of Qt, so it may be created on one
 // thread and used on another, one thread at a time (give it no parent when it is moved). Progress
@@ -73,9 +73,10 @@ public:
     // next listing.
     const cDirList* GetDirectoryListing(const QString& sFilter);
 
+    // A new client starts in ASCII and active mode; the program selects binary and passive. Both
+    // concern FTP only. The transfer type applies at once, the mode at the next OpenConnection.
     void SetTransferASCII();
     void SetTransferBinary();
-    // Take effect at the next OpenConnection.
     void SetModeActive();
     void SetModePassive();
 
