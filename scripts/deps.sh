@@ -9,7 +9,7 @@ packages=(
     libmariadb-dev libcurl4-openssl-dev libssl-dev
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client
-    python3-pyftpdlib python3-openssl openssl
+    python3-pyftpdlib python3-openssl python3-asyncssh openssl
 )
 
 missing=()

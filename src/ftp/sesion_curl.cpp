@@ -1,0 +1,213 @@
+#include "sesion_curl.h"
+
+#include "certificado_ftp.h"
+
+#include <QDir>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_LOGGING_CATEGORY(lcFtp)
+
+namespace {
+std::once_flag g_iniciada;
+
+bool mismoHost(const QString& a, const QString& b) {
+    return !a.trimmed().isEmpty() && a.trimmed().compare(b, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+SesionCurl::SesionCurl(const AjustesSesion& ajustes)
+    : m_ajustes(ajustes) {
+    // Global set-up is not thread-safe in every libcurl build: done once, before any handle.
+    std::call_once(g_iniciada, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    m_curl.reset(curl_easy_init());
+    m_usuario = ajustes.usuario.toUtf8();
+    m_contrasena = ajustes.contrasena.toUtf8();
+    m_tlsEnUso = ajustes.destino.tls == DestinoFTP::TLS::Implicito;
+}
+
+SesionCurl::~SesionCurl() = default;
+
+bool SesionCurl::tlsRoto() const {
+    // libcurl 7.87 and 7.88 open active-mode data connections without TLS even when the control
+    // connection uses it, so the file would travel in clear (or the server refuses it).
+    const curl_version_info_data* v = curl_version_info(CURLVERSION_NOW);
+    return v->version_num >= 0x075700 && v->version_num < 0x080000;
+}
+
+void SesionCurl::preparar(const QString& url) {
+    CURL* c = m_curl.get();
+    curl_easy_reset(c);
+    m_listas.clear();
+    m_error[0] = 0;
+    m_url = url.toUtf8();
+    curl_easy_setopt(c, CURLOPT_URL, m_url.constData());
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_error);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_USERNAME, m_usuario.constData());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, m_contrasena.constData());
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, m_ajustes.segundosConexion);
+    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_ajustes.segundosRespuesta);
+    curl_easy_setopt(c, CURLOPT_ACCEPTTIMEOUT_MS, m_ajustes.segundosRespuesta * 1000L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, m_ajustes.segundosSinDatos);
+    curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &SesionCurl::alRecibirLinea);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
+
+    const DestinoFTP& d = m_ajustes.destino;
+    const bool aceptado = mismoHost(m_ajustes.hostAceptado, d.host);
+    if (d.protocolo == DestinoFTP::Protocolo::SFTP) {
+        const QByteArray conocidas =
+            (m_ajustes.archivoKnownHosts.isEmpty() ? QDir::homePath() + u"/.ssh/known_hosts"_s
+                                                   : m_ajustes.archivoKnownHosts)
+                .toLocal8Bit();
+        curl_easy_setopt(c, CURLOPT_SSH_KNOWNHOSTS, conocidas.constData());
+        curl_easy_setopt(c, CURLOPT_SSH_KEYFUNCTION, &SesionCurl::alVerificarLlave);
+        curl_easy_setopt(c, CURLOPT_SSH_KEYDATA, this);
+        if (!m_contrasena.isEmpty())
+            curl_easy_setopt(c, CURLOPT_SSH_AUTH_TYPES,
+                             long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+        return;
+    }
+
+    switch (d.tls) {
+    case DestinoFTP::TLS::Si_Se_Ofrece:
+        curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+        break;
+    case DestinoFTP::TLS::Exigido:
+    case DestinoFTP::TLS::Implicito:
+        curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        break;
+    case DestinoFTP::TLS::No_Aplica:
+        break;
+    }
+    curl_easy_setopt(c, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+    if (aceptado) {
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (!m_ajustes.archivoCA.isEmpty()) {
+        const QByteArray ca = m_ajustes.archivoCA.toLocal8Bit();
+        curl_easy_setopt(c, CURLOPT_CAINFO, ca.constData());
+    }
+    // One CWD to the file's folder, then the command on the bare name: fewest round trips that
+    // every server understands.
+    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, m_ajustes.ascii ? 1L : 0L);
+    if (!m_ajustes.pasivo) {
+        if (m_tlsEnUso && tlsRoto()) {
+            if (!m_avisoActivo)
+                qCWarning(lcFtp).noquote() << "Modo activo pedido con TLS en" << d.nombre()
+                                           << ": esta versión de libcurl enviaría los datos sin "
+                                              "cifrar; se usa el modo pasivo";
+            m_avisoActivo = true;
+        } else {
+            curl_easy_setopt(c, CURLOPT_FTPPORT, "-");
+        }
+    }
+}
+
+void SesionCurl::fijarComandos(CURLoption opcion, const QStringList& comandos) {
+    curl_slist* lista = nullptr;
+    for (const QString& comando : comandos) {
+        curl_slist* nueva = curl_slist_append(lista, comando.toUtf8().constData());
+        if (!nueva)
+            break;
+        lista = nueva;
+    }
+    m_listas.emplace_back(lista);
+    curl_easy_setopt(m_curl.get(), opcion, lista);
+}
+
+CURLcode SesionCurl::ejecutar() {
+    m_bloque.clear();
+    m_respuesta.clear();
+    m_codigoRespuesta = 0;
+    m_rechazo.clear();
+    return curl_easy_perform(m_curl.get());
+}
+
+QString SesionCurl::mensaje(CURLcode codigo) const {
+    const QString propio = QString::fromUtf8(m_error).trimmed();
+    return propio.isEmpty() ? QString::fromUtf8(curl_easy_strerror(codigo)) : propio;
+}
+
+QString SesionCurl::carpetaInicial() const {
+    char* ruta = nullptr;
+    if (curl_easy_getinfo(m_curl.get(), CURLINFO_FTP_ENTRY_PATH, &ruta) == CURLE_OK && ruta &&
+        *ruta) {
+        QString carpeta = QString::fromUtf8(ruta);
+        if (!carpeta.startsWith(u'/'))
+            carpeta.prepend(u'/');
+        return carpeta;
+    }
+    return u"/"_s;
+}
+
+size_t SesionCurl::alRecibirLinea(char* datos, size_t tamano, size_t cuantos, void* yo) {
+    const size_t total = tamano * cuantos;
+    static_cast<SesionCurl*>(yo)->recibirLinea(QByteArray(datos, qsizetype(total)));
+    return total;
+}
+
+void SesionCurl::recibirLinea(const QByteArray& crudo) {
+    // FTP replies: "nnn text" is a whole reply; "nnn-text" opens a multi-line one that ends with
+    // a line of the same code and a blank. libcurl also passes lines of its own (sizes, dates),
+    // which are not replies.
+    const QString linea = QString::fromUtf8(crudo).trimmed();
+    static const QRegularExpression codigo(uR"(^(\d{3})([ -]))"_s);
+    const QRegularExpressionMatch m = codigo.match(linea);
+    if (m_bloque.isEmpty()) {
+        if (!m.hasMatch())
+            return;
+        if (m.captured(2) == u"-"_s) {
+            m_bloque.append(linea);
+            return;
+        }
+    } else {
+        m_bloque.append(linea);
+        if (!m.hasMatch() || m.captured(2) != u" "_s || !m_bloque.first().startsWith(m.captured(1)))
+            return;
+    }
+    m_respuesta = m_bloque.isEmpty() ? linea : m_bloque.join(u'\n');
+    m_codigoRespuesta = m.captured(1).toInt();
+    m_bloque.clear();
+    if (m_codigoRespuesta == 234)
+        m_tlsEnUso = true;
+}
+
+int SesionCurl::alVerificarLlave(CURL*, const curl_khkey*, const curl_khkey*,
+                                 curl_khmatch resultado, void* yo) {
+    auto* s = static_cast<SesionCurl*>(yo);
+    const DestinoFTP& d = s->m_ajustes.destino;
+    switch (resultado) {
+    case CURLKHMATCH_OK:
+        return CURLKHSTAT_FINE;
+    case CURLKHMATCH_MISSING:
+        if (mismoHost(s->m_ajustes.hostAceptado, d.host)) {
+            qCWarning(lcFtp).noquote() << "Llave SSH desconocida de" << d.nombre()
+                                       << "aceptada por el ajuste" << ClaveAceptarCertificadoFTP;
+            return CURLKHSTAT_FINE;
+        }
+        s->m_rechazo =
+            u"La llave SSH del servidor %1 no está entre las conocidas (%2), así que no se puede "
+            "comprobar que sea el servidor auténtico. Si confía en él, escriba «%3» en la clave "
+            "«%4» de la sección [Configuración] o agregue su llave al archivo de servidores "
+            "conocidos."_s.arg(d.nombre(),
+                               s->m_ajustes.archivoKnownHosts.isEmpty()
+                                   ? u"~/.ssh/known_hosts"_s
+                                   : s->m_ajustes.archivoKnownHosts,
+                               d.host, ClaveAceptarCertificadoFTP);
+        return CURLKHSTAT_REJECT;
+    default:
+        s->m_rechazo = u"La llave SSH del servidor %1 no es la registrada en el archivo de "
+                       "servidores conocidos: podría ser otro servidor haciéndose pasar por él. "
+                       "No se conecta."_s.arg(d.nombre());
+        return CURLKHSTAT_REJECT;
+    }
+}

@@ -1,0 +1,63 @@
+#include "servidor_propio.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+ServidorPropio::ServidorPropio(const QStringList& opciones) {
+    QDir().mkpath(raiz());
+    const QString archivoPuerto = m_dir.filePath(u"puerto"_s);
+    QStringList argumentos{QStringLiteral(VENDARO_SERVIDOR_FTP),
+                           u"--root"_s,
+                           raiz(),
+                           u"--user"_s,
+                           usuario(),
+                           u"--password"_s,
+                           contrasena(),
+                           u"--port-file"_s,
+                           archivoPuerto,
+                           u"--log"_s,
+                           m_dir.filePath(u"servidor.log"_s)};
+    for (QString opcion : opciones)
+        argumentos.append(opcion.replace(u"{dir}"_s, m_dir.path()));
+    m_proceso.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Debian's Python, which has pyftpdlib and asyncssh.
+    m_proceso.start(u"/usr/bin/python3"_s, argumentos);
+    if (!m_proceso.waitForStarted(10000)) {
+        ADD_FAILURE() << "No arrancó el servidor de prueba: "
+                      << m_proceso.errorString().toStdString();
+        return;
+    }
+    const QDeadlineTimer limite(20000);
+    while (!limite.hasExpired() && m_proceso.state() == QProcess::Running) {
+        QFile f(archivoPuerto);
+        if (f.open(QIODevice::ReadOnly)) {
+            m_puerto = f.readAll().trimmed().toInt();
+            if (m_puerto > 0)
+                return;
+        }
+        QThread::msleep(50);
+    }
+    ADD_FAILURE() << "El servidor de prueba no escucha (" << opciones.join(u' ').toStdString()
+                  << ")";
+}
+
+ServidorPropio::~ServidorPropio() {
+    if (m_proceso.state() != QProcess::NotRunning) {
+        m_proceso.terminate();
+        if (!m_proceso.waitForFinished(5000)) {
+            m_proceso.kill();
+            m_proceso.waitForFinished(5000);
+        }
+    }
+}
+
+int ServidorPropio::sesiones() const {
+    QFile f(m_dir.filePath(u"servidor.log"_s));
+    return f.open(QIODevice::ReadOnly) ? int(f.readAll().count("FTP session opened")) : -1;
+}
