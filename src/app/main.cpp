@@ -2,10 +2,13 @@
 
 #include "../services/bitacora.h"
 #include "../services/decontroles_gui.h"
+#include "../services/dialogos_gui.h"
 #include "../services/modoprueba.h"
+#include "frminicial_window.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QTextStream>
 
 #include <cstdio>
@@ -50,8 +53,25 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"vendaro"_s);
     QApplication::setApplicationVersion(QStringLiteral(VENDARO_VERSION));
+    QApplication::setWindowIcon(QIcon(u":/vendaro/vendaro.svg"_s));
+    // The window lives in the notification area: hiding it must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
     registrarClasesGui();
-    errores << u"vendaro: la ventana del programa aún no está disponible en esta versión; use "
-               u"--check\n"_s;
-    return Salida::Fallo;
+    const QString rutaIni = linea.rutaIni.isEmpty() ? rutaIniPredeterminada() : linea.rutaIni;
+    bitacora::iniciar(bitacora::rutaPara(rutaIni), bitacora::Opciones{});
+    DialogosQt dialogos;
+    Dialogos::instalar(&dialogos);
+    int resultado = Salida::Bien;
+    {
+        frmInicial ventana(rutaIni);
+        dialogos.setVentana(&ventana);
+        if (!ventana.Form_Load())
+            resultado = Salida::AjustesInutiles;
+        else
+            resultado = app.exec();
+        dialogos.setVentana(nullptr);
+    }
+    Dialogos::instalar(nullptr);
+    bitacora::terminar();
+    return resultado;
 }

@@ -2,9 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
+#ifdef Q_OS_WIN
+#include <QSettings>
+#endif
 
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -47,6 +52,71 @@ bool abrirDocumento(const QString& ruta) {
     return QProcess::startDetached(u"xdg-open"_s, {ruta});
 #endif
 }
+
+QString archivoInicioAutomatico(const QString& nombreEjecutable) {
+    const QString base = QFileInfo(nombreEjecutable).completeBaseName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           u"/autostart/"_s + base + u".desktop"_s;
+}
+
+#ifdef Q_OS_WIN
+namespace {
+const QString ClaveRun = u"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"_s;
+}
+QString inicioAutomaticoRegistrado(const QString& nombreEjecutable) {
+    QSettings run(ClaveRun, QSettings::NativeFormat);
+    return run.value(nombreEjecutable).toString();
+}
+bool registrarInicioAutomatico(const QString& nombreEjecutable, const QString& rutaEjecutable) {
+    QSettings run(ClaveRun, QSettings::NativeFormat);
+    run.setValue(nombreEjecutable, QDir::toNativeSeparators(rutaEjecutable));
+    run.sync();
+    return run.status() == QSettings::NoError;
+}
+#else
+namespace {
+// Exec values quote paths with blanks; the quotes are the entry's, not the path's.
+QString comillas(const QString& ruta) {
+    QString r = ruta;
+    r.replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s);
+    return r.contains(u' ') || r != ruta ? u'"' + r + u'"' : r;
+}
+} // namespace
+
+QString inicioAutomaticoRegistrado(const QString& nombreEjecutable) {
+    QFile f(archivoInicioAutomatico(nombreEjecutable));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& linea : f.readAll().split('\n')) {
+        if (!linea.startsWith("Exec="))
+            continue;
+        const QString exec = QString::fromUtf8(linea.mid(5)).trimmed();
+        if (exec.startsWith(u'"')) {
+            QString ruta;
+            for (qsizetype i = 1; i < exec.size() && exec[i] != u'"'; ++i)
+                ruta += exec[i] == u'\\' && i + 1 < exec.size() ? exec[++i] : exec[i];
+            return ruta;
+        }
+        return exec.section(u' ', 0, 0);
+    }
+    return {};
+}
+
+bool registrarInicioAutomatico(const QString& nombreEjecutable, const QString& rutaEjecutable) {
+    const QString archivo = archivoInicioAutomatico(nombreEjecutable);
+    QDir().mkpath(QFileInfo(archivo).path());
+    const QString texto = u"[Desktop Entry]\nType=Application\nName=Vendaro\n"
+                          u"Comment=Envía los productos del punto de venta a la tienda en línea\n"
+                          u"Exec="_s +
+                          comillas(rutaEjecutable) +
+                          u"\nIcon=vendaro\nTerminal=false\nX-GNOME-Autostart-enabled=true\n"_s;
+    QSaveFile f(archivo);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(texto.toUtf8());
+    return f.commit();
+}
+#endif
 
 bool salidaEsTerminal() {
 #ifdef Q_OS_WIN

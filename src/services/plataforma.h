@@ -19,6 +19,15 @@ QString carpetaConfiguracionUsuario();
 // program could be started.
 bool abrirDocumento(const QString& ruta);
 
+// The program's start when the user logs on: on Linux an XDG autostart entry named after the
+// executable whose Exec is its full path, on Windows the Run value of the current user. Returns the
+// path stored now (empty when none).
+QString inicioAutomaticoRegistrado(const QString& nombreEjecutable);
+// Stores the executable's path as the logon start; false when it could not be written.
+bool registrarInicioAutomatico(const QString& nombreEjecutable, const QString& rutaEjecutable);
+// The file that holds the logon start (Linux: ~/.config/autostart/<name>.desktop).
+QString archivoInicioAutomatico(const QString& nombreEjecutable);
+
 // True when standard output is a terminal (a progress bar can be redrawn in place).
 bool salidaEsTerminal();
 

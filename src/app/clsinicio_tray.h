@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QSystemTrayIcon;
+class QWidget;
+
+// The program's icon in the notification area and its start at logon. The icon's activation
+// (left or right click) asks for the window back; where the desktop has no notification area, the
+// window is never hidden (hayBandeja() tells the window so).
+class clsInicio : public QObject {
+    Q_OBJECT
+public:
+    explicit clsInicio(QWidget* ventana, QObject* padre = nullptr);
+
+    static bool hayBandeja();
+    // Shows the icon with the window's caption as tip (a repeated call only refreshes the tip).
+    void PonerSystray();
+    void RemoverSystray();
+    // A balloon on the icon (the run's failures); nothing without a notification area.
+    void notificar(const QString& titulo, const QString& texto, bool esError);
+
+    // Shows the window in its normal state, in front, with the focus in "Picture1" when visible.
+    static void Restaurar(QWidget* ventana);
+    // Makes sure the program starts at logon from where it is now; rewrites the entry when the
+    // executable moved. Failures are ignored, as the start-up must go on.
+    static void SiRegistrado(const QString& nombreEjecutable, const QString& rutaEjecutable);
+
+    QSystemTrayIcon* icono() const { return m_icono; }
+
+Q_SIGNALS:
+    void restaurarPedido();
+
+private:
+    QPointer<QWidget> m_ventana;
+    QSystemTrayIcon* m_icono = nullptr;
+};

@@ -1,0 +1,417 @@
+#include "frminicial_window.h"
+
+#include "campos_page.h"
+#include "clsinicio_tray.h"
+#include "config/mapeo.h"
+#include "configuracion_page.h"
+#include "envio_segundo_plano.h"
+#include "frmdescripcion_window.h"
+#include "principal_page.h"
+#include "programador.h"
+#include "services/decontroles_gui.h"
+#include "services/dialogos.h"
+#include "services/instalacion.h"
+#include "services/mensajes.h"
+#include "services/modoprueba.h"
+#include "sync/clsprocedimenti.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString Titulo = u"Actualización de productos en línea"_s;
+const QString EnviarAhoraTexto = u"Enviar ahora"_s;
+const QString InterrumpirTexto = u"Interrumpir"_s;
+
+QString estiloPiel() {
+    return u"frmInicial { background: #eef3f7; }"
+           "QFrame#Picture1, QFrame#Picture2 { background: #ffffff; border: 1px solid #c5d3de;"
+           " border-radius: 6px; }"
+           "QLabel#lblTitulo { color: #1d4f73; }"
+           "QLabel#lblInfo { color: #b5541c; }"
+           "QPushButton { padding: 4px 14px; }"_s;
+}
+} // namespace
+
+QString frmInicial::VersionTexto() {
+    return u"   v "_s + QString::number(VENDARO_VERSION_MAJOR) + u'.' +
+           QString::number(VENDARO_VERSION_MINOR) + u'.' + QString::number(VENDARO_VERSION_PATCH);
+}
+
+frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
+    : QWidget(padre)
+    , m_rutaIni(rutaIni) {
+    setObjectName(u"frmInicial"_s);
+    setWindowTitle(Titulo);
+    setWindowIcon(QIcon(u":/vendaro/vendaro.svg"_s));
+
+    auto* titulo = new QLabel(this);
+    titulo->setObjectName(u"imgTitulo"_s);
+    titulo->setPixmap(QIcon(u":/vendaro/titulo.svg"_s).pixmap(QSize(360, 48)));
+    stbTabs = new QTabWidget(this);
+    stbTabs->setObjectName(u"stbTabs"_s);
+    principal = new PrincipalPage(stbTabs);
+    configuracion = nullptr;
+    relacion = new CamposPage(stbTabs);
+    auto* distribucion = new QVBoxLayout(this);
+    distribucion->addWidget(titulo);
+    distribucion->addWidget(stbTabs, 1);
+    // Wide enough for the mapping grid's designed columns.
+    resize(900, 680);
+
+    m_programador = new Programador(reloj ? reloj : new RelojQt, this);
+    m_envio = new EnvioEnSegundoPlano(this);
+    m_bandeja = new clsInicio(this, this);
+
+    connect(m_programador, &Programador::cuenta, principal->lblInfo, &QLabel::setText);
+    connect(m_programador, &Programador::tiempoCumplido, this, &frmInicial::EnviarAhora);
+    connect(principal->cmdLeerAhora, &QPushButton::clicked, this, &frmInicial::cmdLeerAhora_Click);
+    connect(principal->cmdConfigurar, &QPushButton::clicked, this,
+            &frmInicial::cmdConfigurar_Click);
+    connect(principal->cmdTerminar, &QPushButton::clicked, this, &frmInicial::cmdTerminar_Click);
+    connect(principal->cmdMinimizar, &QPushButton::clicked, this, &frmInicial::cmdMinimizar_Click);
+    connect(principal->chkImagenes, &QCheckBox::toggled, m_envio,
+            &EnvioEnSegundoPlano::setImagenesPedidas);
+    connect(m_bandeja, &clsInicio::restaurarPedido, this, [this] { clsInicio::Restaurar(this); });
+    connect(m_envio, &EnvioEnSegundoPlano::inicio, this, [this] {
+        m_envioMostrado = true;
+        principal->Label3->clear();
+        principal->Label5->clear();
+        principal->Label5->show();
+        principal->Label3->show();
+    });
+    connect(m_envio, &EnvioEnSegundoPlano::producto, this,
+            [this](const QString& clave, const QString& descripcion, qint64 n, qint64 total) {
+                principal->Label3->setText(u"Clave: "_s + clave + u"\nDescripción: "_s +
+                                           descripcion);
+                principal->Label5->setText(u"Producto "_s + QString::number(n) + u" de "_s +
+                                           QString::number(total));
+            });
+    connect(m_envio, &EnvioEnSegundoPlano::imagenesLimpiadas, this,
+            [this] { principal->chkImagenes->setChecked(false); });
+    connect(m_envio, &EnvioEnSegundoPlano::terminado, this, &frmInicial::alTerminarEnvio);
+
+    // The window sees these keys before its controls.
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this, &frmInicial::mostrarDescripcion);
+    auto* altF4 = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this);
+    connect(altF4, &QShortcut::activated, this, &frmInicial::Descargar);
+}
+
+frmInicial::~frmInicial() {
+    if (m_cargada && !m_saliendo)
+        Form_Unload();
+}
+
+bool frmInicial::Form_Load() {
+    m_PrimeraActivacion = true;
+    m_programador->setTranscurrido(0, 0);
+    QDir::setCurrent(QFileInfo(m_rutaIni).absolutePath());
+    m_c.crear();
+    CrearObjeto(m_controles, u"DeControles"_s);
+    if (m_c.utilerias)
+        m_c.utilerias->setElMenu(this);
+
+    configuracion = new ConfiguracionPage(*m_c.qvtx, stbTabs);
+    stbTabs->addTab(principal, u"Principal"_s);
+    stbTabs->addTab(configuracion, u"Configuración"_s);
+    stbTabs->addTab(relacion, u"Relación de campos"_s);
+    relacion->configurarEdicion(this);
+    connect(configuracion->cmdCancelar, &QPushButton::clicked, this,
+            &frmInicial::cmdCancelar_Click);
+    connect(configuracion->cmdGrabar, &QPushButton::clicked, this, &frmInicial::cmdGrabar_Click);
+    connect(configuracion->cmdProbar, &QPushButton::clicked, this, &frmInicial::cmdProbar_Click);
+    connect(stbTabs, &QTabWidget::currentChanged, this, &frmInicial::stbTabs_Click);
+
+    m_ajustes.RutaIni = m_rutaIni;
+    if (!LocalizarInstalacion(*m_c.qvtx, *m_c.registro, *m_c.bases, m_ajustes.RutaIni, true))
+        return false;
+    m_cargada = true;
+
+    clsProcedimenti(m_c, m_ajustes).LeerConfiguracion(m_clnCampos);
+    mostrarConfiguracion();
+
+    setWindowTitle(windowTitle().trimmed() + VersionTexto());
+    configuracion->txtDato(0)->setText(m_c.bases->cMiBase);
+    configuracion->txtDato(1)->setText(QString::number(m_ajustes.IntervaloMinutos));
+
+    m_bandeja->PonerSystray();
+    clsInicio::SiRegistrado(QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                            QCoreApplication::applicationFilePath());
+    if (m_ajustes.IntervaloMinutos == 0)
+        clsInicio::Restaurar(this);
+    stbTabs->setCurrentIndex(0);
+    if (m_controles)
+        m_controles->LaCeldaFG(relacion->mhgReja, 0, 0, false);
+    relacion->reiniciar(*m_c.qvtx, m_ajustes.RutaIni);
+    // Without a notification area the window is the only way to the program: it stays shown.
+    if (EnModoPrueba() || !clsInicio::hayBandeja())
+        clsInicio::Restaurar(this);
+    return true;
+}
+
+void frmInicial::mostrarConfiguracion() {
+    // Boxes 2 to 17 from the settings record; 0 and 1 are set once at start.
+    for (const ClaveAjuste& c : clavesAjustes()) {
+        QString texto;
+        if (c.texto)
+            texto = m_ajustes.*c.texto;
+        else if (c.entero)
+            texto = QString::number(m_ajustes.*c.entero);
+        else if (c.puerto)
+            texto = QString::number(m_ajustes.*c.puerto);
+        configuracion->txtDato(c.campo)->setText(texto);
+    }
+    bool imagenes = !configuracion->txtDato(12)->text().trimmed().isEmpty();
+    m_programador->setIntervaloMinutos(m_ajustes.IntervaloMinutos);
+    if (m_ajustes.IntervaloMinutos > 0)
+        m_programador->encender();
+    else
+        m_programador->apagar();
+    if (m_ajustes.IntervaloMinutos < 1)
+        principal->lblInfo->setText(u"Sin definir"_s);
+    if (imagenes)
+        imagenes = !m_ajustes.CarpetaImagenesProductos.isEmpty();
+    principal->chkImagenes->setVisible(imagenes);
+}
+
+void frmInicial::MostrarPagina(int pagina) {
+    stbTabs->setTabVisible(pagina, true);
+    stbTabs->setCurrentIndex(pagina);
+    for (int p = 0; p < stbTabs->count(); ++p)
+        if (p != pagina)
+            stbTabs->setTabVisible(p, false);
+}
+
+bool frmInicial::event(QEvent* evento) {
+    if (evento->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QWidget::event(evento);
+}
+
+void frmInicial::Form_Activate() {
+    if (!m_PrimeraActivacion)
+        return;
+    m_PrimeraActivacion = false;
+    std::unique_ptr<Efectos> efectos;
+    if (CrearObjeto(efectos, u"Efectos"_s))
+        efectos->PintarSkin(this);
+    setStyleSheet(estiloPiel());
+    MostrarPagina(0);
+    update();
+}
+
+void frmInicial::changeEvent(QEvent* evento) {
+    QWidget::changeEvent(evento);
+    if (evento->type() != QEvent::WindowStateChange || !m_cargada)
+        return;
+    if (windowState() & Qt::WindowMinimized) {
+        if (clsInicio::hayBandeja()) {
+            // Hidden after the state change has been handled by the window system.
+            QMetaObject::invokeMethod(this, &frmInicial::ocultarEnBandeja, Qt::QueuedConnection);
+        }
+    } else if (!(windowState() & Qt::WindowMaximized)) {
+        show();
+    }
+}
+
+void frmInicial::ocultarEnBandeja() {
+    if (!(windowState() & Qt::WindowMinimized))
+        return;
+    hide();
+    m_bandeja->PonerSystray();
+}
+
+void frmInicial::closeEvent(QCloseEvent* evento) {
+    if (m_saliendo) {
+        evento->accept();
+        return;
+    }
+    // The close box only hides the window: the program keeps running and sending.
+    evento->ignore();
+    cmdMinimizar_Click();
+}
+
+void frmInicial::mouseDoubleClickEvent(QMouseEvent*) {
+    if (m_c.archivos)
+        m_c.archivos->AbreDocumento(m_ajustes.RutaIni);
+}
+
+void frmInicial::cmdMinimizar_Click() {
+    if (clsInicio::hayBandeja()) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        ocultarEnBandeja();
+    } else {
+        showMinimized();
+    }
+}
+
+void frmInicial::cmdTerminar_Click() {
+    if (Pregunta(u"¿Está seguro de cerrar este programa?"_s, u"Cerrar conexión"_s, true))
+        Descargar();
+}
+
+void frmInicial::Descargar() {
+    if (m_saliendo)
+        return;
+    m_saliendo = true;
+    Form_Unload();
+    close();
+    QCoreApplication::quit();
+}
+
+void frmInicial::Form_Unload() {
+    if (!m_cargada)
+        return;
+    m_cargada = false;
+    // A running send stops before its next product.
+    m_envio->interrumpir();
+    m_envio->esperar();
+    m_programador->apagar();
+    if (m_c.qvtx)
+        relacion->guardarAnchos(*m_c.qvtx, m_ajustes.RutaIni);
+    m_bandeja->RemoverSystray();
+    if (m_descripcion)
+        m_descripcion->close();
+    m_c.liberar();
+    m_controles.reset();
+}
+
+void frmInicial::mostrarDescripcion() {
+    if (!m_descripcion) {
+        const QFileInfo exe(QCoreApplication::applicationFilePath());
+        const QString texto =
+            QFileInfo(m_rutaIni).absolutePath() + u'/' + exe.completeBaseName() + u".txt"_s;
+        m_descripcion = new frmDescripcion(*m_c.qvtx, *m_c.archivos, m_ajustes.RutaIni, texto);
+    }
+    m_descripcion->show();
+    m_descripcion->raise();
+}
+
+void frmInicial::cmdLeerAhora_Click() {
+    if (principal->cmdLeerAhora->text() == EnviarAhoraTexto) {
+        EnviarAhora();
+        return;
+    }
+    if (Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true))
+        m_envio->interrumpir();
+}
+
+void frmInicial::EnviarAhora() {
+    if (m_envio->activo())
+        return;
+    principal->lblInfo->clear();
+    m_programador->apagar();
+    m_programador->setTranscurrido(m_programador->MinutosTranscurridos(), 0);
+    m_envioMostrado = false;
+    m_envio->setImagenesPedidas(principal->chkImagenes->isChecked());
+    principal->cmdLeerAhora->setText(InterrumpirTexto);
+    m_envio->iniciar(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos));
+}
+
+void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
+    principal->cmdLeerAhora->setText(EnviarAhoraTexto);
+    if (m_envioMostrado) {
+        principal->Label3->hide();
+        principal->Label5->hide();
+        principal->pctPorcen->hide();
+    }
+    if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido) {
+        QString texto = u"Último envío ("_s +
+                        QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm"_s) + u"): "_s;
+        if (!resumen.mensaje.isEmpty())
+            texto += resumen.mensaje + u". "_s;
+        principal->lblUltimoEnvio->setText(texto + resumen.texto());
+        if (!resumen.completo() && resumen.estado != ResumenEnvio::Estado::Interrumpido) {
+            const QString aviso =
+                resumen.fallidos > 0
+                    ? u"%1 productos no se enviaron. Detalles en %2"_s.arg(resumen.fallidos)
+                          .arg(resumen.rutaBitacora)
+                    : resumen.mensaje + u". Detalles en "_s + resumen.rutaBitacora;
+            m_bandeja->notificar(u"Envío de productos"_s, aviso, true);
+        }
+    }
+    if (m_cargada && m_ajustes.IntervaloMinutos > 0)
+        m_programador->encender();
+    Q_EMIT envioTerminado(resumen);
+}
+
+void frmInicial::cmdConfigurar_Click() {
+    m_programador->apagar();
+    MostrarPagina(1);
+    stbTabs->setTabVisible(2, true);
+    configuracion->txtDato(0)->setFocus();
+}
+
+void frmInicial::cmdCancelar_Click() {
+    MostrarPagina(0);
+    m_programador->encender();
+}
+
+void frmInicial::cmdGrabar_Click() {
+    const QList<Estrucs> filas = relacion->filas();
+    const bool mapeoBien = ComprobarMapeo(filas);
+    GrabarAjustes(configuracion->textos(), *m_c.qvtx, *m_c.utilerias, m_ajustes.RutaIni);
+    if (mapeoBien)
+        GrabarMapeo(filas, *m_c.qvtx, m_ajustes.RutaIni);
+    cmdCancelar_Click();
+    QList<Estrucs> nuevas;
+    clsProcedimenti(m_c, m_ajustes).LeerConfiguracion(m_clnCampos, &nuevas);
+    mostrarConfiguracion();
+    if (relacion->renglones() > 2 || !nuevas.isEmpty())
+        relacion->llenar(nuevas, m_controles.get());
+}
+
+void frmInicial::cmdProbar_Click() {
+    BasesDD bases;
+    bases.cRuta = configuracion->txtDato(4)->text();
+    bases.cMiBase = configuracion->txtDato(2)->text();
+    bases.cPuerto = int(libQVTX::qvVal(configuracion->txtDato(7)->text()));
+    bases.cUsuario = configuracion->txtDato(3)->text();
+    bases.cPassword = configuracion->txtDato(5)->text();
+    // The attempt may take the whole connect timeout: the window keeps painting meanwhile.
+    bool abierta = false;
+    configuracion->cmdProbar->setEnabled(false);
+    QEventLoop espera;
+    QThread* hilo = QThread::create([&] {
+        Conexion cn;
+        abierta = bases.AbrirBdD(cn, bases.cMiBase);
+        bases.CierraBdD(cn);
+    });
+    connect(hilo, &QThread::finished, &espera, &QEventLoop::quit);
+    hilo->start();
+    espera.exec(QEventLoop::ExcludeUserInputEvents);
+    hilo->wait();
+    delete hilo;
+    configuracion->cmdProbar->setEnabled(true);
+    if (abierta)
+        CajaMensaje(u"Conexión correcta a la base de datos"_s, Botones::Informacion,
+                    u"Datos correctos"_s);
+    else
+        CajaMensaje(u"No se estableció conexión a la base de datos"_s, Botones::Critico,
+                    u"Datos incorrectos"_s);
+}
+
+void frmInicial::stbTabs_Click(int pagina) {
+    if (pagina != 2 || relacion->renglones() != 2 || !m_cargada)
+        return;
+    QList<Estrucs> filas;
+    if (clsProcedimenti(m_c, m_ajustes).LeerDeLosCampos(m_clnCampos, &filas))
+        relacion->llenar(filas, m_controles.get());
+    relacion->mhgReja->setFocus();
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "config/ajustes.h"
+#include "config/estrucs.h"
+#include "services/componentes.h"
+#include "sync/ventana_envio.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class CamposPage;
+class ConfiguracionPage;
+class DeControles;
+class EnvioEnSegundoPlano;
+class PrincipalPage;
+class Programador;
+class QTabWidget;
+class Reloj;
+class clsInicio;
+class frmDescripcion;
+
+// The main window: loads everything the program needs, lives mostly in the notification area,
+// counts down to the next send and shows the run, and offers the configuration and mapping pages.
+class frmInicial : public QWidget {
+    Q_OBJECT
+public:
+    // rutaIni: the settings file; reloj: the scheduler's tick (null: a real one-second timer).
+    explicit frmInicial(const QString& rutaIni, Reloj* reloj = nullptr, QWidget* padre = nullptr);
+    ~frmInicial() override;
+
+    // Builds everything in start-up order; false when the host installation was not found (the
+    // user has been told), and the program then ends.
+    bool Form_Load();
+    // Ends the program: takes everything down in order and leaves the event loop.
+    void Descargar();
+
+    static QString VersionTexto();
+    // Shows one page of the tab strip and hides the others.
+    void MostrarPagina(int pagina);
+
+    // For the pages and tests.
+    Ajustes& ajustes() { return m_ajustes; }
+    const clnCampos& campos() const { return m_clnCampos; }
+    Programador* programador() const { return m_programador; }
+    EnvioEnSegundoPlano* envio() const { return m_envio; }
+    QTabWidget* stbTabs;
+    PrincipalPage* principal;
+    ConfiguracionPage* configuracion;
+    CamposPage* relacion;
+
+Q_SIGNALS:
+    // A run has finished (after the window has shown its summary).
+    void envioTerminado(const ResumenEnvio& resumen);
+
+protected:
+    bool event(QEvent* evento) override;
+    void changeEvent(QEvent* evento) override;
+    void closeEvent(QCloseEvent* evento) override;
+    void mouseDoubleClickEvent(QMouseEvent* evento) override;
+
+private:
+    void Form_Activate();
+    void Form_Unload();
+    void mostrarConfiguracion();
+    void EnviarAhora();
+    void cmdLeerAhora_Click();
+    void cmdConfigurar_Click();
+    void cmdCancelar_Click();
+    void cmdGrabar_Click();
+    void cmdProbar_Click();
+    void cmdTerminar_Click();
+    void cmdMinimizar_Click();
+    void stbTabs_Click(int pagina);
+    void mostrarDescripcion();
+    void alTerminarEnvio(const ResumenEnvio& resumen);
+    void ocultarEnBandeja();
+
+    QString m_rutaIni;
+    Componentes m_c;
+    std::unique_ptr<DeControles> m_controles;
+    Ajustes m_ajustes;
+    clnCampos m_clnCampos;
+    Programador* m_programador;
+    EnvioEnSegundoPlano* m_envio;
+    clsInicio* m_bandeja;
+    QPointer<frmDescripcion> m_descripcion;
+    bool m_PrimeraActivacion = true;
+    bool m_saliendo = false;
+    bool m_cargada = false;
+    bool m_envioMostrado = false;
+};

@@ -1,0 +1,348 @@
+#include "app/campos_page.h"
+#include "app/clsinicio_tray.h"
+#include "app/configuracion_page.h"
+#include "app/envio_segundo_plano.h"
+#include "app/frmdescripcion_window.h"
+#include "app/frminicial_window.h"
+#include "app/principal_page.h"
+#include "app/programador.h"
+#include "services/decontroles_gui.h"
+#include "services/plataforma.h"
+#include "sync/escenario.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Time that moves only when the test says so.
+class RelojDePrueba final : public Reloj {
+public:
+    void iniciar() override { m_activo = true; }
+    void detener() override { m_activo = false; }
+    bool activo() const override { return m_activo; }
+    void avanzar(int segundos) {
+        for (int i = 0; i < segundos && m_activo; ++i)
+            Q_EMIT tic();
+    }
+
+private:
+    bool m_activo = false;
+};
+
+struct Ventana : ::testing::Test {
+    Escenario e;
+    RelojDePrueba* reloj = new RelojDePrueba;
+    std::unique_ptr<frmInicial> v;
+
+    void SetUp() override {
+        registrarClasesGui();
+        e.mapeoBasico();
+        e.productos(3);
+    }
+    void cargar() {
+        v = std::make_unique<frmInicial>(e.ajustes.RutaIni, reloj);
+        ASSERT_TRUE(v->Form_Load());
+        vigilarEnvio();
+    }
+    // Waits for the next run's end; the spy exists before the run starts, since a short run may
+    // end while the click that started it is still being delivered.
+    std::unique_ptr<QSignalSpy> espia;
+    void vigilarEnvio() {
+        espia = std::make_unique<QSignalSpy>(v.get(), &frmInicial::envioTerminado);
+    }
+    ResumenEnvio esperarEnvio() {
+        if (espia->isEmpty()) {
+            EXPECT_TRUE(espia->wait(20000));
+        }
+        const ResumenEnvio r =
+            espia->isEmpty() ? ResumenEnvio{} : espia->first().first().value<ResumenEnvio>();
+        vigilarEnvio();
+        return r;
+    }
+    QLabel* lblInfo() { return v->principal->lblInfo; }
+};
+} // namespace
+
+TEST_F(Ventana, ArranqueEnOrden) {
+    e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"5"_s);
+    cargar();
+    EXPECT_EQ(v->windowTitle(),
+              u"Actualización de productos en línea   v "_s + QStringLiteral(VENDARO_VERSION));
+    EXPECT_EQ(v->stbTabs->currentIndex(), 0);
+    EXPECT_EQ(v->relacion->mhgReja->rowCount(), 2) << "the grid waits for its page";
+    EXPECT_EQ(v->campos().size(), 3) << "while the mapping is loaded";
+    EXPECT_EQ(v->configuracion->txtDato(0)->text(), e.pos.nombre());
+    EXPECT_EQ(v->configuracion->txtDato(1)->text(), u"5"_s);
+    EXPECT_EQ(v->configuracion->txtDato(6)->text(), u"oc_product"_s);
+    EXPECT_TRUE(v->programador()->encendido());
+    // Defaults of keys the test did not write were stored.
+    EXPECT_FALSE(e.c.qvtx->LeeIni(SeccionConfiguracion, u"Dirección del FTP"_s, e.ajustes.RutaIni)
+                     .isEmpty());
+    // The offscreen desktop has no notification area: the window shows itself rather than hide.
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_FALSE(v->principal->chkImagenes->isVisible())
+        << "no picture folder in the point of sale";
+}
+
+TEST_F(Ventana, CuentaRegresiva) {
+    e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"5"_s);
+    cargar();
+    reloj->avanzar(1);
+    EXPECT_EQ(lblInfo()->text(), u"0 hors. 4 min. 59 segs."_s);
+    reloj->avanzar(61);
+    EXPECT_EQ(lblInfo()->text(), u"0 hors. 3 min. 58 segs."_s);
+    EXPECT_EQ(v->programador()->MinutosTranscurridos(), 1);
+    reloj->avanzar(237);
+    EXPECT_EQ(lblInfo()->text(), u"0 hors. 0 min. 1 segs."_s);
+    reloj->avanzar(1);
+    // At the three-hundredth second the send starts and the timer is off meanwhile.
+    EXPECT_EQ(lblInfo()->text(), QString());
+    EXPECT_FALSE(v->programador()->encendido());
+    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Interrumpir"_s);
+    const ResumenEnvio r = esperarEnvio();
+    EXPECT_EQ(r.creados, 3);
+    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Enviar ahora"_s);
+    EXPECT_TRUE(v->programador()->encendido());
+    EXPECT_TRUE(v->principal->lblUltimoEnvio->text().contains(u"creados: 3"_s));
+    EXPECT_FALSE(v->principal->Label3->isVisible());
+
+    EXPECT_EQ(Programador::textoRestante(Programador::TiempoRestante(9999, 0, 1)),
+              u"166 hors. 38 min. 59 segs."_s);
+    EXPECT_EQ(Programador::textoRestante(Programador::TiempoRestante(2, 5, 0)),
+              u"0 hors. 0 min. 0 segs."_s);
+}
+
+TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
+    e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"10"_s);
+    cargar();
+    reloj->avanzar(125);
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    esperarEnvio();
+    // Minutes already counted stay, seconds restart.
+    EXPECT_EQ(v->programador()->MinutosTranscurridos(), 2);
+    EXPECT_EQ(v->programador()->SegundosTranscurridos(), 0);
+    reloj->avanzar(1);
+    EXPECT_EQ(lblInfo()->text(), u"0 hors. 7 min. 59 segs."_s);
+
+    // "Interrumpir" asks; No lets the run go on, Yes stops it before its next product.
+    for (int i = 1; i <= 40; ++i)
+        e.pos.ejecutar(
+            u"INSERT INTO productos (Clave) VALUES ('Q%1');"_s.arg(i, 2, 10, QChar(u'0')));
+    bool preguntado = false;
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 2 || preguntado)
+                             return;
+                         preguntado = true;
+                         e.dialogos.respuestas = {Respuesta::No};
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                         e.dialogos.respuestas = {Respuesta::Si};
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                     });
+    e.dialogos.cajas.clear();
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    EXPECT_TRUE(preguntado);
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::Interrumpido);
+    EXPECT_LT(r.creados + r.actualizados, 40);
+    ASSERT_GE(e.dialogos.cajas.size(), 2);
+    EXPECT_EQ(e.dialogos.cajas[0].texto, u"¿Desea interrumpir el envío de productos?"_s);
+    EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Interrumpir proceso"_s);
+    EXPECT_EQ(e.dialogos.cajas[0].botones, 36 + 256);
+}
+
+TEST_F(Ventana, IntervaloCeroYCancelar) {
+    cargar();
+    EXPECT_EQ(lblInfo()->text(), u"Sin definir"_s);
+    EXPECT_FALSE(v->programador()->encendido());
+    // "Cancelar" switches the timer on whatever the interval: the first tick sends.
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    EXPECT_FALSE(v->programador()->encendido());
+    EXPECT_EQ(v->stbTabs->currentIndex(), 1);
+    EXPECT_TRUE(v->stbTabs->isTabVisible(2));
+    EXPECT_FALSE(v->stbTabs->isTabVisible(0));
+    QTest::mouseClick(v->configuracion->cmdCancelar, Qt::LeftButton);
+    EXPECT_EQ(v->stbTabs->currentIndex(), 0);
+    EXPECT_TRUE(v->programador()->encendido());
+    reloj->avanzar(1);
+    EXPECT_TRUE(v->envio()->activo());
+    esperarEnvio();
+    EXPECT_FALSE(v->programador()->encendido());
+    EXPECT_EQ(lblInfo()->text(), QString()) << "shows 'Sin definir' again only after a reload";
+}
+
+TEST_F(Ventana, GrabarConfiguracionYRelacion) {
+    cargar();
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    // An unvisited mapping page: both messages, settings still saved, mapping kept.
+    auto* intervalo = v->configuracion->txtDato(1);
+    intervalo->selectAll();
+    QTest::keyClicks(intervalo, u"12a345"_s);
+    EXPECT_EQ(intervalo->text(), u"1234"_s) << "digits only, four at most";
+    auto* tabla = v->configuracion->txtDato(9);
+    tabla->clear();
+    QTest::keyClicks(tabla, u"Imagenes\\X"_s);
+    EXPECT_EQ(tabla->text(), u"imagenesx"_s) << "names in lower case, no backslash";
+    QTest::mouseClick(v->configuracion->cmdGrabar, Qt::LeftButton);
+    ASSERT_EQ(e.dialogos.cajas.size(), 2);
+    EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Alerta"_s);
+    EXPECT_EQ(e.dialogos.cajas[1].titulo, u"ERROR"_s);
+    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionConfiguracion,
+                               u"Intervalo en minutos para enviar existencias"_s,
+                               e.ajustes.RutaIni),
+              u"1234"_s);
+    EXPECT_EQ(e.c.utilerias->DesEncripta(e.c.qvtx->LeeIni(
+                  SeccionConfiguracion, u"Tabla externa para imágenes"_s, e.ajustes.RutaIni)),
+              u"imagenesx"_s);
+    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionCampos, u"Precio.CampoWEB"_s, e.ajustes.RutaIni), u"price"_s);
+    EXPECT_EQ(v->ajustes().IntervaloMinutos, 1234);
+    EXPECT_EQ(v->stbTabs->currentIndex(), 0);
+
+    // The mapping page fills on its first visit; an edit there is saved by "Grabar".
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    v->stbTabs->setCurrentIndex(2);
+    QTableWidget* reja = v->relacion->mhgReja;
+    ASSERT_EQ(reja->rowCount(), 14);
+    EXPECT_EQ(reja->item(1, 1)->text(), u"Clave"_s);
+    EXPECT_EQ(reja->item(1, 2)->text(), u"model"_s);
+    EXPECT_EQ(reja->item(3, 0)->text(), u"3"_s);
+    reja->setCurrentCell(3, 2); // Precio
+    QTest::keyClick(reja, Qt::Key_Return);
+    QApplication::processEvents();
+    auto* editor = v->findChild<QLineEdit*>(u"txtCelda"_s);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), u"price"_s);
+    editor->selectAll();
+    QTest::keyClicks(editor, u" precio_web "_s);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(reja->item(3, 2)->text().trimmed(), u"precio_web"_s);
+    e.dialogos.cajas.clear();
+    QTest::mouseClick(v->configuracion->cmdGrabar, Qt::LeftButton);
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty());
+    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionCampos, u"Precio.CampoWEB"_s, e.ajustes.RutaIni),
+              u"precio_web"_s);
+    EXPECT_EQ(v->campos().value(2).DeWeb, u"precio_web"_s);
+    EXPECT_EQ(reja->rowCount(), 14) << "the grid is refilled after the save";
+}
+
+TEST_F(Ventana, ProbarConexionYVerEncriptados) {
+    cargar();
+    auto* cfg = v->configuracion;
+    EXPECT_EQ(cfg->txtDato(5)->echoMode(), QLineEdit::Password);
+    QTest::mouseClick(cfg->chkVerPass, Qt::LeftButton);
+    for (int i : {3, 5, 14, 15})
+        EXPECT_EQ(cfg->txtDato(i)->echoMode(), QLineEdit::Normal) << i;
+    QTest::mouseClick(cfg->chkVerPass, Qt::LeftButton);
+    EXPECT_EQ(cfg->txtDato(14)->echoMode(), QLineEdit::Password);
+
+    QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
+    ASSERT_EQ(e.dialogos.cajas.size(), 1);
+    EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Datos correctos"_s);
+    EXPECT_EQ(e.dialogos.cajas[0].texto, u"Conexión correcta a la base de datos"_s);
+    EXPECT_EQ(e.dialogos.cajas[0].botones, Botones::Informacion);
+
+    const QByteArray antes = e.carpeta.leer(u"vendaro.ini"_s);
+    cfg->txtDato(5)->setText(u"equivocada"_s);
+    QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
+    ASSERT_EQ(e.dialogos.cajas.size(), 2);
+    EXPECT_EQ(e.dialogos.cajas[1].titulo, u"Datos incorrectos"_s);
+    EXPECT_EQ(e.dialogos.cajas[1].texto, u"No se estableció conexión a la base de datos"_s);
+    EXPECT_EQ(e.carpeta.leer(u"vendaro.ini"_s), antes) << "testing saves nothing";
+}
+
+TEST_F(Ventana, CerrarOcultaYTerminarPregunta) {
+    cargar();
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    v->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(v->isVisible()) << "without a notification area the window stays reachable";
+    e.dialogos.respuestas = {Respuesta::No};
+    QTest::mouseClick(v->principal->cmdTerminar, Qt::LeftButton);
+    ASSERT_EQ(e.dialogos.cajas.size(), 1);
+    EXPECT_EQ(e.dialogos.cajas[0].texto, u"¿Está seguro de cerrar este programa?"_s);
+    EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Cerrar conexión"_s);
+    EXPECT_EQ(e.dialogos.cajas[0].botones, 36 + 256);
+    EXPECT_TRUE(v->principal->isVisibleTo(v.get()));
+    // Yes unloads: the grid widths are saved.
+    e.dialogos.respuestas = {Respuesta::Si};
+    QTest::mouseClick(v->principal->cmdTerminar, Qt::LeftButton);
+    EXPECT_FALSE(e.c.qvtx->LeeIni(SeccionReja, u"Columna 4"_s, e.ajustes.RutaIni).isEmpty());
+}
+
+TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlMover) {
+    const QString archivo = plataforma::archivoInicioAutomatico(u"vendaro"_s);
+    QFile::remove(archivo);
+    clsInicio::SiRegistrado(u"vendaro"_s, u"/opt/vendaro/vendaro"_s);
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s), u"/opt/vendaro/vendaro"_s);
+    const QDateTime escrito = QFileInfo(archivo).lastModified();
+    QFile::setPermissions(archivo, QFileDevice::ReadOwner); // a rewrite would now fail
+    clsInicio::SiRegistrado(u"vendaro"_s, u"/opt/vendaro/vendaro"_s);
+    EXPECT_EQ(QFileInfo(archivo).lastModified(), escrito);
+    QFile::setPermissions(archivo, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    clsInicio::SiRegistrado(u"vendaro"_s, u"/home/ana/mis programas/vendaro"_s);
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
+              u"/home/ana/mis programas/vendaro"_s);
+    const QByteArray texto = [&] {
+        QFile f(archivo);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    EXPECT_TRUE(texto.contains("Exec=\"/home/ana/mis programas/vendaro\"")) << texto.constData();
+}
+
+TEST_F(Ventana, DescripcionRecuerdaSuLugarYTamano) {
+    cargar();
+    e.carpeta.escribir(u"pruebas_ventana.txt"_s, "Texto de la descripción");
+    v->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v.get()));
+    QTest::keyClick(v.get(), Qt::Key_F1);
+    QWidget* desc = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == u"frmDescripcion"_s)
+            desc = w;
+    ASSERT_NE(desc, nullptr);
+    EXPECT_EQ(desc->windowTitle(), u"Descripción del programa"_s);
+    auto* texto = desc->findChild<QTextEdit*>(u"rtbTexto"_s);
+    ASSERT_NE(texto, nullptr);
+    EXPECT_EQ(texto->toPlainText(), u"Texto de la descripción"_s);
+    const QSize antes = texto->size();
+    desc->resize(desc->width() + 67, desc->height() + 67); // 1000 twips at 96 dpi
+    EXPECT_EQ(texto->width() - antes.width(), 67);
+    EXPECT_EQ(texto->height() - antes.height(), 67);
+    desc->move(120, 90);
+    desc->resize(700, 500);
+    const int dpi = desc->logicalDpiX();
+    desc->close();
+    QApplication::processEvents();
+    EXPECT_EQ(e.c.qvtx->LeeIni(u"frmDescripcion"_s, u"Ventana"_s, e.ajustes.RutaIni),
+              u"Descripción del programa"_s);
+    EXPECT_EQ(e.c.qvtx->LeeIni(u"frmDescripcion"_s, u"Ancho"_s, e.ajustes.RutaIni),
+              QString::number(700 * 1440 / dpi));
+    v->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v.get()));
+    QTest::keyClick(v.get(), Qt::Key_F1);
+    QWidget* otra = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == u"frmDescripcion"_s && w->isVisible())
+            otra = w;
+    ASSERT_NE(otra, nullptr);
+    EXPECT_EQ(otra->size(), QSize(700, 500));
+    // Closing the main window takes the description window with it.
+    v->Descargar();
+    QApplication::processEvents();
+    EXPECT_FALSE(otra->isVisible());
+}
