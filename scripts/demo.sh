@@ -2,8 +2,8 @@
 # The bundled demo: installs what is needed, builds Vendaro, starts a local MariaDB server and an FTP
 # server on loopback (in demo-run/), fills a point-of-sale database with sample data and creates an
 # empty shop database, writes the settings, mapping, defaults and host installation files, and runs
-# two sends: the first creates every product, the second (after price and stock changes) updates.
-# settings and host installation files, and runs Vendaro against them.
+# three sends: the first creates every product, the second (after price and stock changes) updates,
+# the third also uploads the sample pictures to the local FTP server.
 #   scripts/demo.sh          run the demo, then stop the servers
 #   scripts/demo.sh --keep   leave the servers running (stop them with: scripts/servers.sh stop demo-run/servers)
 set -euo pipefail
@@ -53,6 +53,15 @@ Nombre de la tabla=oc_product
 Puerto=$VENDARO_MYSQL_PORT
 Intervalo en minutos para enviar existencias=0
 Campo en productos para talla o color=product_id
+Tabla externa para imágenes=oc_product_image
+Llave en productos para imagen=product_id
+Llave en tabla externa para imagen=product_id
+Campo en tabla externa para imagen=image
+Prefijo para el campo en tabla de imagen=catalog/productos/
+Dirección del FTP=127.0.0.1:$VENDARO_FTP_PORT
+Carpeta del FTP=productos/
+Usuario del FTP=$VENDARO_FTP_USER
+Password del FTP=$VENDARO_FTP_PASSWORD
 
 [Campos]
 Clave.CampoWEB=model
@@ -89,6 +98,12 @@ status = 1
 date_added = $datetime
 date_modified = $datetime
 TXT
+cat >"$run/oc_product_image.txt" <<'TXT'
+sort_order = 0
+TXT
+rm -rf "$run/fotos"
+/usr/bin/python3 scripts/demo_datos.py fotos "$run/fotos"
+mkdir -p "$VENDARO_FTP_ROOT/productos"
 cat >"$run/oc_product_description.txt" <<'TXT'
 description =
 tag =
@@ -126,5 +141,12 @@ sql datos1 -e "UPDATE productos SET Precio = Precio * 1.05 WHERE MOD(CAST(SUBSTR
     UPDATE existenciaexterna SET Existencia = Existencia + 1"
 build/vendaro --send --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" || true
 show
+
+echo
+echo "== Third send with pictures (as ticking \"Enviar archivos de imágenes\"): uploaded by FTP, names recorded"
+build/vendaro --send --pictures --ini "$run/vendaro.ini" | grep -v -E "^(Producto|Imágenes del producto) [0-9]" || true
+sql tienda -e "SELECT i.product_id, p.model, i.image FROM oc_product_image i JOIN oc_product p USING (product_id) ORDER BY i.product_id"
+echo "On the FTP server ($VENDARO_FTP_ROOT/productos):"
+ls "$VENDARO_FTP_ROOT/productos" | head -20
 echo
 echo "Log: $run/vendaro.log"

@@ -3,11 +3,15 @@
 
     demo_datos.py pos [PICTURE_FOLDER]   lines, sub-lines, brands, units, ~300 products, sizes with
                                          stock and the configuration row
+    demo_datos.py fotos FOLDER           small PNG pictures for the first products
 The data is the same on every run (fixed seed); prices move with --ronda N so a second send has
 something to update.
 """
 import argparse
+import os
 import random
+import struct
+import zlib
 
 
 def q(texto):
@@ -69,13 +73,47 @@ def pos(carpeta, ronda):
     print("\n".join(out))
 
 
+def png(ruta, color, lado=48):
+    """A small solid-colour PNG with a lighter square in the middle."""
+    claro = tuple(min(255, c + 90) for c in color)
+    filas = b""
+    for y in range(lado):
+        fila = b"\x00"
+        for x in range(lado):
+            dentro = lado // 4 <= x < 3 * lado // 4 and lado // 4 <= y < 3 * lado // 4
+            fila += bytes(claro if dentro else color)
+        filas += fila
+
+    def trozo(tipo, datos):
+        return (struct.pack(">I", len(datos)) + tipo + datos
+                + struct.pack(">I", zlib.crc32(tipo + datos) & 0xFFFFFFFF))
+
+    with open(ruta, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(trozo(b"IHDR", struct.pack(">IIBBBBB", lado, lado, 8, 2, 0, 0, 0)))
+        f.write(trozo(b"IDAT", zlib.compress(filas, 9)))
+        f.write(trozo(b"IEND", b""))
+
+
+def fotos(carpeta):
+    os.makedirs(carpeta, exist_ok=True)
+    rnd = random.Random(7)
+    for k in range(1, 13):
+        png(os.path.join(carpeta, "P%04d.png" % k), (rnd.randint(20, 160), rnd.randint(20, 160), rnd.randint(20, 160)))
+    # A second picture of one product: the later name is the one recorded.
+    png(os.path.join(carpeta, "P0002.detalle.png"), (200, 60, 40))
+
+
 def main():
     p = argparse.ArgumentParser()
-    p.add_argument("que", choices=["pos"])
+    p.add_argument("que", choices=["pos", "fotos"])
     p.add_argument("carpeta", nargs="?", default="")
     p.add_argument("--ronda", type=int, default=1)
     a = p.parse_args()
-    pos(a.carpeta, a.ronda)
+    if a.que == "fotos":
+        fotos(a.carpeta)
+    else:
+        pos(a.carpeta, a.ronda)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,11 @@ public:
                   qint64 total) override {
         Q_EMIT m_dueno->producto(clave, descripcion, n, total);
     }
+    void imagenProducto(const QString& clave, const QString& descripcion, qint64 n,
+                        qint64 total) override {
+        Q_EMIT m_dueno->imagenProducto(clave, descripcion, n, total);
+    }
+    void subiendoArchivos(bool subiendo) override { Q_EMIT m_dueno->subiendoArchivos(subiendo); }
     bool imagenesPedidas() override { return m_dueno->m_imagenes; }
     void limpiarImagenes() override {
         m_dueno->m_imagenes = false;
@@ -41,14 +46,14 @@ void EnvioEnSegundoPlano::esperar() {
         m_hilo->wait();
 }
 
-bool EnvioEnSegundoPlano::iniciar(const DatosEnvio& datos) {
+bool EnvioEnSegundoPlano::iniciar(const DatosEnvio& datos, clsFTP* ftp) {
     if (m_activo)
         return false;
     esperar(); // the previous thread has told its end and is only returning
     m_activo = true;
-    m_hilo = QThread::create([this, datos] {
+    m_hilo = QThread::create([this, datos, ftp] {
         Ventana ventana(this);
-        clsProcedimenti::EnviarProductos(datos, m_interrupcion, ventana);
+        clsProcedimenti::EnviarProductos(datos, m_interrupcion, ventana, ftp);
     });
     connect(m_hilo, &QThread::finished, m_hilo, &QObject::deleteLater);
     m_hilo->start();

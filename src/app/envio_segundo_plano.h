@@ -8,6 +8,7 @@
 #include <atomic>
 
 class QThread;
+class clsFTP;
 
 // Runs one send at a time on a worker thread, so the window never freezes on a slow network; what
 // the run shows reaches the window through queued signals.
@@ -20,8 +21,9 @@ public:
 
     // From the start of a send until it has told its end.
     bool activo() const { return m_activo; }
-    // Starts a send on the copy; false when one is running.
-    bool iniciar(const DatosEnvio& datos);
+    // Starts a send on the copy; false when one is running. The FTP client is used by the run's
+    // thread until the run has ended.
+    bool iniciar(const DatosEnvio& datos, clsFTP* ftp = nullptr);
     // The confirmed interruption: the run stops before its next product.
     void interrumpir() { m_interrupcion = true; }
     // The state of the picture request, read by the run when its products are done.
@@ -33,6 +35,8 @@ Q_SIGNALS:
     void inicio();
     void producto(const QString& clave, const QString& descripcion, qint64 n, qint64 total);
     void imagenesLimpiadas();
+    void imagenProducto(const QString& clave, const QString& descripcion, qint64 n, qint64 total);
+    void subiendoArchivos(bool subiendo);
     void terminado(const ResumenEnvio& resumen);
 
 private:

@@ -6,6 +6,7 @@
 #include "configuracion_page.h"
 #include "envio_segundo_plano.h"
 #include "frmdescripcion_window.h"
+#include "ftp/clsftp.h"
 #include "principal_page.h"
 #include "programador.h"
 #include "services/decontroles_gui.h"
@@ -102,6 +103,14 @@ frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
                 principal->Label5->setText(u"Producto "_s + QString::number(n) + u" de "_s +
                                            QString::number(total));
             });
+    connect(m_envio, &EnvioEnSegundoPlano::imagenProducto, this,
+            [this](const QString& clave, const QString& descripcion, qint64 n, qint64 total) {
+                principal->Label3->setText(u"Imagen del producto "_s + clave +
+                                           u"\nDescripción: "_s + descripcion);
+                principal->Label5->setText(QString::number(n) + u" de "_s + QString::number(total));
+            });
+    connect(m_envio, &EnvioEnSegundoPlano::subiendoArchivos, principal->pctPorcen,
+            &QWidget::setVisible);
     connect(m_envio, &EnvioEnSegundoPlano::imagenesLimpiadas, this,
             [this] { principal->chkImagenes->setChecked(false); });
     connect(m_envio, &EnvioEnSegundoPlano::terminado, this, &frmInicial::alTerminarEnvio);
@@ -159,6 +168,10 @@ bool frmInicial::Form_Load() {
     if (m_controles)
         m_controles->LaCeldaFG(relacion->mhgReja, 0, 0, false);
     relacion->reiniciar(*m_c.qvtx, m_ajustes.RutaIni);
+    m_mFTP = new clsFTP(this);
+    m_mFTP->SetModePassive();
+    m_mFTP->SetTransferBinary();
+    connect(m_mFTP, &clsFTP::FileTransferProgress, this, &frmInicial::mFTP_FileTransferProgress);
     // Without a notification area the window is the only way to the program: it stays shown.
     if (EnModoPrueba() || !clsInicio::hayBandeja())
         clsInicio::Restaurar(this);
@@ -285,6 +298,8 @@ void frmInicial::Form_Unload() {
     m_programador->apagar();
     if (m_c.qvtx)
         relacion->guardarAnchos(*m_c.qvtx, m_ajustes.RutaIni);
+    if (m_mFTP)
+        m_mFTP->CloseConnection();
     m_bandeja->RemoverSystray();
     if (m_descripcion)
         m_descripcion->close();
@@ -321,7 +336,17 @@ void frmInicial::EnviarAhora() {
     m_envioMostrado = false;
     m_envio->setImagenesPedidas(principal->chkImagenes->isChecked());
     principal->cmdLeerAhora->setText(InterrumpirTexto);
-    m_envio->iniciar(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos));
+    m_envio->iniciar(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos), m_mFTP);
+}
+
+void frmInicial::mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBytes) {
+    QString texto;
+    int porcentaje = 0;
+    if (!PrincipalPage::ProgresoFTP(lCurrentBytes, lTotalBytes, &texto, &porcentaje))
+        return;
+    principal->Label5->setText(texto);
+    if (m_controles)
+        m_controles->BarraPorcentaje(principal->pctPorcen, porcentaje);
 }
 
 void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {

@@ -19,6 +19,7 @@ class Programador;
 class QTabWidget;
 class Reloj;
 class clsInicio;
+class clsFTP;
 class frmDescripcion;
 
 // The main window: loads everything the program needs, lives mostly in the notification area,
@@ -45,6 +46,7 @@ public:
     const clnCampos& campos() const { return m_clnCampos; }
     Programador* programador() const { return m_programador; }
     EnvioEnSegundoPlano* envio() const { return m_envio; }
+    clsFTP* ftp() const { return m_mFTP; }
     QTabWidget* stbTabs;
     PrincipalPage* principal;
     ConfiguracionPage* configuracion;
@@ -75,6 +77,7 @@ private:
     void stbTabs_Click(int pagina);
     void mostrarDescripcion();
     void alTerminarEnvio(const ResumenEnvio& resumen);
+    void mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBytes);
     void ocultarEnBandeja();
 
     QString m_rutaIni;
@@ -85,6 +88,7 @@ private:
     Programador* m_programador;
     EnvioEnSegundoPlano* m_envio;
     clsInicio* m_bandeja;
+    clsFTP* m_mFTP = nullptr;
     QPointer<frmDescripcion> m_descripcion;
     bool m_PrimeraActivacion = true;
     bool m_saliendo = false;

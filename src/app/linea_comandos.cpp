@@ -1,6 +1,7 @@
 #include "linea_comandos.h"
 
 #include "../config/ajustes.h"
+#include "../ftp/clsftp.h"
 #include "../services/bitacora.h"
 #include "../services/componentes.h"
 #include "../services/instalacion.h"
@@ -119,6 +120,24 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     web.cUsuario = ajustes.UsuarioWeb;
     web.cPassword = ajustes.ContrasenaWeb;
     probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb);
+
+    if (ajustes.DireccionFTP.trimmed().isEmpty()) {
+        salida << u"Servidor FTP: sin configurar\n"_s;
+    } else {
+        clsFTP ftp;
+        ftp.SetModePassive();
+        ftp.SetTransferBinary();
+        ftp.SetAcceptedInsecureHost(ajustes.ServidorFTPAceptado);
+        salida << u"Servidor FTP «"_s << ajustes.DireccionFTP << u"» como «"_s << ajustes.UsuarioFTP
+               << u'»';
+        if (ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP)) {
+            salida << u": sesión correcta\n"_s;
+            ftp.CloseConnection();
+        } else {
+            salida << u": no se pudo entrar ("_s << ftp.GetLastErrorMessage() << u")\n"_s;
+            resultado = Salida::Fallo;
+        }
+    }
     salida.flush();
     return resultado;
 }
@@ -153,6 +172,17 @@ public:
                  << u'/' << total << u' ' << clave.left(20).leftJustified(20);
         m_salida.flush();
         m_barra = true;
+    }
+    void imagenProducto(const QString& clave, const QString&, qint64 n, qint64 total) override {
+        if (m_terminal) {
+            m_salida << u"\rImágenes: "_s << n << u'/' << total << u' '
+                     << clave.left(20).leftJustified(20);
+            m_barra = true;
+        } else {
+            m_salida << u"Imágenes del producto "_s << n << u" de "_s << total << u": "_s << clave
+                     << u'\n';
+        }
+        m_salida.flush();
     }
     bool imagenesPedidas() override { return m_imagenes; }
     void limpiarImagenes() override { m_imagenes = false; }

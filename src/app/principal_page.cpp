@@ -7,8 +7,12 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -90,4 +94,17 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     auto* pagina = new QVBoxLayout(this);
     pagina->addWidget(Picture2, 1);
     pagina->addLayout(botones);
+}
+
+bool PrincipalPage::ProgresoFTP(qint64 lCurrentBytes, qint64 lTotalBytes, QString* texto,
+                                int* porcentaje) {
+    if (lTotalBytes < lCurrentBytes)
+        return false;
+    const double proporcion =
+        lTotalBytes > 0 ? double(lCurrentBytes) * 100.0 / double(lTotalBytes) : 100.0;
+    *porcentaje = int(std::min(100.0, std::nearbyint(proporcion)));
+    const QLocale local;
+    *texto = u"Bytes copiados "_s + local.toString(lCurrentBytes) + u" de "_s +
+             local.toString(lTotalBytes);
+    return true;
 }

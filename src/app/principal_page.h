@@ -25,4 +25,10 @@ public:
     CajaPorcentaje* pctPorcen;
     QCheckBox* chkImagenes;
     QLabel* lblUltimoEnvio; // the last run's summary
+
+    // The upload progress of one file: "Bytes copiados n de m" (thousands grouped as the locale
+    // does) and the percentage rounded half to even, at most 100, and 100 for an empty file. False
+    // when more bytes than the total are reported: nothing is shown then.
+    static bool ProgresoFTP(qint64 lCurrentBytes, qint64 lTotalBytes, QString* texto,
+                            int* porcentaje);
 };

@@ -1,5 +1,6 @@
 #include "ajustes.h"
 
+#include "../ftp/certificado_ftp.h"
 #include "../services/libqvtx.h"
 #include "../services/numeros.h"
 #include "../services/utilerias.h"
@@ -87,6 +88,7 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
             ajustes.*c.puerto = numero ? *numero : c.defecto.toInt();
         }
     }
+    ajustes.ServidorFTPAceptado = LeerServidorFTPAceptado(qvtx, ajustes.RutaIni);
     ajustes.UsaTallasOColores = false;
     ajustes.UsaTallas = false;
 }

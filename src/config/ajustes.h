@@ -31,6 +31,10 @@ struct Ajustes {
     QString CampoExternaImagen;
     QString PrefijoCampoImagen;
 
+    // The FTP server whose unverifiable certificate (or unknown SSH host key) the user accepts;
+    // typed by hand into the file, never written by the program.
+    QString ServidorFTPAceptado;
+
     bool UsaTallasOColores = false;
     bool UsaTallas = false;
     QString CarpetaImagenesProductos;

@@ -2,7 +2,9 @@
 
 #include "bloqueo_envio.h"
 #include "escritor_web.h"
+#include "ftp/clsftp.h"
 #include "nombres_relacionados.h"
+#include "paso_imagenes.h"
 #include "plan_producto.h"
 #include "services/bitacora.h"
 #include "services/componentes.h"
@@ -47,13 +49,15 @@ QString conSeparadorFinal(const QString& carpeta) {
 }
 
 QString ResumenEnvio::texto() const {
-    return u"Productos leídos: %1; creados: %2; actualizados: %3; con error: %4; tiempo: %5 s; "
-           u"sentencias enviadas: %6"_s.arg(leidos)
-               .arg(creados)
-               .arg(actualizados)
-               .arg(fallidos)
-               .arg(segundos, 0, 'f', 1)
-               .arg(sentencias);
+    QString t =
+        u"Productos leídos: %1; creados: %2; actualizados: %3; con error: %4; "_s.arg(leidos)
+            .arg(creados)
+            .arg(actualizados)
+            .arg(fallidos);
+    if (conImagenes)
+        t += u"imágenes subidas: %1; imágenes con error: %2; "_s.arg(imagenesSubidas)
+                 .arg(imagenesFallidas);
+    return t + u"tiempo: %1 s; sentencias enviadas: %2"_s.arg(segundos, 0, 'f', 1).arg(sentencias);
 }
 
 clsProcedimenti::clsProcedimenti(Componentes& compartidos, Ajustes& ajustes)
@@ -117,8 +121,8 @@ DatosEnvio clsProcedimenti::datosEnvio(const clnCampos& campos) const {
 
 ResumenEnvio clsProcedimenti::EnviarProductos(const clnCampos& campos,
                                               std::atomic<bool>& blInterruptus,
-                                              VentanaEnvio& ventana) const {
-    return EnviarProductos(datosEnvio(campos), blInterruptus, ventana);
+                                              VentanaEnvio& ventana, clsFTP* ftp) const {
+    return EnviarProductos(datosEnvio(campos), blInterruptus, ventana, ftp);
 }
 
 namespace {
@@ -142,7 +146,7 @@ bool hayTablasTransaccionales(Conexion& cn, const QStringList& tablas) {
 
 ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
                                               std::atomic<bool>& blInterruptus,
-                                              VentanaEnvio& ventana) {
+                                              VentanaEnvio& ventana, clsFTP* ftp) {
     QElapsedTimer reloj;
     reloj.start();
     ResumenEnvio resumen;
@@ -313,6 +317,34 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
             ++resumen.fallidos;
             qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
         }
+    }
+
+    if (ventana.imagenesPedidas()) {
+        resumen.conImagenes = true;
+        std::unique_ptr<clsFTP> propio;
+        if (!ftp) {
+            propio = std::make_unique<clsFTP>();
+            propio->SetModePassive();
+            propio->SetTransferBinary();
+            ftp = propio.get();
+        }
+        PasoImagenes imagenes(*web, cnWeb, a, planificador.columnas().first(),
+                              config.carpetaPrograma, *ftp);
+        n = 1;
+        for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext(), ++n) {
+            if (blInterruptus) {
+                resumen.estado = ResumenEnvio::Estado::Interrumpido;
+                break;
+            }
+            const QString clave = productos.valor(u"Clave"_s).texto();
+            ventana.imagenProducto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
+            ventana.subiendoArchivos(true);
+            const PasoImagenes::Cuenta cuenta = imagenes.enviarProducto(clave);
+            ventana.subiendoArchivos(false);
+            resumen.imagenesSubidas += cuenta.subidas;
+            resumen.imagenesFallidas += cuenta.fallidas;
+        }
+        imagenes.terminar();
     }
     return cerrar();
 }

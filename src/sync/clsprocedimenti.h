@@ -10,6 +10,7 @@
 #include <atomic>
 
 struct Componentes;
+class clsFTP;
 
 // Everything a send run works on, copied when it starts so that settings saved meanwhile (or the
 // window's mapping being rebuilt) cannot change the running send.
@@ -38,12 +39,14 @@ public:
     // The copy a run works on.
     DatosEnvio datosEnvio(const clnCampos& campos) const;
 
-    // One send run on the calling thread with the current settings.
+    // One send run on the calling thread with the current settings. The FTP client uploads the
+    // pictures when the window asks for them (null: a client of the run's own).
     ResumenEnvio EnviarProductos(const clnCampos& campos, std::atomic<bool>& blInterruptus,
-                                 VentanaEnvio& ventana) const;
-    // One send run on a copy; may run on a worker thread (it opens its own connections).
+                                 VentanaEnvio& ventana, clsFTP* ftp = nullptr) const;
+    // One send run on a copy; may run on a worker thread (it opens its own connections, and uses
+    // the FTP client only there meanwhile).
     static ResumenEnvio EnviarProductos(const DatosEnvio& datos, std::atomic<bool>& blInterruptus,
-                                        VentanaEnvio& ventana);
+                                        VentanaEnvio& ventana, clsFTP* ftp = nullptr);
 
 private:
     Componentes& m_compartidos;

@@ -22,10 +22,15 @@ struct ResumenEnvio {
     qint64 sentencias = 0; // statements and queries sent to both servers
     double segundos = 0;
     QString rutaBitacora;
+    // The picture pass, when it was asked for.
+    bool conImagenes = false;
+    qint64 imagenesSubidas = 0;
+    qint64 imagenesFallidas = 0;
 
     // Every product read was written.
     bool completo() const {
-        return estado == Estado::Terminado && fallidos == 0 && creados + actualizados == leidos;
+        return estado == Estado::Terminado && fallidos == 0 && creados + actualizados == leidos &&
+               imagenesFallidas == 0;
     }
     QString texto() const;
 };
@@ -45,6 +50,16 @@ public:
         Q_UNUSED(n)
         Q_UNUSED(total)
     }
+    // The picture pass is on product n (from 1) of total.
+    virtual void imagenProducto(const QString& clave, const QString& descripcion, qint64 n,
+                                qint64 total) {
+        Q_UNUSED(clave)
+        Q_UNUSED(descripcion)
+        Q_UNUSED(n)
+        Q_UNUSED(total)
+    }
+    // The product's picture files are being uploaded (the progress bar shows) or done.
+    virtual void subiendoArchivos(bool subiendo) { Q_UNUSED(subiendo) }
     // The one-shot request to upload pictures with this run, and its clearing at the end.
     virtual bool imagenesPedidas() { return false; }
     virtual void limpiarImagenes() {}

@@ -94,13 +94,29 @@ TEST(LineaComandos, ComprobarConBaseDelPuntoDeVenta) {
     EXPECT_EQ(qvtx.LeeIni(SeccionConfiguracion, u"Puerto"_s, ini), u"3306"_s);
 }
 
-TEST(LineaComandos, ComprobarConAmbasBases) {
+TEST(LineaComandos, ComprobarBasesYFtp) {
     Escenario e;
-    const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
+    e.ajustar(u"Dirección del FTP"_s,
+              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
+    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
+    e.ajustar(u"Password del FTP"_s, entorno::ftpContrasena());
+    Resultado r = ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
     EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
     EXPECT_TRUE(r.salida.contains(u"Base de datos de la tienda «"_s + e.tienda.nombre() +
                                   u"» en 127.0.0.1:"_s))
         << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"Servidor FTP «"_s)) << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u": sesión correcta"_s)) << qPrintable(r.salida);
+
+    e.ajustar(u"Password del FTP"_s, u"equivocada"_s);
+    r = ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_TRUE(r.salida.contains(u"no se pudo entrar (530"_s)) << qPrintable(r.salida);
+
+    e.ajustar(u"Dirección del FTP"_s, u"  "_s);
+    r = ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
+    EXPECT_EQ(r.codigo, 0);
+    EXPECT_TRUE(r.salida.contains(u"Servidor FTP: sin configurar"_s)) << qPrintable(r.salida);
 }
 
 TEST(LineaComandos, ComprobarConContrasenaEquivocada) {

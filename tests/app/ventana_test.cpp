@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -345,4 +346,29 @@ TEST_F(Ventana, DescripcionRecuerdaSuLugarYTamano) {
     v->Descargar();
     QApplication::processEvents();
     EXPECT_FALSE(otra->isVisible());
+}
+
+TEST(ProgresoFTP, TextosYRedondeo) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QString texto;
+    int porcentaje = -1;
+    ASSERT_TRUE(PrincipalPage::ProgresoFTP(1500, 3000, &texto, &porcentaje));
+    EXPECT_EQ(texto, u"Bytes copiados 1,500 de 3,000"_s);
+    EXPECT_EQ(porcentaje, 50);
+    PrincipalPage::ProgresoFTP(999, 1000, &texto, &porcentaje);
+    EXPECT_EQ(porcentaje, 100);
+    PrincipalPage::ProgresoFTP(1, 8, &texto, &porcentaje);
+    EXPECT_EQ(porcentaje, 12) << "halves go to the even neighbour";
+    PrincipalPage::ProgresoFTP(3, 8, &texto, &porcentaje);
+    EXPECT_EQ(porcentaje, 38);
+    PrincipalPage::ProgresoFTP(0, 0, &texto, &porcentaje);
+    EXPECT_EQ(porcentaje, 100) << "an empty file is all sent";
+    EXPECT_EQ(texto, u"Bytes copiados 0 de 0"_s);
+    // Five gigabytes: no overflow in the product.
+    PrincipalPage::ProgresoFTP(qint64(5) << 30, qint64(10) << 30, &texto, &porcentaje);
+    EXPECT_EQ(porcentaje, 50);
+    texto = u"sin cambio"_s;
+    EXPECT_FALSE(PrincipalPage::ProgresoFTP(2000, 1000, &texto, &porcentaje));
+    EXPECT_EQ(texto, u"sin cambio"_s);
+    QLocale::setDefault(QLocale::system());
 }
