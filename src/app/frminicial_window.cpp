@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QThread>
@@ -309,9 +310,15 @@ void frmInicial::Form_Unload() {
 
 void frmInicial::mostrarDescripcion() {
     if (!m_descripcion) {
+        // Next to the settings, next to the program, or where the package installed it.
         const QFileInfo exe(QCoreApplication::applicationFilePath());
-        const QString texto =
-            QFileInfo(m_rutaIni).absolutePath() + u'/' + exe.completeBaseName() + u".txt"_s;
+        const QString nombre = exe.completeBaseName() + u".txt"_s;
+        QString texto = QFileInfo(m_rutaIni).absolutePath() + u'/' + nombre;
+        if (!QFile::exists(texto))
+            texto = exe.absolutePath() + u'/' + nombre;
+        if (!QFile::exists(texto))
+            texto = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                           u"vendaro/"_s + nombre);
         m_descripcion = new frmDescripcion(*m_c.qvtx, *m_c.archivos, m_ajustes.RutaIni, texto);
     }
     m_descripcion->show();

@@ -60,7 +60,11 @@ LineaComandos analizarLineaComandos(const QStringList& argumentos) {
 
 QString rutaIniPredeterminada() {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return exe.absolutePath() + u'/' + exe.completeBaseName() + u".ini"_s;
+    const QString junto = exe.absolutePath() + u'/' + exe.completeBaseName() + u".ini"_s;
+    if (QFileInfo(exe.absolutePath()).isWritable() || QFileInfo(junto).isWritable())
+        return junto;
+    // Installed for every user (a folder like /usr/bin): each user keeps settings of their own.
+    return plataforma::carpetaConfiguracionUsuario() + u'/' + exe.completeBaseName() + u".ini"_s;
 }
 
 QString textoAyuda() {

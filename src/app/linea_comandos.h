@@ -16,7 +16,8 @@ struct LineaComandos {
 
 LineaComandos analizarLineaComandos(const QStringList& argumentos);
 
-// The INI file of the program: the executable's folder and base name with ".ini".
+// The INI file of the program: the executable's folder and base name with ".ini"; for a program
+// installed where its user cannot write, the same name in the user's configuration folder.
 QString rutaIniPredeterminada();
 
 // Exit codes of the headless commands.
