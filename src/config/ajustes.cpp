@@ -70,23 +70,21 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
             valor = utilerias.DesEncripta(valor);
         if (c.recortar)
             valor = valor.trimmed();
-        if (c.texto) {
+        // A number that does not convert keeps the key's default and says so in the log.
+        auto numero = [&](std::optional<int> convertido, const QString& rango) {
+            if (!convertido)
+                qCWarning(lcAjustes).noquote()
+                    << u"El valor «%1» de «%2» no es %3; se usa %4"_s.arg(valor, c.clave, rango,
+                                                                          c.defecto);
+            return convertido ? *convertido : c.defecto.toInt();
+        };
+        if (c.texto)
             ajustes.*c.texto = valor;
-        } else if (c.entero) {
-            const auto numero = entero16(valor);
-            if (!numero)
-                qCWarning(lcAjustes).noquote()
-                    << u"El valor «%1» de «%2» no es un número entero entre -32768 y 32767; se "
-                       u"usa %3"_s.arg(valor, c.clave, c.defecto);
-            ajustes.*c.entero = numero ? *numero : c.defecto.toShort();
-        } else if (c.puerto) {
-            const auto numero = puertoTcp(valor);
-            if (!numero)
-                qCWarning(lcAjustes).noquote()
-                    << u"El valor «%1» de «%2» no es un número de puerto entre 0 y 65535; se usa "
-                       u"%3"_s.arg(valor, c.clave, c.defecto);
-            ajustes.*c.puerto = numero ? *numero : c.defecto.toInt();
-        }
+        else if (c.entero)
+            ajustes.*c.entero =
+                qint16(numero(entero16(valor), u"un número entero entre -32768 y 32767"_s));
+        else if (c.puerto)
+            ajustes.*c.puerto = numero(puertoTcp(valor), u"un número de puerto entre 0 y 65535"_s);
     }
     ajustes.ServidorFTPAceptado = LeerServidorFTPAceptado(qvtx, ajustes.RutaIni);
     ajustes.UsaTallasOColores = false;
