@@ -207,8 +207,9 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         web->CierraBdD(cnWeb);
         resumen.sentencias = cnPos.sentenciasEnviadas() + cnWeb.sentenciasEnviadas();
         resumen.segundos = double(reloj.elapsed()) / 1000.0;
-        qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + resumen.texto();
+        // The window first, so a progress bar on the terminal ends its line before the log does.
         ventana.fin(resumen);
+        qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + resumen.texto();
         return resumen;
     };
     auto sinConexion = [&](const QString& donde, const Conexion& cn) {
