@@ -27,18 +27,21 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     nombrar(cmdConfigurar, u"cmdConfigurar"_s);
     cmdLeerAhora = new QPushButton(u"Enviar ahora"_s, this);
     nombrar(cmdLeerAhora, u"cmdLeerAhora"_s);
-    cmdTerminar = new QPushButton(this);
-    nombrar(cmdTerminar, u"cmdTerminar"_s);
-    cmdTerminar->setIcon(QIcon(u":/vendaro/terminar.svg"_s));
-    cmdTerminar->setIconSize(QSize(32, 32));
-    cmdTerminar->setToolTip(u"Cerrar el programa"_s);
-    cmdTerminar->setAccessibleName(u"Cerrar el programa"_s);
-    cmdMinimizar = new QPushButton(this);
-    nombrar(cmdMinimizar, u"cmdMinimizar"_s);
-    cmdMinimizar->setIcon(QIcon(u":/vendaro/minimizar.svg"_s));
-    cmdMinimizar->setIconSize(QSize(32, 32));
-    cmdMinimizar->setToolTip(u"Ocultar ventana, enviándola a la barra de tareas"_s);
-    cmdMinimizar->setAccessibleName(u"Ocultar ventana, enviándola a la barra de tareas"_s);
+    // The picture buttons carry their caption as tool tip and accessible name.
+    auto botonImagen = [this, &nombrar](const QString& nombre, const QString& icono,
+                                        const QString& ayuda) {
+        auto* boton = new QPushButton(this);
+        nombrar(boton, nombre);
+        boton->setIcon(QIcon(icono));
+        boton->setIconSize(QSize(32, 32));
+        boton->setToolTip(ayuda);
+        boton->setAccessibleName(ayuda);
+        return boton;
+    };
+    cmdTerminar =
+        botonImagen(u"cmdTerminar"_s, u":/vendaro/terminar.svg"_s, u"Cerrar el programa"_s);
+    cmdMinimizar = botonImagen(u"cmdMinimizar"_s, u":/vendaro/minimizar.svg"_s,
+                               u"Ocultar ventana, enviándola a la barra de tareas"_s);
 
     Picture2 = new QFrame(this);
     nombrar(Picture2, u"Picture2"_s);
