@@ -182,6 +182,8 @@ bool frmInicial::Form_Load() {
 void frmInicial::mostrarConfiguracion() {
     // Boxes 2 to 17 from the settings record; 0 and 1 are set once at start.
     for (const ClaveAjuste& c : clavesAjustes()) {
+        if (c.campo < 0)
+            continue;
         QString texto;
         if (c.texto)
             texto = m_ajustes.*c.texto;
@@ -317,8 +319,8 @@ void frmInicial::mostrarDescripcion() {
         if (!QFile::exists(texto))
             texto = exe.absolutePath() + u'/' + nombre;
         if (!QFile::exists(texto))
-            texto = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                           u"vendaro/"_s + nombre);
+            texto =
+                QStandardPaths::locate(QStandardPaths::GenericDataLocation, u"vendaro/"_s + nombre);
         m_descripcion = new frmDescripcion(*m_c.qvtx, *m_c.archivos, m_ajustes.RutaIni, texto);
     }
     m_descripcion->show();

@@ -37,6 +37,10 @@ const QList<ClaveAjuste>& clavesAjustes() {
          &Ajustes::CampoExternaImagen, nullptr, 16},
         {u"Prefijo para el campo en tabla de imagen"_s, u"Prefijo campo imagen"_s, true,
          &Ajustes::PrefijoCampoImagen, nullptr, 17, true},
+        {u"Tiendas"_s, u"0"_s, false, &Ajustes::Tiendas, nullptr, -1, true},
+        {u"Codificar texto como la tienda"_s, u"1"_s, false, nullptr, nullptr, -1, false, nullptr,
+         &Ajustes::CodificarTexto},
+        {u"Modo de envío"_s, ModoPorLotes, false, &Ajustes::ModoEnvio, nullptr, -1, true},
     };
     return claves;
 }
@@ -85,6 +89,14 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
                 qint16(numero(entero16(valor), u"un número entero entre -32768 y 32767"_s));
         else if (c.puerto)
             ajustes.*c.puerto = numero(puertoTcp(valor), u"un número de puerto entre 0 y 65535"_s);
+        else if (c.booleano)
+            ajustes.*c.booleano = numero(entero16(valor), u"0 ni 1"_s) != 0;
+    }
+    if (!tiendasDe(ajustes.Tiendas)) {
+        qCWarning(lcAjustes).noquote()
+            << u"El valor «%1» de «Tiendas» no es una lista de números de tienda; se usa 0"_s.arg(
+                   ajustes.Tiendas);
+        ajustes.Tiendas = u"0"_s;
     }
     ajustes.ServidorFTPAceptado = LeerServidorFTPAceptado(qvtx, ajustes.RutaIni);
     ajustes.UsaTallasOColores = false;
@@ -120,6 +132,23 @@ QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
 bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
                    const QString& rutaIni) {
     return qvtx.EscribeIniVarios(SeccionConfiguracion, listaGrabar(textos, utilerias), rutaIni);
+}
+
+std::optional<QList<int>> tiendasDe(const QString& texto) {
+    QList<int> tiendas;
+    for (const QString& parte : texto.split(u',', Qt::SkipEmptyParts)) {
+        bool bien = false;
+        const int id = parte.trimmed().toInt(&bien);
+        if (!bien || id < 0)
+            return std::nullopt;
+        if (!tiendas.contains(id))
+            tiendas.append(id);
+    }
+    return tiendas;
+}
+
+bool envioPorLotes(const Ajustes& ajustes) {
+    return ajustes.ModoEnvio.trimmed().compare(ModoPorProducto, Qt::CaseInsensitive) != 0;
 }
 
 QString claveReja(int columna) {

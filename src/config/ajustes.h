@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <utility>
 
 class libQVTX;
@@ -35,6 +36,14 @@ struct Ajustes {
     // typed by hand into the file, never written by the program.
     QString ServidorFTPAceptado;
 
+    // Stores (comma-separated ids) that every product created by a send is linked to, or the
+    // storefront never shows it.
+    QString Tiendas;
+    // Text written into the shop is HTML-encoded as the shop's own forms store it.
+    bool CodificarTexto = true;
+    // "por lotes" (bulk reads, changed-only batched writes) or "por producto".
+    QString ModoEnvio;
+
     bool UsaTallasOColores = false;
     bool UsaTallas = false;
     QString CarpetaImagenesProductos;
@@ -60,9 +69,10 @@ struct ClaveAjuste {
     int campo = -1;                    // index of the page's txtDato box
     bool recortar = false;             // trimmed after decoding
     int Ajustes::*puerto = nullptr;    // a TCP port
+    bool Ajustes::*booleano = nullptr; // 0 is false, any other number true
 };
 
-// The seventeen keys loaded into Ajustes, in loading order.
+// The keys loaded into Ajustes, in loading order; keys without a page box have campo -1.
 const QList<ClaveAjuste>& clavesAjustes();
 
 // The key edited by the page box of that index (0 to 17), or null.
@@ -89,6 +99,15 @@ QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
 // Writes that list into section "Configuración" in one atomic rewrite.
 bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
                    const QString& rutaIni);
+
+// The store ids of Ajustes::Tiendas; blanks and duplicates ignored. Text that is not a list of
+// whole numbers >= 0 gives std::nullopt.
+std::optional<QList<int>> tiendasDe(const QString& texto);
+
+inline const QString ModoPorLotes = QStringLiteral("por lotes");
+inline const QString ModoPorProducto = QStringLiteral("por producto");
+// The batched run unless the settings ask for the per-product one by name.
+bool envioPorLotes(const Ajustes& ajustes);
 
 // Keys of sections "Reja" and "Campos".
 QString claveReja(int columna);

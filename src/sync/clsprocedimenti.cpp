@@ -316,6 +316,7 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
             ++(creado ? resumen.creados : resumen.actualizados);
         } else {
             ++resumen.fallidos;
+            resumen.productosFallidos.append({clave, error});
             qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
         }
     }

@@ -19,6 +19,9 @@ struct DatosEnvio {
     DatosConexion pos; // the point-of-sale database, as located at start
     clnCampos campos;
     bool modoPrueba = false;
+    // Reads both sides and reports what would change (VentanaEnvio::cambioPrevisto), writing
+    // nothing.
+    bool simulacro = false;
 };
 
 // Loading of the settings and the field mapping, and the product send run.

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "services/valor.h"
+
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 // What a send run tells at its end.
@@ -19,7 +22,14 @@ struct ResumenEnvio {
     qint64 creados = 0;
     qint64 actualizados = 0;
     qint64 fallidos = 0;
-    qint64 sentencias = 0; // statements and queries sent to both servers
+    // Products written, but with a value the shop's column could not hold as sent (cut, replaced).
+    qint64 conAvisos = 0;
+    struct Fallo {
+        QString clave;
+        QString mensaje; // the server's or the run's own
+    };
+    QList<Fallo> productosFallidos; // in send order
+    qint64 sentencias = 0;          // statements and queries sent to both servers
     double segundos = 0;
     QString rutaBitacora;
     // The picture pass, when it was asked for.
@@ -33,6 +43,16 @@ struct ResumenEnvio {
                imagenesFallidas == 0;
     }
     QString texto() const;
+};
+
+// One change a dry run found: the value a column of a shop row would get.
+struct CambioPrevisto {
+    QString tabla;
+    QString clave;          // the point-of-sale product's key
+    bool insercion = false; // the row would be inserted (anterior is then null)
+    QString columna;
+    Valor anterior;
+    Valor posterior;
 };
 
 // How a run shows itself: the tray program's main page and the command line implement it. The run
@@ -63,6 +83,8 @@ public:
     // The one-shot request to upload pictures with this run, and its clearing at the end.
     virtual bool imagenesPedidas() { return false; }
     virtual void limpiarImagenes() {}
+    // A dry run reports what it would write, one column of one row at a time.
+    virtual void cambioPrevisto(const CambioPrevisto& cambio) { Q_UNUSED(cambio) }
     // The run has finished (whatever happened).
     virtual void fin(const ResumenEnvio& resumen) { Q_UNUSED(resumen) }
 };

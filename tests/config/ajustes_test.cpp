@@ -61,6 +61,9 @@ TEST_F(Configuracion, ArchivoNuevoRecibeLasClavesEnOrdenConSusDefectos) {
         u"Password del FTP"_s,
         u"Campo en tabla externa para imagen"_s,
         u"Prefijo para el campo en tabla de imagen"_s,
+        u"Tiendas"_s,
+        u"Codificar texto como la tienda"_s,
+        u"Modo de envío"_s,
     };
     const QByteArray texto = carpeta.leer(u"vendaro.ini"_s);
     EXPECT_TRUE(texto.startsWith("[Configuración]\n"));
@@ -80,6 +83,9 @@ TEST_F(Configuracion, ArchivoNuevoRecibeLasClavesEnOrdenConSusDefectos) {
     EXPECT_EQ(ajustes.PrefijoCampoImagen, u"Prefijo campo imagen"_s);
     EXPECT_EQ(ajustes.PuertoWeb, 3306);
     EXPECT_EQ(ajustes.IntervaloMinutos, 0);
+    EXPECT_EQ(ajustes.Tiendas, u"0"_s);
+    EXPECT_TRUE(ajustes.CodificarTexto);
+    EXPECT_TRUE(envioPorLotes(ajustes));
 
     // A second start writes nothing.
     cargar();
@@ -128,6 +134,22 @@ TEST_F(Configuracion, PuertoEIntervaloInvalidosTomanElDefecto) {
     carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nPuerto=40000\n");
     cargar();
     EXPECT_EQ(ajustes.PuertoWeb, 40000);
+
+    // Stores, text encoding and send mode as typed by hand.
+    carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nTiendas= 0, 2 ,2\nCodificar texto como "
+                                       "la tienda=0\nModo de envío=Por Producto\n");
+    cargar();
+    EXPECT_EQ(tiendasDe(ajustes.Tiendas), (QList<int>{0, 2}));
+    EXPECT_FALSE(ajustes.CodificarTexto);
+    EXPECT_FALSE(envioPorLotes(ajustes));
+    carpeta.escribir(u"vendaro.ini"_s,
+                     "[Configuración]\nTiendas=0;1\nCodificar texto como la tienda=sí\nModo de "
+                     "envío=rápido\n");
+    cargar();
+    EXPECT_EQ(ajustes.Tiendas, u"0"_s) << "a list we cannot read links to the default store";
+    EXPECT_TRUE(bitacora.contiene(u"«0;1» de «Tiendas»"_s));
+    EXPECT_TRUE(ajustes.CodificarTexto) << "a word that is not a number keeps the default";
+    EXPECT_TRUE(envioPorLotes(ajustes)) << "an unknown mode is the batched one";
 }
 
 TEST_F(Configuracion, ListaDeGrabar) {
