@@ -77,9 +77,10 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     const QByteArray usuario = datos.usuario.toUtf8();
     const QByteArray contrasena = datos.contrasena.toUtf8();
     const QByteArray base = datos.base.toUtf8();
-    if (!mysql_real_connect(m_mysql, servidor.constData(), usuario.constData(),
-                            contrasena.constData(), base.isEmpty() ? nullptr : base.constData(),
-                            unsigned(datos.puerto), nullptr, CLIENT_FOUND_ROWS)) {
+    if (!mysql_real_connect(
+            m_mysql, servidor.constData(), usuario.constData(), contrasena.constData(),
+            base.isEmpty() ? nullptr : base.constData(), unsigned(datos.puerto), nullptr,
+            CLIENT_FOUND_ROWS | (opciones.variasSentencias ? CLIENT_MULTI_STATEMENTS : 0))) {
         registrarError(u"conectar"_s);
         mysql_close(m_mysql);
         m_mysql = nullptr;
@@ -139,6 +140,51 @@ bool Conexion::Execute(const QString& sql, qint64* afectados) {
     return true;
 }
 
+namespace {
+bool esTexto(const MYSQL_FIELD& campo) {
+    switch (campo.type) {
+    case MYSQL_TYPE_STRING:
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+        return campo.charsetnr != 63; // 63 is "binary"
+    default:
+        return false;
+    }
+}
+
+void leerResultado(MYSQL* mysql, MYSQL_RES* r, ResultadoConsulta& resultado) {
+    const unsigned n = mysql_num_fields(r);
+    const MYSQL_FIELD* campos = mysql_fetch_fields(r);
+    resultado.campos.reserve(n);
+    for (unsigned i = 0; i < n; ++i) {
+        CampoRecordset c;
+        c.Name = QString::fromUtf8(campos[i].name, campos[i].name_length);
+        c.tipo = campos[i].type;
+        c.noNulo = campos[i].flags & NOT_NULL_FLAG;
+        c.numerico = esNumerico(campos[i].type);
+        c.autoIncremento = campos[i].flags & AUTO_INCREMENT_FLAG;
+        c.texto = esTexto(campos[i]);
+        c.decimales = campos[i].decimals;
+        resultado.campos.append(c);
+    }
+    resultado.filas.reserve(qsizetype(mysql_num_rows(r)));
+    while (MYSQL_ROW fila = mysql_fetch_row(r)) {
+        const unsigned long* largos = mysql_fetch_lengths(r);
+        QList<Valor> valores;
+        valores.reserve(n);
+        for (unsigned i = 0; i < n; ++i)
+            valores.append(fila[i] ? Valor(QString::fromUtf8(fila[i], qsizetype(largos[i])))
+                                   : Valor::nulo());
+        resultado.filas.append(std::move(valores));
+    }
+    resultado.avisos = mysql_warning_count(mysql);
+}
+} // namespace
+
 bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
     resultado = {};
     if (!ejecutar(sql))
@@ -152,31 +198,46 @@ bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
                 cerrar();
             return false;
         }
+        resultado.afectados = qint64(mysql_affected_rows(m_mysql));
+        resultado.avisos = mysql_warning_count(m_mysql);
         return true; // a statement without result set
     }
-    const unsigned n = mysql_num_fields(r.get());
-    const MYSQL_FIELD* campos = mysql_fetch_fields(r.get());
-    resultado.campos.reserve(n);
-    for (unsigned i = 0; i < n; ++i) {
-        CampoRecordset c;
-        c.Name = QString::fromUtf8(campos[i].name, campos[i].name_length);
-        c.tipo = campos[i].type;
-        c.noNulo = campos[i].flags & NOT_NULL_FLAG;
-        c.numerico = esNumerico(campos[i].type);
-        c.autoIncremento = campos[i].flags & AUTO_INCREMENT_FLAG;
-        resultado.campos.append(c);
-    }
-    resultado.filas.reserve(qsizetype(mysql_num_rows(r.get())));
-    while (MYSQL_ROW fila = mysql_fetch_row(r.get())) {
-        const unsigned long* largos = mysql_fetch_lengths(r.get());
-        QList<Valor> valores;
-        valores.reserve(n);
-        for (unsigned i = 0; i < n; ++i)
-            valores.append(fila[i] ? Valor(QString::fromUtf8(fila[i], qsizetype(largos[i])))
-                                   : Valor::nulo());
-        resultado.filas.append(std::move(valores));
-    }
+    leerResultado(m_mysql, r.get(), resultado);
     return true;
+}
+
+bool Conexion::consultarVarios(const QString& sql, QList<ResultadoConsulta>& resultados,
+                               qsizetype* fallida) {
+    resultados.clear();
+    if (fallida)
+        *fallida = 0;
+    if (!ejecutar(sql))
+        return false;
+    for (;;) {
+        ResultadoConsulta resultado;
+        std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> r(mysql_store_result(m_mysql),
+                                                                   &mysql_free_result);
+        if (r) {
+            leerResultado(m_mysql, r.get(), resultado);
+        } else if (mysql_errno(m_mysql) != 0) {
+            break;
+        } else {
+            resultado.afectados = qint64(mysql_affected_rows(m_mysql));
+            resultado.avisos = mysql_warning_count(m_mysql);
+        }
+        resultados.append(std::move(resultado));
+        const int siguiente = mysql_next_result(m_mysql);
+        if (siguiente == -1)
+            return true;
+        if (siguiente > 0)
+            break;
+    }
+    if (fallida)
+        *fallida = resultados.size();
+    registrarError(u"ejecutar la sentencia %1 de un lote"_s.arg(resultados.size() + 1));
+    if (conexionPerdida())
+        cerrar();
+    return false;
 }
 
 quint64 Conexion::ultimoIdInsertado() const {

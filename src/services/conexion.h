@@ -28,6 +28,8 @@ struct OpcionesConexion {
     QString sqlMode;
     // false: statements stay in a transaction until COMMIT, also after a reconnection.
     bool autocommit = true;
+    // Several statements in one round trip (consultarVarios).
+    bool variasSentencias = false;
     bool operator==(const OpcionesConexion&) const = default;
 };
 
@@ -55,6 +57,11 @@ public:
     bool Execute(const QString& sql, qint64* afectados = nullptr);
     // Runs a query and reads all its rows.
     bool consultar(const QString& sql, ResultadoConsulta& resultado);
+    // Runs several statements, separated by ";", in one round trip, and reads every result in order
+    // (one entry per statement, rows or none). On error, the statements before the failing one
+    // have run and *fallida receives its index (from 0). Needs OpcionesConexion::variasSentencias.
+    bool consultarVarios(const QString& sql, QList<ResultadoConsulta>& resultados,
+                         qsizetype* fallida = nullptr);
     // The AUTO_INCREMENT value of the last insert on this connection.
     quint64 ultimoIdInsertado() const;
 
@@ -88,9 +95,13 @@ struct CampoRecordset {
     bool noNulo = false;   // NOT NULL
     bool numerico = false; // a numeric column
     bool autoIncremento = false;
+    bool texto = false; // characters (not binary bytes)
+    unsigned decimales = 0;
 };
 
 struct ResultadoConsulta {
     QList<CampoRecordset> campos;
     QList<QList<Valor>> filas;
+    qint64 afectados = 0; // rows matched or inserted by a statement without rows
+    unsigned avisos = 0;  // the server's warnings and notes for the statement
 };

@@ -138,13 +138,14 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
     Resultado r = ejecutar(argumentos + QStringList{u"-qvtx"_s});
     EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
     EXPECT_TRUE(r.salida.contains(u"Producto 50 de 50: P50 Producto 50"_s)) << qPrintable(r.salida);
-    EXPECT_TRUE(
-        r.salida.contains(u"Productos leídos: 50; creados: 50; actualizados: 0; con error: 0"_s));
+    EXPECT_TRUE(r.salida.contains(
+        u"Productos leídos: 50; creados: 50; actualizados: 0; sin cambios: 0; con error: 0"_s));
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"50"_s});
 
     r = ejecutar(argumentos);
     EXPECT_EQ(r.codigo, 0);
-    EXPECT_TRUE(r.salida.contains(u"Productos leídos: 60; creados: 10; actualizados: 50"_s))
+    EXPECT_TRUE(
+        r.salida.contains(u"Productos leídos: 60; creados: 10; actualizados: 0; sin cambios: 50"_s))
         << qPrintable(r.salida);
 
     // The log beside the settings file tells the run, never a password.
@@ -157,10 +158,14 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
     ASSERT_TRUE(e.tienda.conexion().Execute(
         u"CREATE TRIGGER rechazo BEFORE UPDATE ON oc_product FOR EACH ROW IF NEW.model = 'P07' "
         u"THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no se deja'; END IF"_s));
+    e.pos.ejecutar(u"UPDATE productos SET Precio = Precio + 1;"_s);
     r = ejecutar(argumentos);
     EXPECT_EQ(r.codigo, 1);
     EXPECT_TRUE(r.errores.contains(u"Producto «P07» no enviado"_s)) << qPrintable(r.errores);
-    EXPECT_TRUE(r.salida.contains(u"actualizados: 59; con error: 1"_s)) << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"con error: 1"_s)) << qPrintable(r.salida);
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product WHERE price = "_s
+                             u"CAST(SUBSTRING(model, 2) AS DECIMAL) + 1.5"_s),
+              QStringList{u"59"_s});
 
     // A mapping without its key is unusable settings.
     e.mapear(u"Clave"_s, QString());
