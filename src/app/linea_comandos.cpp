@@ -28,6 +28,8 @@ LineaComandos analizarLineaComandos(const QStringList& argumentos) {
             linea.accion = LineaComandos::Accion::Enviar;
         } else if (a == u"--pictures"_s) {
             linea.imagenes = true;
+        } else if (a == u"--dry-run"_s) {
+            linea.simulacro = true;
         } else if (a == u"--ini"_s) {
             if (i + 1 >= argumentos.size()) {
                 linea.accion = LineaComandos::Accion::Error;
@@ -55,6 +57,10 @@ LineaComandos analizarLineaComandos(const QStringList& argumentos) {
         linea.accion = LineaComandos::Accion::Error;
         linea.error = u"--pictures solo acompaña a --send"_s;
     }
+    if (linea.simulacro && (linea.accion != LineaComandos::Accion::Enviar || linea.imagenes)) {
+        linea.accion = LineaComandos::Accion::Error;
+        linea.error = u"--dry-run solo acompaña a --send, sin --pictures"_s;
+    }
     return linea;
 }
 
@@ -73,6 +79,9 @@ QString textoAyuda() {
            "\n"
            "  --send [--pictures]  hace un envío de productos sin ventana y muestra el resumen;\n"
            "                       --pictures también sube las imágenes de los productos\n"
+           "  --send --dry-run     muestra lo que el envío insertaría y actualizaría en cada "
+           "tabla,\n"
+           "                       sin escribir nada\n"
            "  --check              comprueba la instalación de Velmora Premium y las conexiones\n"
            "  --ini ARCHIVO        usa otro archivo de configuración (su carpeta hace de carpeta\n"
            "                       del programa)\n"
@@ -149,6 +158,19 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
 namespace {
 std::atomic<bool>* g_interrupcion = nullptr;
 
+// Text from the shop or the point of sale, with control characters shown as escapes so they can
+// neither split a line nor drive the terminal.
+QString textoVisible(const QString& texto) {
+    QString r;
+    for (const QChar c : texto) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            r += u"\\x"_s + QString::number(c.unicode(), 16).rightJustified(2, u'0');
+        else
+            r += c;
+    }
+    return r;
+}
+
 void alInterrumpir(int) {
     if (g_interrupcion)
         *g_interrupcion = true;
@@ -190,9 +212,11 @@ public:
     }
     bool imagenesPedidas() override { return m_imagenes; }
     void limpiarImagenes() override { m_imagenes = false; }
+    void cambioPrevisto(const CambioPrevisto& cambio) override { m_cambios.append(cambio); }
     void fin(const ResumenEnvio& resumen) override {
         if (m_barra)
             m_salida << u'\n';
+        imprimirCambios();
         if (!resumen.mensaje.isEmpty())
             m_salida << resumen.mensaje << u'\n';
         m_salida << resumen.texto() << u'\n' << u"Bitácora: "_s << resumen.rutaBitacora << u'\n';
@@ -200,14 +224,51 @@ public:
     }
 
 private:
+    // What a dry run found, by table and then product, in the order the send would write it.
+    void imprimirCambios() {
+        if (m_cambios.isEmpty())
+            return;
+        QStringList tablas;
+        for (const CambioPrevisto& c : m_cambios)
+            if (!tablas.contains(c.tabla))
+                tablas.append(c.tabla);
+        auto texto = [](const Valor& v) {
+            return v.esNulo() ? u"NULL"_s : u'«' + textoVisible(v.texto()) + u'»';
+        };
+        for (const QString& tabla : tablas) {
+            m_salida << u"Tabla "_s << tabla << u":\n"_s;
+            QString producto;
+            bool insercion = false;
+            for (const CambioPrevisto& c : m_cambios) {
+                if (c.tabla != tabla)
+                    continue;
+                if (c.clave != producto || c.insercion != insercion || c.clave.isEmpty()) {
+                    producto = c.clave;
+                    insercion = c.insercion;
+                    m_salida << u"  "_s << (c.insercion ? u"insertar"_s : u"actualizar"_s)
+                             << (c.clave.isEmpty()
+                                     ? QString()
+                                     : u" producto «"_s + textoVisible(c.clave) + u'»')
+                             << u":\n"_s;
+                }
+                m_salida << u"    "_s << c.columna << u": "_s
+                         << (c.insercion ? texto(c.posterior)
+                                         : texto(c.anterior) + u" → "_s + texto(c.posterior))
+                         << u'\n';
+            }
+        }
+        m_salida << m_cambios.size() << u" valores cambiarían; no se escribió nada.\n"_s;
+    }
+
     QTextStream& m_salida;
     bool m_imagenes;
     bool m_terminal;
     bool m_barra = false;
+    QList<CambioPrevisto> m_cambios;
 };
 } // namespace
 
-int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida) {
+int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bool simulacro) {
     Componentes c;
     if (!c.crear())
         return Salida::AjustesInutiles;
@@ -228,11 +289,15 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida) {
     // Ctrl+C stops the run between products, so the product being written is finished first.
     auto anterior = std::signal(SIGINT, alInterrumpir);
     VentanaTerminal ventana(salida, imagenes);
-    const ResumenEnvio resumen = procedimiento.EnviarProductos(campos, interrupcion, ventana);
+    DatosEnvio datos = procedimiento.datosEnvio(campos);
+    datos.simulacro = simulacro;
+    const ResumenEnvio resumen = clsProcedimenti::EnviarProductos(datos, interrupcion, ventana);
     std::signal(SIGINT, anterior);
     g_interrupcion = nullptr;
 
     if (resumen.estado == ResumenEnvio::Estado::MapeoInvalido)
         return Salida::AjustesInutiles;
+    if (simulacro)
+        return resumen.estado == ResumenEnvio::Estado::Terminado ? Salida::Bien : Salida::Fallo;
     return resumen.completo() ? Salida::Bien : Salida::Fallo;
 }
