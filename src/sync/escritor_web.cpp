@@ -648,7 +648,7 @@ bool EscritorWeb::escribir(Bloque& b, QString* error) {
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
 
     // A warning names the row of its statement ("at row 3"): that row's product gets it.
-    static const QRegularExpression enFila(u"column '([^']*)' at row (\\d+)"_s);
+    static const QRegularExpression enFila(u" at row (\\d+)"_s);
     auto avisar = [&b](QList<int> productos, QString tabla) {
         return [&b, productos, tabla](const QList<AvisoServidor>& avisos) {
             for (const AvisoServidor& a : avisos) {
@@ -658,7 +658,7 @@ bool EscritorWeb::escribir(Bloque& b, QString* error) {
                     a.codigo == SinValorPorDefecto)
                     continue;
                 const QRegularExpressionMatch m = enFila.match(a.mensaje);
-                const qsizetype n = m.hasMatch() ? m.captured(2).toInt() - 1 : 0;
+                const qsizetype n = m.hasMatch() ? m.captured(1).toInt() - 1 : 0;
                 const int p = productos.value(n, productos.first());
                 (*b.resultados)[p].avisos.append(u"%1: %2"_s.arg(tabla, a.mensaje));
             }
