@@ -200,6 +200,7 @@ bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
         }
         resultado.afectados = qint64(mysql_affected_rows(m_mysql));
         resultado.avisos = mysql_warning_count(m_mysql);
+        resultado.ultimoId = mysql_insert_id(m_mysql);
         return true; // a statement without result set
     }
     leerResultado(m_mysql, r.get(), resultado);
@@ -224,6 +225,7 @@ bool Conexion::consultarVarios(const QString& sql, QList<ResultadoConsulta>& res
         } else {
             resultado.afectados = qint64(mysql_affected_rows(m_mysql));
             resultado.avisos = mysql_warning_count(m_mysql);
+            resultado.ultimoId = mysql_insert_id(m_mysql);
         }
         resultados.append(std::move(resultado));
         const int siguiente = mysql_next_result(m_mysql);

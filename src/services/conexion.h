@@ -104,4 +104,5 @@ struct ResultadoConsulta {
     QList<QList<Valor>> filas;
     qint64 afectados = 0; // rows matched or inserted by a statement without rows
     unsigned avisos = 0;  // the server's warnings and notes for the statement
+    quint64 ultimoId = 0; // the first AUTO_INCREMENT value an insert made
 };

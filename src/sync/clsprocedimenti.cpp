@@ -311,7 +311,12 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     EscritorWeb escritor(cnWeb, config, &ventana);
     {
         QString error;
-        if (!escritor.preparar(tablasWeb.mid(1), nombresOpcion, &error)) {
+        QStringList claves;
+        claves.reserve(productos.RecordCount());
+        for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext())
+            claves.append(productos.valor(u"Clave"_s).texto());
+        if (!escritor.preparar(tablasWeb.mid(1), nombresOpcion, planificador.columnas().first(),
+                               claves, &error)) {
             resumen.estado = ResumenEnvio::Estado::ErrorLectura;
             resumen.mensaje = u"No se pudo leer la tienda: "_s + error;
             qCCritical(lcNombres).noquote() << resumen.mensaje;

@@ -50,19 +50,56 @@ struct EscritorWeb::Fila {
     void poner(const QString& c, const Valor& valor) { v.insert(c.trimmed().toLower(), valor); }
 };
 
+namespace {
+// Rows with an index on the key the run looks them up by, so a block costs linear time.
+struct Indice {
+    QList<EscritorWeb::Fila> filas;
+    QHash<QString, QList<int>> por;
+
+    template <typename Clave>
+    void poner(QList<EscritorWeb::Fila> nuevas, Clave clave) {
+        filas = std::move(nuevas);
+        por.clear();
+        for (int i = 0; i < filas.size(); ++i)
+            por[clave(filas[i])].append(i);
+    }
+    int agregar(const EscritorWeb::Fila& fila, const QString& clave) {
+        filas.append(fila);
+        por[clave].append(int(filas.size() - 1));
+        return int(filas.size() - 1);
+    }
+    EscritorWeb::Fila* primera(const QString& clave) {
+        const auto it = por.constFind(clave);
+        return it == por.constEnd() || it->isEmpty() ? nullptr : &filas[it->first()];
+    }
+};
+
+// A value as identity: numbers at the column's scale, text as it is.
+QString identidad(const ColumnaTienda* columna, const Valor& valor) {
+    if (valor.esNulo())
+        return u"\u0001"_s;
+    if (columna && columna->numerico) {
+        const QString n = decimalCanonico(valor.texto(), columna->escala);
+        if (!n.isNull())
+            return n;
+    }
+    return valor.texto();
+}
+} // namespace
+
 struct EscritorWeb::Bloque {
     const QList<PlanProducto>* planes = nullptr;
     QList<ResultadoProducto>* resultados = nullptr;
     QStringList llaves;            // the key as stored, per product
     QStringList crudas;            // the key as it comes, when stored otherwise (rows of old runs)
     QHash<QString, QString> pesos; // key text → weight under the key column's collation
-    QList<Fila> productos;         // in primary-key order
+    Indice productos;              // in primary-key order, by key weight
     QList<int> filaDe;             // per product: its row in productos, or -1
-    QHash<QString, QList<Fila>> externas; // "table|key|product column" → rows
-    QList<Fila> opciones;                 // product options of the block's products
-    QList<Fila> valores;                  // their stock rows
-    QList<Fila> tiendas;                  // their store links
-    QList<Escritura> escrituras;          // decided, not yet sent
+    QHash<QString, Indice> externas; // "table|key|product column" → rows by key value
+    Indice opciones;                 // product options of the block's products, by product id
+    Indice valores;                  // their stock rows, by option, product and value
+    Indice tiendas;                  // their store links, by product and store
+    QList<Escritura> escrituras;     // decided, not yet sent
     bool hayInserciones = false;
 };
 
@@ -104,7 +141,7 @@ QList<std::pair<QString, Valor>> EscritorWeb::defectosDe(const QString& nombre) 
 }
 
 bool EscritorWeb::preparar(const QStringList& tablasExternas, const QStringList& nombresOpcion,
-                           QString* error) {
+                           const QString& columnaLlave, const QStringList& claves, QString* error) {
     QStringList tablas{m_config.tablaProductos.trimmed(), tablaOpcion(u"product_to_store"_s)};
     for (const QString& t : tablasExternas)
         if (!tablas.contains(t.trimmed()))
@@ -120,9 +157,62 @@ bool EscritorWeb::preparar(const QStringList& tablasExternas, const QStringList&
         m_bytesPorViaje = qBound(qint64(64 * 1024), paquete.filas[0][0].texto().toLongLong() / 2,
                                  qint64(8 << 20));
     m_viajes += 3;
+    if (!conocerFilas(columnaLlave, claves, error))
+        return false;
     if (m_config.usaTallasOColores && !nombresOpcion.isEmpty())
         return opcionesDeValor(nombresOpcion, error);
     return true;
+}
+
+QString EscritorWeb::claveGuardada(const QString& clave) const {
+    const ColumnaTienda* c =
+        m_esquema.value(m_config.tablaProductos.trimmed()).columna(m_columnaLlave);
+    return valorParaTienda(c, Valor(clave), m_config.codificar).texto();
+}
+
+// A table without an index on its key column costs a full scan per look-up: the keys' weights and
+// the rows' are read once, and blocks then read their rows by primary key.
+bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& claves,
+                               QString* error) {
+    m_columnaLlave = columnaLlave;
+    const TablaTienda& tp = tabla(m_config.tablaProductos);
+    m_primaria = tp.autoIncremento.isEmpty() && tp.primaria.size() == 1 ? tp.primaria.first()
+                                                                        : tp.autoIncremento;
+    const ColumnaTienda* columna = tp.columna(columnaLlave);
+    if (m_primaria.isEmpty() || !columna)
+        return true;
+    QStringList textos;
+    QSet<QString> vistos;
+    for (const QString& c : claves)
+        for (const QString& t : {claveGuardada(c), c})
+            if (!vistos.contains(t)) {
+                vistos.insert(t);
+                textos.append(t);
+            }
+    LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
+    for (qsizetype i = 0; i < textos.size(); i += 1000) {
+        const QStringList parte = textos.mid(i, 1000);
+        QStringList pesos;
+        for (const QString& t : parte)
+            pesos.append(pesoDeLiteral(*columna, m_cn.literal(Valor(t))));
+        lote.consulta(u"SELECT "_s + pesos.join(u','), [this, parte](const ResultadoConsulta& r) {
+            for (qsizetype j = 0; j < parte.size() && !r.filas.isEmpty(); ++j)
+                m_pesoDeClave.insert(parte[j], r.filas[0].value(j).texto());
+        });
+    }
+    lote.consulta(u"SELECT "_s + id(m_primaria) + u", "_s +
+                      pesoDeColumna(*columna, id(columnaLlave)) + u" FROM "_s +
+                      id(m_config.tablaProductos) + u" ORDER BY "_s + id(m_primaria),
+                  [this](const ResultadoConsulta& r) {
+                      for (const QList<Valor>& f : r.filas) {
+                          m_ultimaFila = qMax(m_ultimaFila, f[0].texto().toLongLong());
+                          if (!m_filaDePeso.contains(f[1].texto()))
+                              m_filaDePeso.insert(f[1].texto(), f[0].texto());
+                      }
+                  });
+    const bool bien = lote.enviar(error);
+    m_viajes += lote.viajes();
+    return bien;
 }
 
 bool EscritorWeb::opcionesDeValor(const QStringList& nombres, QString* error) {
@@ -241,6 +331,16 @@ QList<EscritorWeb::Fila> filasDe(const ResultadoConsulta& r) {
     return filas;
 }
 
+QString claveDeExistencia(const EscritorWeb::Fila& f) {
+    return f.valor(u"product_option_id"_s).texto() + u'|' + f.valor(u"product_id"_s).texto() +
+           u'|' + f.valor(u"option_value_id"_s).texto();
+}
+
+QString claveDeTienda(const EscritorWeb::Fila& f) {
+    return f.valor(u"product_id"_s).texto() + u'|' +
+           QString::number(f.valor(u"store_id"_s).texto().toInt());
+}
+
 QString orden(const TablaTienda& t) {
     QStringList columnas = t.autoIncremento.isEmpty() ? t.primaria : QStringList{t.autoIncremento};
     for (QString& c : columnas)
@@ -258,23 +358,53 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     columnaLlave.nombre = llave;
     if (const ColumnaTienda* c = tp.columna(llave))
         columnaLlave = *c;
-    const QString lista = listaLiterales(m_cn, claves);
-    const QString deProductos = u" FROM "_s + id(m_config.tablaProductos) + u" WHERE "_s +
-                                id(llave) + u" IN ("_s + lista + u')';
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
-    if (!soloFilas) {
-        QStringList pesos;
-        for (const QString& c : claves)
-            pesos.append(pesoDeLiteral(columnaLlave, m_cn.literal(Valor(c))));
-        lote.consulta(u"SELECT "_s + pesos.join(u','), [&b, claves](const ResultadoConsulta& r) {
-            for (qsizetype i = 0; i < claves.size() && !r.filas.isEmpty(); ++i)
-                b.pesos.insert(claves[i], r.filas[0].value(i).texto());
-        });
+    bool porPrimaria = !m_primaria.isEmpty();
+    for (const QString& c : claves)
+        porPrimaria = porPrimaria && m_pesoDeClave.contains(c);
+    QString selector;
+    if (porPrimaria) {
+        QStringList filas;
+        for (const QString& c : claves) {
+            const QString peso = m_pesoDeClave.value(c);
+            b.pesos.insert(c, peso);
+            const auto it = m_filaDePeso.constFind(peso);
+            if (it != m_filaDePeso.constEnd() && !filas.contains(*it))
+                filas.append(*it);
+        }
+        QStringList partes;
+        if (!filas.isEmpty())
+            partes.append(id(m_primaria) + u" IN ("_s + listaLiterales(m_cn, filas) + u')');
+        // Rows newer than the run knows: made by this block, or by a block that failed halfway.
+        partes.append(id(m_primaria) + u">"_s + QString::number(m_ultimaFila));
+        selector = u'(' + partes.join(u" OR "_s) + u')';
+    } else {
+        selector = id(llave) + u" IN ("_s + listaLiterales(m_cn, claves) + u')';
+        if (!soloFilas) {
+            QStringList pesos;
+            for (const QString& c : claves)
+                pesos.append(pesoDeLiteral(columnaLlave, m_cn.literal(Valor(c))));
+            lote.consulta(u"SELECT "_s + pesos.join(u','),
+                          [&b, claves](const ResultadoConsulta& r) {
+                              for (qsizetype i = 0; i < claves.size() && !r.filas.isEmpty(); ++i)
+                                  b.pesos.insert(claves[i], r.filas[0].value(i).texto());
+                          });
+        }
     }
+    const QString deProductos = u" FROM "_s + id(m_config.tablaProductos) + u" WHERE "_s + selector;
     lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
                       ColumnaPeso + u", t.* FROM "_s + id(m_config.tablaProductos) +
-                      u" AS t WHERE t."_s + id(llave) + u" IN ("_s + lista + u')' + orden(tp),
-                  [&b](const ResultadoConsulta& r) { b.productos = filasDe(r); });
+                      u" AS t WHERE "_s + selector + orden(tp),
+                  [&b, this, porPrimaria](const ResultadoConsulta& r) {
+                      b.productos.poner(filasDe(r), [](const Fila& f) { return f.peso; });
+                      if (porPrimaria)
+                          for (const Fila& f : b.productos.filas) {
+                              const QString fila = f.valor(m_primaria).texto();
+                              m_ultimaFila = qMax(m_ultimaFila, fila.toLongLong());
+                              if (!m_filaDePeso.contains(f.peso))
+                                  m_filaDePeso.insert(f.peso, fila);
+                          }
+                  });
     b.externas.clear();
     for (const EscrituraExterna& e : b.planes->first().externas) {
         const QString clave = e.tabla + u'|' + e.llave + u'|' + e.llaveEnProds;
@@ -284,7 +414,12 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
         lote.consulta(u"SELECT t.* FROM "_s + id(e.tabla) + u" AS t WHERE t."_s + id(e.llave) +
                           u" IN (SELECT "_s + id(e.llaveEnProds) + deProductos + u')' +
                           orden(tabla(e.tabla)),
-                      [&b, clave](const ResultadoConsulta& r) { b.externas[clave] = filasDe(r); });
+                      [&b, clave, columna = tabla(e.tabla).columna(e.llave),
+                       llaveExterna = e.llave](const ResultadoConsulta& r) {
+                          b.externas[clave].poner(filasDe(r), [&](const Fila& f) {
+                              return identidad(columna, f.valor(llaveExterna));
+                          });
+                      });
     }
     if (m_config.usaTallasOColores && !m_config.campoTallaColor.isEmpty()) {
         const QString ids = u" IN (SELECT "_s + id(m_config.campoTallaColor) + deProductos + u')';
@@ -292,17 +427,23 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
         lote.consulta(u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option"_s)) +
                           u" AS t WHERE t.option_id="_s + opcion + u" AND t."_s +
                           id(m_config.campoTallaColor) + ids + u" ORDER BY t.product_option_id"_s,
-                      [&b](const ResultadoConsulta& r) { b.opciones = filasDe(r); });
-        lote.consulta(u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option_value"_s)) +
-                          u" AS t WHERE t.option_id="_s + opcion + u" AND t.product_id"_s + ids +
-                          u" ORDER BY t.product_option_value_id"_s,
-                      [&b](const ResultadoConsulta& r) { b.valores = filasDe(r); });
+                      [&b, this](const ResultadoConsulta& r) {
+                          b.opciones.poner(filasDe(r), [this](const Fila& f) {
+                              return f.valor(m_config.campoTallaColor).texto();
+                          });
+                      });
+        lote.consulta(
+            u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option_value"_s)) +
+                u" AS t WHERE t.option_id="_s + opcion + u" AND t.product_id"_s + ids +
+                u" ORDER BY t.product_option_value_id"_s,
+            [&b](const ResultadoConsulta& r) { b.valores.poner(filasDe(r), claveDeExistencia); });
     }
     const QString tTiendas = tablaOpcion(u"product_to_store"_s);
     if (!m_config.tiendas.isEmpty() && tabla(tTiendas).existe() && tp.columna(u"product_id"_s))
-        lote.consulta(u"SELECT t.* FROM "_s + id(tTiendas) +
-                          u" AS t WHERE t.product_id IN (SELECT product_id"_s + deProductos + u')',
-                      [&b](const ResultadoConsulta& r) { b.tiendas = filasDe(r); });
+        lote.consulta(
+            u"SELECT t.* FROM "_s + id(tTiendas) +
+                u" AS t WHERE t.product_id IN (SELECT product_id"_s + deProductos + u')',
+            [&b](const ResultadoConsulta& r) { b.tiendas.poner(filasDe(r), claveDeTienda); });
     const bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
     if (!bien)
@@ -317,12 +458,9 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
         for (const QString& c : {b.llaves[i], b.crudas[i]}) {
             if (c.isNull() || b.filaDe[i] >= 0)
                 continue;
-            const QString peso = b.pesos.value(c);
-            for (qsizetype j = 0; j < b.productos.size(); ++j)
-                if (b.productos[j].peso == peso) {
-                    b.filaDe[i] = int(j);
-                    break;
-                }
+            const auto it = b.productos.por.constFind(b.pesos.value(c));
+            if (it != b.productos.por.constEnd() && !it->isEmpty())
+                b.filaDe[i] = it->first();
         }
     }
     return true;
@@ -363,13 +501,12 @@ void EscritorWeb::decidirProductos(Bloque& b) {
                     m_ventana->cambioPrevisto(
                         {t, plan.clave, true, e.columnas[c], Valor::nulo(), e.valores[c]});
             b.escrituras.append(e);
-            b.productos.append(fila);
-            b.filaDe[i] = int(b.productos.size() - 1);
+            b.filaDe[i] = b.productos.agregar(fila, fila.peso);
             b.hayInserciones = true;
             res.cambiado = true;
             continue;
         }
-        Fila& fila = b.productos[f];
+        Fila& fila = b.productos.filas[f];
         Escritura e{t, {}, {}, {}, -1, int(i), false};
         for (qsizetype c = 0; c < plan.columnas.size(); ++c) {
             const ColumnaTienda* col = tp.columna(plan.columnas[c]);
@@ -408,7 +545,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
         ResultadoProducto& res = (*b.resultados)[i];
         if (res.fallido || b.filaDe[i] < 0)
             continue;
-        const Fila& fila = b.productos[b.filaDe[i]];
+        const Fila& fila = b.productos.filas[b.filaDe[i]];
         auto valorDe = [&](const QString& columna) {
             if (!fila.tiene(columna) && fila.insercion >= 0)
                 return Valor(Nuevo); // a dry run's new row has no id yet
@@ -418,11 +555,8 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
         if (res.creado && conTiendas) {
             const Valor producto = valorDe(u"product_id"_s);
             for (int tienda : m_config.tiendas) {
-                bool enlazado = false;
-                for (const Fila& f : b.tiendas)
-                    enlazado = enlazado || (f.valor(u"product_id"_s).texto() == producto.texto() &&
-                                            f.valor(u"store_id"_s).texto().toInt() == tienda);
-                if (enlazado)
+                const QString clave = producto.texto() + u'|' + QString::number(tienda);
+                if (b.tiendas.primera(clave))
                     continue;
                 if (m_config.simulacro)
                     m_ventana->cambioPrevisto({tTiendas, plan.clave, true, u"store_id"_s,
@@ -430,7 +564,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                 Fila enlace;
                 enlace.poner(u"product_id"_s, producto);
                 enlace.poner(u"store_id"_s, Valor::numero(tienda));
-                b.tiendas.append(enlace);
+                b.tiendas.agregar(enlace, clave);
                 b.escrituras.append({tTiendas,
                                      {u"product_id"_s, u"store_id"_s},
                                      {producto, Valor::numero(tienda)},
@@ -452,17 +586,17 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
             const TablaTienda& te = tabla(e.tabla);
             const Valor identificador = valorDe(e.llaveEnProds);
             const Valor valor = valorParaTienda(te.columna(e.columna), e.valor, m_config.codificar);
-            QList<Fila>& filas = b.externas[e.tabla + u'|' + e.llave + u'|' + e.llaveEnProds];
+            Indice& filas = b.externas[e.tabla + u'|' + e.llave + u'|' + e.llaveEnProds];
+            const QString porLlave = identidad(te.columna(e.llave), identificador);
             for (const auto& [columnaCondicion, textoCondicion] : e.filas) {
                 const Valor condicion = valorParaTienda(te.columna(columnaCondicion),
                                                         Valor(textoCondicion), m_config.codificar);
                 Fila* existente = nullptr;
-                for (Fila& f : filas)
-                    if (mismoValor(te.columna(e.llave), f.valor(e.llave), identificador) &&
-                        (columnaCondicion.isEmpty() ||
-                         mismoValor(te.columna(columnaCondicion), f.valor(columnaCondicion),
-                                    condicion))) {
-                        existente = &f;
+                for (int j : filas.por.value(porLlave))
+                    if (columnaCondicion.isEmpty() ||
+                        mismoValor(te.columna(columnaCondicion),
+                                   filas.filas[j].valor(columnaCondicion), condicion)) {
+                        existente = &filas.filas[j];
                         break;
                     }
                 if (!existente) {
@@ -482,7 +616,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                             m_ventana->cambioPrevisto({e.tabla, plan.clave, true, alta.columnas[c],
                                                        Valor::nulo(), alta.valores[c]});
                     b.escrituras.append(alta);
-                    filas.append(nueva);
+                    filas.agregar(nueva, porLlave);
                     res.cambiado = true;
                     continue;
                 }
@@ -519,10 +653,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
         const Valor idWeb = valorDe(m_config.campoTallaColor);
         if (idWeb.texto() != Nuevo && idWeb.texto().toLongLong() == 0)
             continue;
-        bool hay = false;
-        for (const Fila& f : b.opciones)
-            hay = hay || f.valor(m_config.campoTallaColor).texto() == idWeb.texto();
-        if (hay)
+        if (b.opciones.primera(idWeb.texto()))
             continue;
         Escritura alta{tOpcion,
                        {u"product_id"_s, u"option_id"_s, u"value"_s, u"required"_s},
@@ -539,7 +670,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
         if (m_config.simulacro)
             m_ventana->cambioPrevisto(
                 {tOpcion, plan.clave, true, u"option_id"_s, Valor::nulo(), alta.valores[1]});
-        b.opciones.append(nueva);
+        b.opciones.agregar(nueva, idWeb.texto());
         b.escrituras.append(alta);
         b.hayInserciones = true;
         res.cambiado = true;
@@ -559,18 +690,13 @@ void EscritorWeb::decidirExistencias(Bloque& b) {
         ResultadoProducto& res = (*b.resultados)[i];
         if (res.fallido || b.filaDe[i] < 0 || plan.existencias.isEmpty())
             continue;
-        const Fila& fila = b.productos[b.filaDe[i]];
+        const Fila& fila = b.productos.filas[b.filaDe[i]];
         const Valor idWeb = fila.tiene(m_config.campoTallaColor)
                                 ? fila.valor(m_config.campoTallaColor)
                                 : Valor(Nuevo);
         if (idWeb.texto() != Nuevo && idWeb.texto().toLongLong() == 0)
             continue;
-        const Fila* opcion = nullptr;
-        for (const Fila& f : b.opciones)
-            if (f.valor(m_config.campoTallaColor).texto() == idWeb.texto()) {
-                opcion = &f;
-                break;
-            }
+        const Fila* opcion = b.opciones.primera(idWeb.texto());
         const Valor opcionProducto = opcion && opcion->tiene(u"product_option_id"_s)
                                          ? opcion->valor(u"product_option_id"_s)
                                          : Valor(Nuevo);
@@ -580,14 +706,9 @@ void EscritorWeb::decidirExistencias(Bloque& b) {
             const Valor valorOpcion =
                 Valor::numero(m_valoresOpcion.value(m_pesosOpcion.value(nombre)));
             const Valor cantidad = valorParaTienda(cantidadCol, ex.cantidad, false);
-            Fila* existente = nullptr;
-            for (Fila& f : b.valores)
-                if (f.valor(u"product_option_id"_s).texto() == opcionProducto.texto() &&
-                    f.valor(u"product_id"_s).texto() == idWeb.texto() &&
-                    f.valor(u"option_value_id"_s).texto() == valorOpcion.texto()) {
-                    existente = &f;
-                    break;
-                }
+            const QString clave =
+                opcionProducto.texto() + u'|' + idWeb.texto() + u'|' + valorOpcion.texto();
+            Fila* existente = b.valores.primera(clave);
             if (!existente) {
                 Escritura alta{tValor,
                                {u"product_option_id"_s, u"product_id"_s, u"option_id"_s,
@@ -609,7 +730,7 @@ void EscritorWeb::decidirExistencias(Bloque& b) {
                     m_ventana->cambioPrevisto({tValor, plan.clave, true,
                                                u"quantity (%1)"_s.arg(ex.referencia), Valor::nulo(),
                                                cantidad});
-                b.valores.append(nueva);
+                b.valores.agregar(nueva, clave);
                 b.escrituras.append(alta);
                 res.cambiado = true;
                 continue;

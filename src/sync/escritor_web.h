@@ -50,8 +50,10 @@ public:
 
     // Reads the shop's tables and the server's packet limit, and finds or creates the option values
     // of the sizes or colours named (in first-use order).
+    // Also learns which product row each point-of-sale key finds (`claves`, by key column
+    // `columnaLlave`), so each block reads its rows by primary key.
     bool preparar(const QStringList& tablasExternas, const QStringList& nombresOpcion,
-                  QString* error);
+                  const QString& columnaLlave, const QStringList& claves, QString* error);
     // Writes a block of products. False when a statement failed: the block's transaction is rolled
     // back, and the results are not to be used.
     bool EnviarBloque(const QList<PlanProducto>& planes, QList<ResultadoProducto>* resultados,
@@ -74,7 +76,9 @@ private:
     QList<std::pair<QString, Valor>> defectosDe(const QString& tabla);
     const TablaTienda& tabla(const QString& nombre);
     QString tablaOpcion(const QString& sufijo) const { return m_prefijo + sufijo; }
-    bool leer(Bloque& b, const QStringList& claves, bool soloNuevas, QString* error);
+    bool leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error);
+    bool conocerFilas(const QString& columnaLlave, const QStringList& claves, QString* error);
+    QString claveGuardada(const QString& clave) const;
     void decidirProductos(Bloque& b);
     void decidirRelacionadas(Bloque& b);
     void decidirExistencias(Bloque& b);
@@ -95,4 +99,12 @@ private:
     // Keys whose product row did not exist when this run first looked: their rows are this run's,
     // also when a failed block made them and a product-by-product retry finds them.
     QSet<QString> m_creadas;
+    // The product table's rows as found by key: each key's weight under the key column's
+    // collation, and the first row (primary key) of each weight. Without a primary key, each
+    // block looks its rows up by key instead.
+    QString m_columnaLlave;
+    QString m_primaria;
+    QHash<QString, QString> m_pesoDeClave;
+    QHash<QString, QString> m_filaDePeso;
+    qint64 m_ultimaFila = 0;
 };

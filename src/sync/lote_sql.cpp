@@ -22,8 +22,8 @@ void LoteSql::consulta(const QString& sql, AlLeer alLeer) {
     m_pendientes.append({sql, std::move(alLeer), {}, false});
 }
 
-void LoteSql::escritura(const QString& sql, AlAvisar alAvisar) {
-    m_pendientes.append({sql, {}, std::move(alAvisar), true});
+void LoteSql::escritura(const QString& sql, AlAvisar alAvisar, AlLeer alLeer) {
+    m_pendientes.append({sql, std::move(alLeer), std::move(alAvisar), true});
 }
 
 bool LoteSql::enviar(QString* error) {

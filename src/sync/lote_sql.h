@@ -28,8 +28,8 @@ public:
 
     // A query; its rows go to the callback.
     void consulta(const QString& sql, AlLeer alLeer);
-    // A write; its warnings, if any, go to the callback.
-    void escritura(const QString& sql, AlAvisar alAvisar = {});
+    // A write; its warnings, if any, go to the callback, and its result to the other.
+    void escritura(const QString& sql, AlAvisar alAvisar = {}, AlLeer alLeer = {});
     bool enviar(QString* error);
     bool vacio() const { return m_pendientes.isEmpty(); }
     qint64 viajes() const { return m_viajes; }
