@@ -392,6 +392,14 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
         }
     }
     const QString deProductos = u" FROM "_s + id(m_config.tablaProductos) + u" WHERE "_s + selector;
+    // Rows of another table that hang on the block's products by a product column. By the primary
+    // key itself, the ids go in the statement: a subquery would scan the whole table.
+    auto deLosProductos = [&](const QString& columnaAjena, const QString& columnaProductos) {
+        if (porPrimaria && columnaProductos.compare(m_primaria, Qt::CaseInsensitive) == 0)
+            return QString(selector).replace(id(m_primaria), u"t."_s + id(columnaAjena));
+        return u"t."_s + id(columnaAjena) + u" IN (SELECT "_s + id(columnaProductos) + deProductos +
+               u')';
+    };
     lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
                       ColumnaPeso + u", t.* FROM "_s + id(m_config.tablaProductos) +
                       u" AS t WHERE "_s + selector + orden(tp),
@@ -411,9 +419,8 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
         if (b.externas.contains(clave))
             continue;
         b.externas.insert(clave, {});
-        lote.consulta(u"SELECT t.* FROM "_s + id(e.tabla) + u" AS t WHERE t."_s + id(e.llave) +
-                          u" IN (SELECT "_s + id(e.llaveEnProds) + deProductos + u')' +
-                          orden(tabla(e.tabla)),
+        lote.consulta(u"SELECT t.* FROM "_s + id(e.tabla) + u" AS t WHERE "_s +
+                          deLosProductos(e.llave, e.llaveEnProds) + orden(tabla(e.tabla)),
                       [&b, clave, columna = tabla(e.tabla).columna(e.llave),
                        llaveExterna = e.llave](const ResultadoConsulta& r) {
                           b.externas[clave].poner(filasDe(r), [&](const Fila& f) {
@@ -422,11 +429,11 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
                       });
     }
     if (m_config.usaTallasOColores && !m_config.campoTallaColor.isEmpty()) {
-        const QString ids = u" IN (SELECT "_s + id(m_config.campoTallaColor) + deProductos + u')';
         const QString opcion = QString::number(m_opcion);
         lote.consulta(u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option"_s)) +
-                          u" AS t WHERE t.option_id="_s + opcion + u" AND t."_s +
-                          id(m_config.campoTallaColor) + ids + u" ORDER BY t.product_option_id"_s,
+                          u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
+                          deLosProductos(m_config.campoTallaColor, m_config.campoTallaColor) +
+                          u" ORDER BY t.product_option_id"_s,
                       [&b, this](const ResultadoConsulta& r) {
                           b.opciones.poner(filasDe(r), [this](const Fila& f) {
                               return f.valor(m_config.campoTallaColor).texto();
@@ -434,15 +441,16 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
                       });
         lote.consulta(
             u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option_value"_s)) +
-                u" AS t WHERE t.option_id="_s + opcion + u" AND t.product_id"_s + ids +
+                u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
+                deLosProductos(u"product_id"_s, m_config.campoTallaColor) +
                 u" ORDER BY t.product_option_value_id"_s,
             [&b](const ResultadoConsulta& r) { b.valores.poner(filasDe(r), claveDeExistencia); });
     }
     const QString tTiendas = tablaOpcion(u"product_to_store"_s);
     if (!m_config.tiendas.isEmpty() && tabla(tTiendas).existe() && tp.columna(u"product_id"_s))
         lote.consulta(
-            u"SELECT t.* FROM "_s + id(tTiendas) +
-                u" AS t WHERE t.product_id IN (SELECT product_id"_s + deProductos + u')',
+            u"SELECT t.* FROM "_s + id(tTiendas) + u" AS t WHERE "_s +
+                deLosProductos(u"product_id"_s, u"product_id"_s),
             [&b](const ResultadoConsulta& r) { b.tiendas.poner(filasDe(r), claveDeTienda); });
     const bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
