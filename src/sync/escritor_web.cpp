@@ -403,15 +403,20 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
                       ColumnaPeso + u", t.* FROM "_s + id(m_config.tablaProductos) +
                       u" AS t WHERE "_s + selector + orden(tp),
-                  [&b, this, porPrimaria](const ResultadoConsulta& r) {
+                  [&b, this, porPrimaria, claves](const ResultadoConsulta& r) {
                       b.productos.poner(filasDe(r), [](const Fila& f) { return f.peso; });
-                      if (porPrimaria)
-                          for (const Fila& f : b.productos.filas) {
-                              const QString fila = f.valor(m_primaria).texto();
-                              m_ultimaFila = qMax(m_ultimaFila, fila.toLongLong());
-                              if (!m_filaDePeso.contains(f.peso))
-                                  m_filaDePeso.insert(f.peso, fila);
-                          }
+                      if (!porPrimaria)
+                          return;
+                      // What this read found is what the shop holds for these keys: rows of a
+                      // rolled-back block are gone, rows of a failed one are there.
+                      for (const QString& c : claves)
+                          m_filaDePeso.remove(m_pesoDeClave.value(c));
+                      for (const Fila& f : b.productos.filas) {
+                          const QString fila = f.valor(m_primaria).texto();
+                          m_ultimaFila = qMax(m_ultimaFila, fila.toLongLong());
+                          if (!m_filaDePeso.contains(f.peso))
+                              m_filaDePeso.insert(f.peso, fila);
+                      }
                   });
     b.externas.clear();
     for (const EscrituraExterna& e : b.planes->first().externas) {

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QProcess>
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -166,6 +168,17 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product WHERE price = "_s
                              u"CAST(SUBSTRING(model, 2) AS DECIMAL) + 1.5"_s),
               QStringList{u"59"_s});
+
+    // A dry run tells what would change and writes nothing.
+    e.pos.ejecutar(u"UPDATE productos SET Descrip = 'Otra <b>' WHERE Clave = 'P02';"_s);
+    const QStringList antes = e.tienda.filas(u"SELECT * FROM oc_product_description"_s);
+    r = ejecutar({u"--send"_s, u"--dry-run"_s, u"--ini"_s, e.ajustes.RutaIni});
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.errores);
+    EXPECT_TRUE(r.salida.contains(u"Tabla oc_product_description:\n  actualizar producto «P02»:\n"
+                                  u"    name: «Producto 2» → «Otra &lt;b&gt;»"_s))
+        << qPrintable(r.salida);
+    EXPECT_EQ(e.tienda.filas(u"SELECT * FROM oc_product_description"_s), antes);
+    EXPECT_FALSE(QFileInfo::exists(e.ajustes.RutaIni + u".lock"_s));
 
     // A mapping without its key is unusable settings.
     e.mapear(u"Clave"_s, QString());

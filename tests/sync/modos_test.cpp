@@ -145,3 +145,55 @@ TEST(ModosDeEnvio, MismoEstadoFinalYSoloLoQueCambia) {
         EXPECT_EQ(volcado(porLotes), volcado(porProducto));
     }
 }
+
+TEST(ModosDeEnvio, ProductoCompletoONada) {
+    for (const QString& modo : {u"por lotes"_s, u"por producto"_s}) {
+        SCOPED_TRACE(qPrintable(modo));
+        Escenario e;
+        e.ajustar(u"Modo de envío"_s, modo);
+        e.mapeoBasico();
+        e.defectos(u"oc_product"_s, "status = 1\n");
+        e.productos(3);
+        // What each insert put in the row: a crash between two statements could otherwise leave a
+        // live product with the defaults only.
+        e.tienda.ejecutar(u"CREATE TABLE altas (model VARCHAR(64), price DECIMAL(15,4), status "
+                          u"INT);"_s);
+        ASSERT_TRUE(e.tienda.conexion().Execute(
+            u"CREATE TRIGGER alta AFTER INSERT ON oc_product FOR EACH ROW INSERT INTO altas "
+            u"VALUES (NEW.model, NEW.price, NEW.status)"_s));
+        ASSERT_EQ(e.enviar().creados, 3);
+        EXPECT_EQ(e.tienda.filas(u"SELECT * FROM altas ORDER BY model"_s),
+                  (QStringList{u"P01|1.5000|1"_s, u"P02|2.5000|1"_s, u"P03|3.5000|1"_s}));
+    }
+}
+
+TEST(ModosDeEnvio, ValoresDeOpcionDeUnProductoDeshecho) {
+    for (const QString& modo : {u"por lotes"_s, u"por producto"_s}) {
+        SCOPED_TRACE(qPrintable(modo));
+        Escenario e;
+        for (const char16_t* t : {u"oc_product", u"oc_product_description", u"oc_option_value",
+                                  u"oc_option_value_description", u"oc_product_option",
+                                  u"oc_product_option_value", u"oc_product_to_store"})
+            e.tienda.ejecutar(u"ALTER TABLE "_s + QString::fromUtf16(t) + u" ENGINE=InnoDB;"_s);
+        e.ajustar(u"Modo de envío"_s, modo);
+        e.pos.ejecutar(u"INSERT INTO configura VALUES (1, 1, 0, NULL);"_s);
+        e.mapeoBasico();
+        e.productos(2);
+        e.pos.ejecutar(
+            u"INSERT INTO existenciaexterna VALUES ('P01', 'XL', 1), ('P02', 'XL', 2);"_s);
+        // The first product, the first to use the new size, is rolled back.
+        ASSERT_TRUE(e.tienda.conexion().Execute(
+            u"CREATE TRIGGER rechazo BEFORE INSERT ON oc_product_option_value FOR EACH ROW IF "
+            u"NEW.quantity = 1 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no'; END IF"_s));
+        const ResumenEnvio r = e.enviar();
+        EXPECT_EQ(r.fallidos, 1);
+        EXPECT_EQ(r.creados, 1);
+        // The next product's stock row points at a value that exists, with its names.
+        EXPECT_EQ(e.tienda.filas(u"SELECT p.model, d.name, v.quantity FROM oc_product_option_value "
+                                 u"v JOIN oc_product p USING (product_id) JOIN oc_option_value o "
+                                 u"USING (option_value_id) JOIN oc_option_value_description d ON "
+                                 u"d.option_value_id = v.option_value_id AND d.language_id = 1"_s),
+                  QStringList{u"P02|XL|2"_s});
+        EXPECT_EQ(e.tienda.filas(u"SELECT model FROM oc_product"_s), QStringList{u"P02"_s});
+    }
+}
