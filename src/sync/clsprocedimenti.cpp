@@ -390,15 +390,22 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     QList<PlanProducto> bloque;
     qint64 n = 1;
     bool seguir = true;
+    // A block not yet sent when the user interrupts is dropped whole: its products are not
+    // written. One product at a time, the product shown is written first.
+    auto interrumpido = [&] {
+        if (!blInterruptus)
+            return false;
+        resumen.estado = ResumenEnvio::Estado::Interrumpido;
+        resumen.mensaje = u"Envío interrumpido antes del producto %1 de %2"_s
+                              .arg(n - (porBloque > 1 ? bloque.size() : 0))
+                              .arg(resumen.leidos);
+        qCInfo(lcNombres).noquote() << resumen.mensaje;
+        bloque.clear();
+        return true;
+    };
     for (productos.MoveFirst(); seguir && !productos.Eof(); productos.MoveNext(), ++n) {
-        if (blInterruptus) {
-            resumen.estado = ResumenEnvio::Estado::Interrumpido;
-            resumen.mensaje =
-                u"Envío interrumpido antes del producto %1 de %2"_s.arg(n - bloque.size())
-                    .arg(resumen.leidos);
-            qCInfo(lcNombres).noquote() << resumen.mensaje;
+        if (interrumpido())
             break;
-        }
         const QString clave = productos.valor(u"Clave"_s).texto();
         ventana.producto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
         PlanProducto plan;
@@ -414,11 +421,13 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         }
         bloque.append(std::move(plan));
         if (bloque.size() >= porBloque) {
+            if (porBloque > 1 && interrumpido())
+                break;
             seguir = enviarBloque(bloque);
             bloque.clear();
         }
     }
-    if (seguir && !bloque.isEmpty())
+    if (seguir && !bloque.isEmpty() && !interrumpido())
         enviarBloque(bloque);
     resumen.viajesTienda = escritor.viajes();
 

@@ -129,6 +129,8 @@ TEST_F(Ventana, CuentaRegresiva) {
 
 TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
     e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"10"_s);
+    // Product by product, so the interruption lands between two products of this small catalogue.
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
     cargar();
     reloj->avanzar(125);
     QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);

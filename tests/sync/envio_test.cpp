@@ -266,7 +266,9 @@ TEST(Envio, NulosDelPuntoDeVenta) {
 
 TEST(Envio, InterrupcionLimiteDePruebaYTablaVacia) {
     {
+        // One product at a time: the product shown when the user asks is written.
         Escenario e;
+        e.ajustar(u"Modo de envío"_s, u"por producto"_s);
         e.mapeoBasico();
         e.productos(10);
         e.ventana.imagenes = true;
@@ -283,6 +285,20 @@ TEST(Envio, InterrupcionLimiteDePruebaYTablaVacia) {
         // The next run starts with the flag cleared.
         e.ventana.alProducto = nullptr;
         EXPECT_EQ(e.enviar().creados, 7);
+    }
+    {
+        // In blocks: the block not yet sent is dropped whole.
+        Escenario e;
+        e.mapeoBasico();
+        e.productos(10);
+        e.ventana.alProducto = [&](qint64 n) {
+            if (n == 3)
+                e.interrumpir = true;
+        };
+        const ResumenEnvio r = e.enviar();
+        EXPECT_EQ(r.estado, ResumenEnvio::Estado::Interrumpido);
+        EXPECT_EQ(r.creados, 0);
+        EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
     }
     {
         Escenario e;
