@@ -49,6 +49,9 @@ public:
 
     bool RenameFTPFile(const QString& sExisting, const QString& sNewName);
     bool CreateFTPDirectory(const QString& sDirectory);
+    // Makes sure a folder exists, creating it and each missing parent; true when it exists after.
+    // A folder that cannot be created gives one error naming it, with the server's reply.
+    bool CreateFTPDirectoryPath(const QString& sDirectory);
     bool RemoveFTPDirectory(const QString& sDirectory);
     bool DeleteFTPFile(const QString& sRemote);
 
@@ -83,6 +86,13 @@ public:
     // The last listing; an empty list when none was made or nothing matched.
     const cDirList& Directory() const { return m_directorio; }
     QString GetLastErrorMessage() const { return m_ultimoError; }
+    // True when the last failure concerned the connection itself (refused login, unreachable,
+    // silent or stalled server, dropped connection) rather than one file or command: another
+    // file would fail the same way.
+    bool LastErrorIsConnectionFailure() const;
+    // True for the hidden name an upload of this client uses until the file is complete
+    // (".<name>.vendaro-<hex>.part"); one left behind comes from an upload that was cut off.
+    static bool IsPartialUploadName(const QString& sName);
     bool blSigue() const { return m_sigue.load(); }
     void setblSigue(bool vNewValue) { m_sigue.store(vNewValue); }
 
@@ -119,10 +129,12 @@ private:
     void borrarTemporal(const QString& temporal);
     void registrarError(const QString& operacion, int codigo, const QString& mensaje);
     void registrarFalloCurl(const QString& operacion, int codigo);
+    int probarCarpeta(const QString& carpeta);
 
     std::unique_ptr<SesionCurl> m_sesion;
     QString m_carpetaActual;
     QString m_ultimoError;
+    int m_ultimoCodigo = 0;
     cDirList m_directorio;
     std::atomic<bool> m_sigue{true};
     bool m_ascii = true;

@@ -224,6 +224,26 @@ TEST_P(PruebaFTP, ArchivosYCarpetasRemotos) {
     EXPECT_EQ(enCarpeta(), QStringList{u"y"_s});
 }
 
+TEST_P(PruebaFTP, CarpetaConSusPadres) {
+    // each missing level is made; an existing one is no error
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"image/catalog/pos/"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(QFileInfo(enServidor(u"image/catalog/pos"_s)).isDir());
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"/"_s + m_carpeta + u"/image/catalog/otra"_s));
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"image"_s));
+    EXPECT_EQ(enCarpeta(u"image/catalog"_s), (QStringList{u"otra"_s, u"pos"_s}));
+    EXPECT_EQ(ftp.GetFTPDirectory(), u'/' + m_carpeta) << "the current folder stays";
+
+    // a file where a level should be: one error that names the folder
+    escribirServidor(u"archivo"_s, "x");
+    EXPECT_FALSE(ftp.CreateFTPDirectoryPath(u"archivo/sub"_s));
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"No se pudo crear la carpeta «/"_s + m_carpeta +
+                                                   u"/archivo/sub»"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_FALSE(ftp.LastErrorIsConnectionFailure());
+    EXPECT_TRUE(ftp.IsConnected());
+}
+
 TEST_P(PruebaFTP, TamanosDeArchivos) {
     escribirServidor(u"foto con espacios.jpg"_s, QByteArray(1234, 'a'));
     escribirServidor(u"foto_con_espacios.jpg"_s, QByteArray(10, 'b'));

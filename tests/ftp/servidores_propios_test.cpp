@@ -101,6 +101,33 @@ TEST(ServidoresPropios, ServidorMudoDaErrorPorTiempo) {
         << ftp.GetLastErrorMessage().toStdString();
 }
 
+TEST(ServidoresPropios, SubidaAtascadaSeAbandonaPorTiempo) {
+    // The server stops reading mid-upload but keeps the connection open.
+    ServidorPropio servidor({u"--stall-after"_s, u"100000"_s});
+    CarpetaTemporal carpeta;
+    const QString archivo = carpeta.escribir(u"grande.jpg"_s, QByteArray(16 << 20, 'g'));
+    clsFTP ftp;
+    ftp.SetTransferBinary();
+    ftp.SetModePassive();
+    ftp.SetTimeouts(5, 5, 2);
+    ASSERT_TRUE(ftp.OpenConnection(local(servidor), ServidorPropio::usuario(),
+                                   ServidorPropio::contrasena()));
+    EXPECT_FALSE(ftp.FTPUploadFile(archivo, u"grande.jpg"_s));
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"error code: 28"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.LastErrorIsConnectionFailure());
+    EXPECT_FALSE(QFile::exists(servidor.raiz() + u"/grande.jpg"_s));
+}
+
+TEST(ServidoresPropios, NombreDeSubidaIncompleta) {
+    EXPECT_TRUE(clsFTP::IsPartialUploadName(u".P01.jpg.vendaro-3fa9c2.part"_s));
+    EXPECT_TRUE(clsFTP::IsPartialUploadName(u".a b.png.vendaro-0.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u"P01.jpg.vendaro-3fa9c2.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u".P01.jpg.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u".P01.jpg.vendaro-xyz.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u".P01.jpg.vendaro-3fa9c2.part.jpg"_s));
+}
+
 TEST(ServidoresPropios, ServidorSinMLSDListaConLIST) {
     ServidorPropio servidor({u"--no-mlsd"_s});
     // LIST shows minutes, and the time of day only for recent files
@@ -208,6 +235,11 @@ TEST(ServidoresPropios, SFTPConLlaveDelServidor) {
     EXPECT_EQ(ftp.GetFTPDirectory(), u"/"_s);
 
     // the same operations as over FTP
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"/a/b c/d"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(QFileInfo(servidor.raiz() + u"/a/b c/d"_s).isDir());
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"/a/b c"_s));
+    ASSERT_TRUE(QDir(servidor.raiz() + u"/a"_s).removeRecursively());
     ASSERT_TRUE(ftp.CreateFTPDirectory(u"img nueva"_s)) << ftp.GetLastErrorMessage().toStdString();
     ASSERT_TRUE(ftp.SetFTPDirectory(u"img nueva"_s)) << ftp.GetLastErrorMessage().toStdString();
     EXPECT_FALSE(ftp.SetFTPDirectory(u"/no existe"_s));
