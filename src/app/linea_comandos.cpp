@@ -141,8 +141,8 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         ftp.SetModePassive();
         ftp.SetTransferBinary();
         ftp.SetAcceptedInsecureHost(ajustes.ServidorFTPAceptado);
-        salida << u"Servidor FTP «"_s << ajustes.DireccionFTP << u"» como «"_s << ajustes.UsuarioFTP
-               << u'»';
+        salida << u"Servidor FTP «"_s << DestinoFTP::sinContrasena(ajustes.DireccionFTP)
+               << u"» como «"_s << ajustes.UsuarioFTP << u'»';
         if (ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP)) {
             salida << u": sesión correcta\n"_s;
             ftp.CloseConnection();
