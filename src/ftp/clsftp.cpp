@@ -1,6 +1,5 @@
 #include "clsftp.h"
 
-#include "certificado_ftp.h"
 #include "listado_ftp.h"
 #include "sesion_curl.h"
 
@@ -171,6 +170,7 @@ bool clsFTP::OpenConnection(const QString& sServer, const QString& sUser,
     a.pasivo = m_pasivo;
     a.ascii = m_ascii;
     a.hostAceptado = m_hostAceptado;
+    a.huellaAceptada = m_huellaAceptada;
     a.archivoCA = m_archivoCA;
     a.archivoKnownHosts = m_archivoKnownHosts;
     a.segundosConexion = m_segundosConexion;
@@ -188,6 +188,7 @@ bool clsFTP::OpenConnection(const QString& sServer, const QString& sUser,
     m_sesion->preparar(a.destino.url(QString()));
     curl_easy_setopt(m_sesion->h(), CURLOPT_NOBODY, 1L);
     const CURLcode rc = m_sesion->ejecutar();
+    m_huellaServidor = m_sesion->huellaServidor();
     if (rc != CURLE_OK) {
         registrarFalloCurl(u"InternetConnect"_s, rc);
         m_sesion.reset();
@@ -291,6 +292,10 @@ bool clsFTP::LastErrorIsConnectionFailure() const {
     default:
         return m_ultimoCodigo == ErrorPropio && !m_sesion;
     }
+}
+
+bool clsFTP::LastErrorIsUnverifiedCertificate() const {
+    return m_ultimoCodigo == CURLE_PEER_FAILED_VERIFICATION;
 }
 
 bool clsFTP::IsPartialUploadName(const QString& sName) {
@@ -423,8 +428,14 @@ void clsFTP::SetModePassive() {
     m_pasivo = true;
 }
 
-void clsFTP::SetAcceptedInsecureHost(const QString& sHost) {
+void clsFTP::SetAcceptedCertificate(const QString& sHost, const QByteArray& sSha256) {
     m_hostAceptado = sHost.trimmed();
+    m_huellaAceptada = sSha256.trimmed().toLower();
+    m_huellaAceptada.replace(':', QByteArray());
+}
+
+bool clsFTP::IsEncrypted() const {
+    return m_sesion && m_sesion->cifrada();
 }
 
 void clsFTP::SetCAFile(const QString& sFile) {
@@ -713,11 +724,12 @@ void clsFTP::registrarFalloCurl(const QString& operacion, int codigoCurl) {
         registrarError(operacion, codigo, s.rechazo());
     } else if (codigo == CURLE_PEER_FAILED_VERIFICATION) {
         const DestinoFTP& d = s.ajustes().destino;
-        registrarError(operacion, codigo,
-                       u"El certificado del servidor %1 no se pudo verificar (%2), así que no se "
-                       "puede comprobar que sea el servidor auténtico; no se conecta. Si confía "
-                       "en él, escriba «%3» en la clave «%4» de la sección [Configuración]."_s.arg(
-                           d.nombre(), detalle, d.host, ClaveAceptarCertificadoFTP));
+        QString mensaje =
+            u"El certificado del servidor %1 no se pudo verificar (%2), así que no se puede "
+            "comprobar que sea el servidor auténtico; no se conecta."_s.arg(d.nombre(), detalle);
+        if (!s.huellaServidor().isEmpty())
+            mensaje += u" Su huella es sha256:%1."_s.arg(QString::fromLatin1(s.huellaServidor()));
+        registrarError(operacion, codigo, mensaje);
     } else if (codigo == CURLE_USE_SSL_FAILED) {
         registrarError(
             operacion, codigo,

@@ -1,6 +1,7 @@
 #include "paso_imagenes.h"
 
 #include "config/ajustes.h"
+#include "config/certificado_ftp.h"
 #include "ftp/clsftp.h"
 #include "ftp/destino_ftp.h"
 #include "manifiesto_imagenes.h"
@@ -68,10 +69,10 @@ QList<PasoImagenes::Producto> PasoImagenes::productosDe(Recordset& productos) {
 }
 
 bool PasoImagenes::conectar(QString* error) {
-    m_ftp.SetAcceptedInsecureHost(m_ajustes.ServidorFTPAceptado);
+    AplicarSeguridadFTP(m_ftp, m_ajustes);
     if (m_ftp.OpenConnection(m_ajustes.DireccionFTP, m_ajustes.UsuarioFTP, m_ajustes.PasswordFTP))
         return true;
-    *error = m_ftp.GetLastErrorMessage();
+    *error = MensajeErrorFTP(m_ftp, m_ajustes);
     return false;
 }
 

@@ -1,8 +1,7 @@
 // The FTP address forms and the settings key that accepts an unverifiable certificate.
-#include "ftp/certificado_ftp.h"
+#include "config/certificado_ftp.h"
 #include "ftp/clsftp.h"
 #include "ftp/destino_ftp.h"
-#include "services/libqvtx.h"
 #include "support/entorno.h"
 
 #include <gtest/gtest.h>
@@ -95,19 +94,25 @@ TEST(DestinoFTP, UrlDeUnaRuta) {
     EXPECT_EQ(leer(u"sftp://h:22"_s).url(u"/a b"_s), u"sftp://h:22/a%20b"_s);
 }
 
-TEST(CertificadoFTP, ClaveDelArchivoDeAjustes) {
-    CarpetaTemporal carpeta;
-    const libQVTX qvtx;
-    const QString ini = carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nUsuario del FTP=x\n");
-
-    // missing key: nothing accepted
-    EXPECT_TRUE(LeerServidorFTPAceptado(qvtx, ini).isEmpty());
-
-    ASSERT_TRUE(qvtx.EscribeIni(u"Configuración"_s, ClaveAceptarCertificadoFTP,
-                                u"  ftp.mitienda.com "_s, ini));
-    EXPECT_EQ(LeerServidorFTPAceptado(qvtx, ini), u"ftp.mitienda.com"_s);
-
-    clsFTP ftp;
-    AplicarServidorFTPAceptado(ftp, qvtx, ini);
-    EXPECT_EQ(ftp.AcceptedInsecureHost(), u"ftp.mitienda.com"_s);
+TEST(CertificadoFTP, ValorDelAjuste) {
+    const QByteArray huella(64, 'a');
+    CertificadoAceptado c = LeerCertificadoAceptado(u"  ftp.tienda.com   sha256:"_s +
+                                                    QString::fromLatin1(huella.toUpper()));
+    EXPECT_EQ(c.host, u"ftp.tienda.com"_s);
+    EXPECT_EQ(c.huella, huella);
+    EXPECT_FALSE(c.soloHost);
+    c = LeerCertificadoAceptado(u"h sha256:"_s +
+                                QString(32, u'x').replace(u"x"_s, u"AB:"_s).chopped(1));
+    EXPECT_EQ(c.huella, QByteArray(32, 'x').replace("x", "ab")) << "colons as openssl prints them";
+    // the old bare host, a cut fingerprint, another digest: nothing accepted
+    for (const QString& valor : {u"ftp.tienda.com"_s, u"h sha256:abcd"_s,
+                                 u"h sha1:"_s + QString(40, u'a'), u"h "_s + QString(64, u'a')}) {
+        SCOPED_TRACE(valor.toStdString());
+        EXPECT_TRUE(LeerCertificadoAceptado(valor).huella.isEmpty());
+    }
+    EXPECT_TRUE(LeerCertificadoAceptado(u"ftp.tienda.com"_s).soloHost);
+    EXPECT_TRUE(LeerCertificadoAceptado(QString()).host.isEmpty());
+    // the line the program suggests reads back as the same certificate
+    const QString linea = LineaAceptarCertificado(u"ftp.tienda.com"_s, huella);
+    EXPECT_EQ(LeerCertificadoAceptado(linea.section(u'=', 1)).huella, huella);
 }

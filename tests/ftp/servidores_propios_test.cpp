@@ -1,6 +1,5 @@
 // The FTP client against servers that behave badly or speak another variant: one that drops the
 // client mid-upload, one that never answers, one without MLSD, implicit TLS and SFTP.
-#include "ftp/certificado_ftp.h"
 #include "ftp/clsftp.h"
 #include "servidor_propio.h"
 #include "support/entorno.h"
@@ -8,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -191,6 +191,43 @@ TEST(ServidoresPropios, TLSImplicito) {
     EXPECT_EQ(ftp.Directory().Item(1)->FileSize, 510);
 }
 
+TEST(ServidoresPropios, SoloElCertificadoAceptado) {
+    // A second server with a certificate of its own, made here, on the same host name.
+    CarpetaTemporal carpeta;
+    const QString cert = carpeta.ruta(u"otro.pem"_s);
+    const QString llave = carpeta.ruta(u"otro.key"_s);
+    QProcess openssl;
+    openssl.start(u"openssl"_s,
+                  {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-keyout"_s,
+                   llave, u"-out"_s, cert, u"-days"_s, u"2"_s, u"-subj"_s, u"/CN=127.0.0.1"_s});
+    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+    ServidorPropio propio(
+        {u"--tls"_s, u"--cert"_s, entorno::ftpsCertificado(), u"--key"_s,
+         QFileInfo(entorno::ftpsCertificado()).dir().filePath(u"ftps-key.pem"_s)});
+    ServidorPropio impostor({u"--tls"_s, u"--cert"_s, cert, u"--key"_s, llave});
+
+    clsFTP ftp;
+    ftp.SetModePassive();
+    ASSERT_FALSE(
+        ftp.OpenConnection(local(propio), ServidorPropio::usuario(), ServidorPropio::contrasena()));
+    const QByteArray huella = ftp.PeerCertificateSha256();
+    ASSERT_EQ(huella.size(), 64);
+    ftp.SetAcceptedCertificate(u"127.0.0.1"_s, huella);
+    EXPECT_TRUE(
+        ftp.OpenConnection(local(propio), ServidorPropio::usuario(), ServidorPropio::contrasena()))
+        << ftp.GetLastErrorMessage().toStdString();
+
+    // the other certificate is refused before the password is sent
+    EXPECT_FALSE(ftp.OpenConnection(local(impostor), ServidorPropio::usuario(),
+                                    ServidorPropio::contrasena()));
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no es el aceptado"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_NE(ftp.PeerCertificateSha256(), huella);
+    EXPECT_EQ(impostor.sesiones(), 1);
+    EXPECT_FALSE(impostor.bitacora().contains("login")) << impostor.bitacora().toStdString();
+    EXPECT_TRUE(propio.bitacora().contains("logged in")) << propio.bitacora().toStdString();
+}
+
 TEST(ServidoresPropios, SFTPConLlaveDelServidor) {
     ServidorPropio servidor({u"--sftp"_s, u"--host-key"_s, u"{dir}/llave"_s});
     const QString direccion = u"sftp://"_s + local(servidor);
@@ -201,20 +238,15 @@ TEST(ServidoresPropios, SFTPConLlaveDelServidor) {
 
     clsFTP ftp;
     ftp.SetKnownHostsFile(conocidos);
-    // an unknown host key is refused, with the way to accept it
-    EXPECT_FALSE(
-        ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()));
-    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no está entre las conocidas"_s))
-        << ftp.GetLastErrorMessage().toStdString();
-    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(ClaveAceptarCertificadoFTP));
-
-    // accepted by the setting
-    ftp.SetAcceptedInsecureHost(u"127.0.0.1"_s);
-    EXPECT_TRUE(
+    // an unknown host key is remembered on first use
+    ASSERT_TRUE(
         ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()))
         << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(leer(conocidos).contains(llave.split(' ').at(1))) << leer(conocidos).toStdString();
+    ASSERT_TRUE(
+        ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()));
 
-    // a different key on record for this server is refused even then
+    // a different key on record for this server (the server's key changed) is refused
     const QByteArray entrada = "[127.0.0.1]:" + QByteArray::number(servidor.puerto()) + ' ';
     carpeta.escribir(
         u"known_hosts"_s,
@@ -222,16 +254,18 @@ TEST(ServidoresPropios, SFTPConLlaveDelServidor) {
             "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIP4XqOOopMyZ68wDKKO3AJcFJ4VGMxnkNdp6VT7PUIcb\n");
     EXPECT_FALSE(
         ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()));
-    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no es la registrada"_s))
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no es la que se recordó"_s))
         << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(conocidos));
+    EXPECT_FALSE(leer(conocidos).contains(llave.split(' ').at(1))) << "the file is not changed";
 
     // the right key on record
     carpeta.escribir(u"known_hosts"_s, entrada + llave + '\n');
-    ftp.SetAcceptedInsecureHost(QString());
     EXPECT_FALSE(ftp.OpenConnection(direccion, ServidorPropio::usuario(), u"mala"_s));
     ASSERT_TRUE(
         ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()))
         << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.IsEncrypted());
     EXPECT_EQ(ftp.GetFTPDirectory(), u"/"_s);
 
     // the same operations as over FTP
