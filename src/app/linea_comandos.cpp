@@ -1,7 +1,9 @@
 #include "linea_comandos.h"
 
 #include "../config/ajustes.h"
+#include "../config/certificado_ftp.h"
 #include "../ftp/clsftp.h"
+#include "../ftp/destino_ftp.h"
 #include "../services/bitacora.h"
 #include "../services/componentes.h"
 #include "../services/instalacion.h"
@@ -140,14 +142,18 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         clsFTP ftp;
         ftp.SetModePassive();
         ftp.SetTransferBinary();
-        ftp.SetAcceptedInsecureHost(ajustes.ServidorFTPAceptado);
-        salida << u"Servidor FTP «"_s << ajustes.DireccionFTP << u"» como «"_s << ajustes.UsuarioFTP
-               << u'»';
+        AplicarSeguridadFTP(ftp, ajustes);
+        salida << u"Servidor FTP «"_s << DestinoFTP::sinContrasena(ajustes.DireccionFTP)
+               << u"» como «"_s << ajustes.UsuarioFTP << u'»';
         if (ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP)) {
             salida << u": sesión correcta\n"_s;
+            if (!ftp.IsEncrypted())
+                salida << u"Aviso: la sesión FTP no está cifrada (el servidor no ofrece TLS): "_s
+                          u"la contraseña y las imágenes viajan en claro. Use una dirección "_s
+                          u"ftpes://, ftps:// o sftp:// si el servidor lo permite.\n"_s;
             ftp.CloseConnection();
         } else {
-            salida << u": no se pudo entrar ("_s << ftp.GetLastErrorMessage() << u")\n"_s;
+            salida << u": no se pudo entrar ("_s << MensajeErrorFTP(ftp, ajustes) << u")\n"_s;
             resultado = Salida::Fallo;
         }
     }

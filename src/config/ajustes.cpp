@@ -1,6 +1,5 @@
 #include "ajustes.h"
 
-#include "../ftp/certificado_ftp.h"
 #include "../services/libqvtx.h"
 #include "../services/numeros.h"
 #include "../services/utilerias.h"
@@ -41,6 +40,8 @@ const QList<ClaveAjuste>& clavesAjustes() {
         {u"Codificar texto como la tienda"_s, u"1"_s, false, nullptr, nullptr, -1, false, nullptr,
          &Ajustes::CodificarTexto},
         {u"Modo de envío"_s, ModoPorLotes, false, &Ajustes::ModoEnvio, nullptr, -1, true},
+        {ClaveAceptarCertificadoFTP, QString(), false, &Ajustes::ServidorFTPAceptado, nullptr, -1,
+         true, nullptr, nullptr, true},
     };
     return claves;
 }
@@ -69,7 +70,8 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
     for (const ClaveAjuste& c : clavesAjustes()) {
         const QString defecto = c.cifrada ? utilerias.Encripta(c.defecto) : c.defecto;
         QString valor =
-            LeeIniDefault(SeccionConfiguracion, c.clave, defecto, qvtx, ajustes.RutaIni);
+            c.aMano ? qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni)
+                    : LeeIniDefault(SeccionConfiguracion, c.clave, defecto, qvtx, ajustes.RutaIni);
         if (c.cifrada)
             valor = utilerias.DesEncripta(valor);
         if (c.recortar)
@@ -98,7 +100,6 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
                    ajustes.Tiendas);
         ajustes.Tiendas = u"0"_s;
     }
-    ajustes.ServidorFTPAceptado = LeerServidorFTPAceptado(qvtx, ajustes.RutaIni);
     ajustes.UsaTallasOColores = false;
     ajustes.UsaTallas = false;
 }

@@ -32,8 +32,8 @@ struct Ajustes {
     QString CampoExternaImagen;
     QString PrefijoCampoImagen;
 
-    // The FTP server whose unverifiable certificate (or unknown SSH host key) the user accepts;
-    // typed by hand into the file, never written by the program.
+    // "host sha256:HEX": the one certificate taken from an FTP server whose certificate does not
+    // verify (see config/certificado_ftp.h); typed by hand, never written by the program.
     QString ServidorFTPAceptado;
 
     // Stores (comma-separated ids) that every product created by a send is linked to, or the
@@ -55,6 +55,7 @@ inline const QString SeccionReja = QStringLiteral("Reja");
 
 inline const QString ClaveRutaHost = QStringLiteral("Ruta de Velmora Premium");
 inline const QString DefectoRutaHost = QStringLiteral("C:\\velmorapremium");
+inline const QString ClaveAceptarCertificadoFTP = QStringLiteral("Aceptar certificado FTP de");
 inline const QString ClaveBasePrincipal = QStringLiteral("Base de datos principal");
 inline const QString DefectoBasePrincipal = QStringLiteral("datos1");
 
@@ -70,6 +71,7 @@ struct ClaveAjuste {
     bool recortar = false;             // trimmed after decoding
     int Ajustes::*puerto = nullptr;    // a TCP port
     bool Ajustes::*booleano = nullptr; // 0 is false, any other number true
+    bool aMano = false;                // typed by hand: a missing key is not written
 };
 
 // The keys loaded into Ajustes, in loading order; keys without a page box have campo -1.

@@ -433,30 +433,14 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
 
     if (!datos.simulacro && ventana.imagenesPedidas()) {
         resumen.conImagenes = true;
-        std::unique_ptr<clsFTP> propio;
-        if (!ftp) {
-            propio = std::make_unique<clsFTP>();
-            propio->SetModePassive();
-            propio->SetTransferBinary();
-            ftp = propio.get();
-        }
         PasoImagenes imagenes(*web, cnWeb, a, planificador.columnas().first(),
-                              config.carpetaPrograma, *ftp);
-        n = 1;
-        for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext(), ++n) {
-            if (blInterruptus) {
-                resumen.estado = ResumenEnvio::Estado::Interrumpido;
-                break;
-            }
-            const QString clave = productos.valor(u"Clave"_s).texto();
-            ventana.imagenProducto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
-            ventana.subiendoArchivos(true);
-            const PasoImagenes::Cuenta cuenta = imagenes.enviarProducto(clave);
-            ventana.subiendoArchivos(false);
-            resumen.imagenesSubidas += cuenta.subidas;
-            resumen.imagenesFallidas += cuenta.fallidas;
-        }
-        imagenes.terminar();
+                              config.carpetaPrograma, ftp);
+        const PasoImagenes::Cuenta cuenta =
+            imagenes.enviar(PasoImagenes::productosDe(productos), blInterruptus, ventana);
+        resumen.imagenesSubidas += cuenta.subidas;
+        resumen.imagenesFallidas += cuenta.fallidas;
+        if (cuenta.interrumpido)
+            resumen.estado = ResumenEnvio::Estado::Interrumpido;
     }
     return cerrar();
 }
