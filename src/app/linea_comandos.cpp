@@ -92,11 +92,27 @@ QString textoAyuda() {
            "2 configuración inutilizable (no se encontró la instalación).\n"_s;
 }
 
+namespace {
+// Headless there is nobody to agree to a new key: the run stops and says which file is missing.
+bool llaveUtilizable(const Componentes& c, const QString& rutaIni, QTextStream& salida) {
+    const QString problema = ComprobarLlave(*c.qvtx, *c.utilerias, rutaIni);
+    if (problema.isEmpty())
+        return true;
+    salida << problema
+           << u"\nPonga en su lugar una copia de ese archivo, o abra el programa para crear una "
+              u"llave nueva y escribir de nuevo los valores cifrados.\n"_s;
+    salida.flush();
+    return false;
+}
+} // namespace
+
 int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     Componentes c;
     if (!c.crear())
         return Salida::AjustesInutiles;
     salida << u"Archivo de configuración: "_s << rutaIni << u'\n';
+    if (!llaveUtilizable(c, rutaIni, salida))
+        return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
         const QString carpeta = c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, rutaIni);
         salida << u"Instalación de Velmora Premium: no se encontró en «"_s << carpeta
@@ -270,7 +286,7 @@ private:
 
 int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bool simulacro) {
     Componentes c;
-    if (!c.crear())
+    if (!c.crear() || !llaveUtilizable(c, rutaIni, salida))
         return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
         salida << u"No se encontró la instalación de Velmora Premium indicada en "_s << rutaIni

@@ -93,12 +93,19 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
 constexpr int NumeroCampos = 18;
 
 // What "Grabar" writes, in its order: key and stored text for each box (numbers through qvVal,
-// encrypted keys through Encripta; texts as typed, not trimmed).
-QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
-                                               const Utilerias& utilerias);
-// Writes that list into section "Configuración" in one atomic rewrite.
+// encrypted keys through Encripta; texts as typed, not trimmed). When a value cannot be encrypted
+// the list is empty and *error says which and why: writing it would blank a secret.
+QList<std::pair<QString, QString>>
+listaGrabar(const QStringList& textos, const Utilerias& utilerias, QString* error = nullptr);
+// Writes that list into section "Configuración" in one atomic rewrite; on false nothing was
+// written and *error says why.
 bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
-                   const QString& rutaIni);
+                   const QString& rutaIni, QString* error = nullptr);
+
+// When the settings file (or the host installation's file it names) holds encrypted values that the
+// key cannot read (its file missing or damaged): the text that says so, naming the key file, and
+// from then on no new key is created in this process. Empty when all is well.
+QString ComprobarLlave(const libQVTX& qvtx, const Utilerias& utilerias, const QString& rutaIni);
 
 // The store ids of Ajustes::Tiendas; blanks and duplicates ignored. Text that is not a list of
 // whole numbers >= 0 gives std::nullopt.

@@ -240,6 +240,31 @@ TEST_F(Ventana, GrabarConfiguracionYRelacion) {
     EXPECT_EQ(reja->rowCount(), 14) << "the grid is refilled after the save";
 }
 
+TEST_F(Ventana, LlavePerdidaSePreguntaAntesDeCrearOtra) {
+    e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
+    // The window's components take the key from this folder, where there is none.
+    CarpetaTemporal otra;
+    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    const QString llave = otra.ruta(u"vendaro/vendaro.key"_s);
+    {
+        frmInicial rechazada(e.ajustes.RutaIni, new RelojDePrueba);
+        EXPECT_FALSE(rechazada.Form_Load()) << "answered No: the program ends";
+    }
+    ASSERT_FALSE(e.dialogos.cajas.isEmpty());
+    EXPECT_EQ(e.dialogos.cajas.last().titulo, u"Llave de cifrado"_s);
+    EXPECT_TRUE(e.dialogos.cajas.last().texto.startsWith(
+        u"Los valores cifrados no se pueden leer: falta la llave "_s + llave))
+        << qPrintable(e.dialogos.cajas.last().texto);
+    EXPECT_FALSE(QFile::exists(llave));
+
+    e.dialogos.respuestas.append(Respuesta::Si);
+    v = std::make_unique<frmInicial>(e.ajustes.RutaIni, reloj);
+    EXPECT_TRUE(v->Form_Load());
+    EXPECT_TRUE(QFile::exists(llave));
+    qputenv("XDG_CONFIG_HOME", anterior);
+}
+
 TEST_F(Ventana, ProbarConexionYVerEncriptados) {
     cargar();
     auto* cfg = v->configuracion;
