@@ -1,6 +1,7 @@
 #include "clsprocedimenti.h"
 
 #include "bloqueo_envio.h"
+#include "bloqueo_tienda.h"
 #include "escritor_web.h"
 #include "ftp/clsftp.h"
 #include "nombres_relacionados.h"
@@ -235,6 +236,12 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + resumen.texto();
         return resumen;
     };
+    auto enCurso = [&](const QString& mensaje) {
+        resumen.estado = ResumenEnvio::Estado::EnCurso;
+        resumen.mensaje = mensaje;
+        qCWarning(lcNombres).noquote() << resumen.mensaje;
+        return cerrar();
+    };
     auto sinConexion = [&](const QString& donde, const Conexion& cn) {
         resumen.estado = ResumenEnvio::Estado::SinConexion;
         resumen.mensaje = u"No se abrió la base de datos %1: %2"_s.arg(donde, cn.ultimoError());
@@ -257,6 +264,10 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         sinConexion(u"de la tienda"_s, cnWeb);
         return cerrar();
     }
+    // A preview writes nothing, so it neither waits for a send nor holds one up.
+    BloqueoTienda bloqueoTienda(web->datosConexion(web->cMiBase), web->opciones);
+    if (!datos.simulacro && !bloqueoTienda.tomar())
+        return enCurso(bloqueoTienda.descripcion());
     const bool transaccional = hayTablasTransaccionales(cnWeb, tablasWeb);
     if (transaccional) {
         // Each product's writes are one transaction; the session keeps this over reconnections.
@@ -335,6 +346,15 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
                 for (const PlanProducto& p : bloque)
                     resumen.productosFallidos.append({p.clave, cnWeb.ultimoError()});
                 sinConexion(u"de la tienda"_s, cnWeb);
+                return false;
+            }
+            if (!datos.simulacro && !bloqueoTienda.asegurar()) {
+                resumen.fallidos += bloque.size();
+                for (const PlanProducto& p : bloque)
+                    resumen.productosFallidos.append({p.clave, bloqueoTienda.descripcion()});
+                resumen.estado = ResumenEnvio::Estado::EnCurso;
+                resumen.mensaje = bloqueoTienda.descripcion();
+                qCWarning(lcNombres).noquote() << resumen.mensaje;
                 return false;
             }
             bien = escritor.EnviarBloque(bloque, &resultados, &error);
