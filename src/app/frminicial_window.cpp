@@ -443,6 +443,7 @@ void frmInicial::cmdProbar_Click() {
     bases.cPuerto = int(libQVTX::qvVal(configuracion->txtDato(7)->text()));
     bases.cUsuario = configuracion->txtDato(3)->text();
     bases.cPassword = configuracion->txtDato(5)->text();
+    OpcionesTlsTienda(bases.opciones, m_ajustes);
     // The attempt may take the whole connect timeout: the window keeps painting meanwhile.
     bool abierta = false;
     configuracion->cmdProbar->setEnabled(false);

@@ -135,7 +135,10 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
                                  QString::number(bases.cPuerto);
         salida << nombre << u" «"_s << base << u"» en "_s << servidor;
         if (bases.AbrirBdD(cn, base)) {
-            salida << u": conexión correcta\n"_s;
+            const QString cifrado = cn.cifrado();
+            salida << u": conexión correcta, "_s
+                   << (cifrado.isEmpty() ? u"sin cifrar"_s : u"cifrada ("_s + cifrado + u')')
+                   << u'\n';
         } else {
             salida << u": no se pudo abrir ("_s << cn.ultimoError() << u")\n"_s;
             resultado = Salida::Fallo;
@@ -148,6 +151,7 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     web.cPuerto = ajustes.PuertoWeb;
     web.cUsuario = ajustes.UsuarioWeb;
     web.cPassword = ajustes.ContrasenaWeb;
+    OpcionesTlsTienda(web.opciones, ajustes);
     probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb);
 
     if (ajustes.DireccionFTP.trimmed().isEmpty()) {

@@ -45,6 +45,10 @@ const QList<ClaveAjuste>& clavesAjustes() {
         {u"Codificar texto como la tienda"_s, u"1"_s, false, nullptr, nullptr, -1, false, nullptr,
          &Ajustes::CodificarTexto},
         {u"Modo de envío"_s, ModoPorLotes, false, &Ajustes::ModoEnvio, nullptr, -1, true},
+        {u"Conexión segura WEB"_s, u"preferida"_s, false, &Ajustes::ConexionSeguraWeb, nullptr, -1,
+         true, nullptr, nullptr, true},
+        {u"Certificado CA WEB"_s, QString(), false, &Ajustes::CertificadoCaWeb, nullptr, -1, true,
+         nullptr, nullptr, true},
     };
     return claves;
 }
@@ -73,7 +77,11 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
     for (const ClaveAjuste& c : clavesAjustes()) {
         const QString defecto = c.cifrada ? utilerias.Encripta(c.defecto) : c.defecto;
         QString valor;
-        if (defecto.isEmpty() && !c.defecto.isEmpty()) {
+        if (c.opcional) {
+            valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
+            if (valor.trimmed().isEmpty())
+                valor = c.defecto;
+        } else if (defecto.isEmpty() && !c.defecto.isEmpty()) {
             // Without a usable key the placeholder is not written; the next start writes it.
             valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
             if (valor.isEmpty())
@@ -112,6 +120,31 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
     ajustes.ServidorFTPAceptado = LeerServidorFTPAceptado(qvtx, ajustes.RutaIni);
     ajustes.UsaTallasOColores = false;
     ajustes.UsaTallas = false;
+}
+
+ModoTls modoTlsTienda(const QString& texto, bool* valido) {
+    const QString t = texto.trimmed().toLower();
+    if (valido)
+        *valido = true;
+    if (t == u"preferida"_s)
+        return ModoTls::Preferido;
+    if (t == u"exigida"_s)
+        return ModoTls::Exigido;
+    if (t == u"verificada"_s)
+        return ModoTls::Verificado;
+    if (valido)
+        *valido = false;
+    return ModoTls::Exigido;
+}
+
+void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes) {
+    bool valido = true;
+    opciones.tls = modoTlsTienda(ajustes.ConexionSeguraWeb, &valido);
+    if (!valido)
+        qCWarning(lcAjustes).noquote()
+            << u"«%1» no es un valor de «Conexión segura WEB» (preferida, exigida o verificada); "
+               u"se exige TLS"_s.arg(ajustes.ConexionSeguraWeb);
+    opciones.certificadoCa = ajustes.CertificadoCaWeb;
 }
 
 namespace {

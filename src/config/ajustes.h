@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../services/conexion.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,11 @@ struct Ajustes {
     QString PasswordFTP;
     QString CampoExternaImagen;
     QString PrefijoCampoImagen;
+
+    // Encryption of the shop's session: "preferida", "exigida" or "verificada", and the CA file
+    // that verifies the server's certificate (empty: the system's authorities).
+    QString ConexionSeguraWeb;
+    QString CertificadoCaWeb;
 
     // The FTP server whose unverifiable certificate (or unknown SSH host key) the user accepts;
     // typed by hand into the file, never written by the program.
@@ -70,10 +77,18 @@ struct ClaveAjuste {
     bool recortar = false;             // trimmed after decoding
     int Ajustes::*puerto = nullptr;    // a TCP port
     bool Ajustes::*booleano = nullptr; // 0 is false, any other number true
+    bool opcional = false; // typed by hand when wanted: read with its default, never written
 };
 
-// The keys loaded into Ajustes, in loading order; keys without a page box have campo -1.
+// The keys loaded into Ajustes, in loading order; keys without a page box have campo -1. Optional
+// keys come last.
 const QList<ClaveAjuste>& clavesAjustes();
+
+// The encryption of the shop's session that a "Conexión segura WEB" text asks for; an unknown text
+// gives "exigida" (the safe reading that still connects to a server with TLS) and *valido false.
+ModoTls modoTlsTienda(const QString& texto, bool* valido = nullptr);
+// The shop's connection options of the settings: its TLS mode and CA file.
+void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes);
 
 // The key edited by the page box of that index (0 to 17), or null.
 const ClaveAjuste* claveDeCampo(int campo);

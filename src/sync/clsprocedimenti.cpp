@@ -203,6 +203,7 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     web->cPuerto = a.PuertoWeb;
     web->opciones.sqlMode = ModoSqlTienda;
     web->opciones.variasSentencias = envioPorLotes(a);
+    OpcionesTlsTienda(web->opciones, a);
     BasesDD pos;
     pos.cRuta = datos.pos.servidor;
     pos.cPuerto = datos.pos.puerto;

@@ -121,6 +121,33 @@ TEST(LineaComandos, ComprobarBasesYFtp) {
     EXPECT_TRUE(r.salida.contains(u"Servidor FTP: sin configurar"_s)) << qPrintable(r.salida);
 }
 
+TEST(LineaComandos, ComprobarConexionCifradaConLaTienda) {
+    Escenario e;
+    e.ajustar(u"Dirección del FTP"_s, u" "_s);
+    const QStringList argumentos{u"--check"_s, u"--ini"_s, e.ajustes.RutaIni};
+    // By default TLS is used whenever the server offers it, and the check says with what.
+    Resultado r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"» en 127.0.0.1:"_s + QString::number(entorno::mysql().puerto) +
+                                  u": conexión correcta, cifrada (TLSv1."_s))
+        << qPrintable(r.salida);
+
+    e.ajustar(u"Conexión segura WEB"_s, u"verificada"_s);
+    e.ajustar(u"Certificado CA WEB"_s, entorno::mysqlOtraCa());
+    r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_TRUE(r.salida.contains(u"Base de datos de la tienda «"_s + e.tienda.nombre()))
+        << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"no se pudo abrir (Error 2026"_s)) << qPrintable(r.salida);
+
+    e.ajustar(u"Certificado CA WEB"_s, entorno::mysqlCa());
+    r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"conexión correcta, cifrada (TLSv1."_s)) << qPrintable(r.salida);
+    // Optional keys are never written by the program.
+    EXPECT_FALSE(e.carpeta.leer(u"vendaro.ini"_s).contains("Conexión segura WEB=preferida"));
+}
+
 TEST(LineaComandos, ComprobarConContrasenaEquivocada) {
     CarpetaTemporal carpeta;
     BaseTemporal pos(u"pos"_s);
