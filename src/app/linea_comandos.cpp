@@ -6,6 +6,7 @@
 #include "../services/componentes.h"
 #include "../services/instalacion.h"
 #include "../services/plataforma.h"
+#include "../services/texto_seguro.h"
 #include "../sync/clsprocedimenti.h"
 
 #include <QCoreApplication>
@@ -133,14 +134,16 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         Conexion cn;
         const QString servidor = (bases.cRuta.isEmpty() ? u"localhost"_s : bases.cRuta) + u':' +
                                  QString::number(bases.cPuerto);
-        salida << nombre << u" «"_s << base << u"» en "_s << servidor;
+        salida << nombre << u" «"_s << textoSeguro::paraMostrar(base) << u"» en "_s
+               << textoSeguro::paraMostrar(servidor);
         if (bases.AbrirBdD(cn, base)) {
             const QString cifrado = cn.cifrado();
             salida << u": conexión correcta, "_s
                    << (cifrado.isEmpty() ? u"sin cifrar"_s : u"cifrada ("_s + cifrado + u')')
                    << u'\n';
         } else {
-            salida << u": no se pudo abrir ("_s << cn.ultimoError() << u")\n"_s;
+            salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(cn.ultimoError())
+                   << u")\n"_s;
             resultado = Salida::Fallo;
         }
         bases.CierraBdD(cn);
@@ -161,13 +164,14 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         ftp.SetModePassive();
         ftp.SetTransferBinary();
         ftp.SetAcceptedInsecureHost(ajustes.ServidorFTPAceptado);
-        salida << u"Servidor FTP «"_s << ajustes.DireccionFTP << u"» como «"_s << ajustes.UsuarioFTP
-               << u'»';
+        salida << u"Servidor FTP «"_s << textoSeguro::paraMostrar(ajustes.DireccionFTP)
+               << u"» como «"_s << textoSeguro::paraMostrar(ajustes.UsuarioFTP) << u'»';
         if (ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP)) {
             salida << u": sesión correcta\n"_s;
             ftp.CloseConnection();
         } else {
-            salida << u": no se pudo entrar ("_s << ftp.GetLastErrorMessage() << u")\n"_s;
+            salida << u": no se pudo entrar ("_s
+                   << textoSeguro::paraMostrar(ftp.GetLastErrorMessage()) << u")\n"_s;
             resultado = Salida::Fallo;
         }
     }
@@ -204,8 +208,11 @@ public:
         , m_imagenes(imagenes)
         , m_terminal(plataforma::salidaEsTerminal()) {}
 
-    void producto(const QString& clave, const QString& descripcion, qint64 n,
+    void producto(const QString& claveLeida, const QString& descripcionLeida, qint64 n,
                   qint64 total) override {
+        // Point-of-sale data may hold line breaks or terminal commands.
+        const QString clave = textoSeguro::paraMostrar(claveLeida);
+        const QString descripcion = textoSeguro::paraMostrar(descripcionLeida);
         if (!m_terminal) {
             m_salida << u"Producto "_s << n << u" de "_s << total << u": "_s << clave << u" "_s
                      << descripcion << u'\n';
@@ -219,7 +226,9 @@ public:
         m_salida.flush();
         m_barra = true;
     }
-    void imagenProducto(const QString& clave, const QString&, qint64 n, qint64 total) override {
+    void imagenProducto(const QString& claveLeida, const QString&, qint64 n,
+                        qint64 total) override {
+        const QString clave = textoSeguro::paraMostrar(claveLeida);
         if (m_terminal) {
             m_salida << u"\rImágenes: "_s << n << u'/' << total << u' '
                      << clave.left(20).leftJustified(20);
@@ -238,7 +247,7 @@ public:
             m_salida << u'\n';
         imprimirCambios();
         if (!resumen.mensaje.isEmpty())
-            m_salida << resumen.mensaje << u'\n';
+            m_salida << textoSeguro::paraMostrar(resumen.mensaje) << u'\n';
         m_salida << resumen.texto() << u'\n' << u"Bitácora: "_s << resumen.rutaBitacora << u'\n';
         m_salida.flush();
     }
@@ -302,7 +311,12 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bo
     ajustes.RutaIni = rutaIni;
     clnCampos campos;
     clsProcedimenti procedimiento(c, ajustes);
-    procedimiento.LeerConfiguracion(campos);
+    if (!procedimiento.LeerConfiguracion(campos)) {
+        // Without the point of sale there is nothing to send; the mapping is not at fault.
+        salida << textoSeguro::paraMostrar(procedimiento.ultimoError()) << u'\n';
+        salida.flush();
+        return Salida::Fallo;
+    }
 
     std::atomic<bool> interrupcion{false};
     g_interrupcion = &interrupcion;

@@ -5,6 +5,7 @@
 #include "../services/delregistro.h"
 #include "../services/libqvtx.h"
 #include "../services/numeros.h"
+#include "../services/texto_seguro.h"
 #include "../services/utilerias.h"
 
 #include <QLoggingCategory>
@@ -117,6 +118,8 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
                    ajustes.Tiendas);
         ajustes.Tiendas = u"0"_s;
     }
+    textoSeguro::ocultar(ajustes.ContrasenaWeb);
+    textoSeguro::ocultar(ajustes.PasswordFTP);
     ajustes.ServidorFTPAceptado = LeerServidorFTPAceptado(qvtx, ajustes.RutaIni);
     ajustes.UsaTallasOColores = false;
     ajustes.UsaTallas = false;

@@ -71,9 +71,9 @@ clsProcedimenti::clsProcedimenti(Componentes& compartidos, Ajustes& ajustes)
     : m_compartidos(compartidos)
     , m_ajustes(ajustes) {}
 
-void clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
+bool clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
     CargarAjustes(m_ajustes, *m_compartidos.qvtx, *m_compartidos.utilerias);
-    LeerDeLosCampos(campos, filas);
+    return LeerDeLosCampos(campos, filas);
 }
 
 bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) {
@@ -81,8 +81,12 @@ bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) 
     BasesDD& bases = *m_compartidos.bases;
     const libQVTX& qvtx = *m_compartidos.qvtx;
     Conexion cn;
-    if (!bases.AbrirBdD(cn, bases.cMiBase))
+    m_ultimoError.clear();
+    if (!bases.AbrirBdD(cn, bases.cMiBase)) {
+        m_ultimoError = u"No se abrió la base de datos del punto de venta «%1»: %2"_s.arg(
+            bases.cMiBase, cn.ultimoError());
         return false;
+    }
 
     m_ajustes.UsaTallasOColores = aBooleano(bases.LeeDato(u"ColoresOtallas"_s, cn, u"configura"_s));
     if (m_ajustes.UsaTallasOColores) {

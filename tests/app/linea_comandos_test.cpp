@@ -158,6 +158,42 @@ TEST(LineaComandos, ComprobarConContrasenaEquivocada) {
     EXPECT_TRUE(r.salida.contains(u"1045"_s));
 }
 
+TEST(LineaComandos, EnviarSinElPuntoDeVenta) {
+    CarpetaTemporal carpeta;
+    BaseTemporal pos(u"pos"_s);
+    const QString ini = prepararInstalacion(carpeta, pos.nombre(), u"equivocada"_s);
+    const Resultado r = ejecutar({u"--send"_s, u"--ini"_s, ini});
+    // The point of sale's own error, not a complaint about the mapping.
+    EXPECT_EQ(r.codigo, 1) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"No se abrió la base de datos del punto de venta «"_s +
+                                  pos.nombre() + u"»: Error 1045"_s))
+        << qPrintable(r.salida);
+    EXPECT_FALSE((r.salida + r.errores).contains(u"relación de campos"_s));
+}
+
+TEST(LineaComandos, DatosHostilesYContrasenasEnLaSalida) {
+    Escenario e;
+    e.mapeoBasico();
+    e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio) VALUES "
+                   u"('P\n01', CONCAT('borra', CHAR(27), '[2J', CHAR(0), 'fin'), 1)"_s);
+    // The shop rejects the product with a message that repeats the shop's password.
+    const QString contrasena = entorno::mysql().contrasena;
+    ASSERT_TRUE(e.tienda.conexion().Execute(
+        u"CREATE TRIGGER rechazo BEFORE INSERT ON oc_product FOR EACH ROW SIGNAL SQLSTATE '45000' "
+        u"SET MESSAGE_TEXT = 'clave "_s +
+        contrasena + u"'"_s));
+    const Resultado r = ejecutar({u"--send"_s, u"--ini"_s, e.ajustes.RutaIni});
+    EXPECT_EQ(r.codigo, 1) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"Producto 1 de 1: P\\n01 borra\\x1b[2J\\x00fin\n"_s))
+        << qPrintable(r.salida);
+    EXPECT_FALSE(r.salida.contains(QChar(0x1b)));
+    EXPECT_TRUE(r.errores.contains(u"Producto «P\\n01» no enviado"_s)) << qPrintable(r.errores);
+    EXPECT_TRUE(r.errores.contains(u"clave ****"_s)) << qPrintable(r.errores);
+    const QByteArray bitacora = e.carpeta.leer(u"vendaro.log"_s);
+    EXPECT_FALSE(bitacora.contains(contrasena.toUtf8()));
+    EXPECT_FALSE(r.errores.contains(contrasena));
+}
+
 TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
     Escenario e;
     e.mapeoBasico();
