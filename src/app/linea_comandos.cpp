@@ -90,7 +90,8 @@ QString textoAyuda() {
            "  --help, --version\n"
            "\n"
            "Códigos de salida de --send y --check: 0 todo correcto, 1 algo falló,\n"
-           "2 configuración inutilizable (no se encontró la instalación).\n"_s;
+           "2 configuración inutilizable (no se encontró la instalación, o falta la llave de los\n"
+           "valores cifrados).\n"_s;
 }
 
 namespace {

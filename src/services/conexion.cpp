@@ -137,7 +137,9 @@ void Conexion::registrarError(const QString& operacion) {
 bool Conexion::conexionPerdida() const {
     return m_codigoError == CR_SERVER_GONE_ERROR || m_codigoError == CR_SERVER_LOST ||
            m_codigoError == CR_CONNECTION_ERROR || m_codigoError == CR_CONN_HOST_ERROR ||
-           m_codigoError == 4031; // the server closed an idle session
+           m_codigoError == 4031 || // the server closed an idle session
+           // On a TLS session a cut connection reads as a TLS error ("unexpected eof").
+           m_codigoError == CR_SSL_CONNECTION_ERROR;
 }
 
 bool Conexion::ejecutar(const QString& sql) {
