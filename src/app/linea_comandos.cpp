@@ -8,6 +8,7 @@
 #include "../services/componentes.h"
 #include "../services/instalacion.h"
 #include "../services/plataforma.h"
+#include "../services/texto_seguro.h"
 #include "../sync/clsprocedimenti.h"
 
 #include <QCoreApplication>
@@ -91,14 +92,31 @@ QString textoAyuda() {
            "  --help, --version\n"
            "\n"
            "Códigos de salida de --send y --check: 0 todo correcto, 1 algo falló,\n"
-           "2 configuración inutilizable (no se encontró la instalación).\n"_s;
+           "2 configuración inutilizable (no se encontró la instalación, o falta la llave de los\n"
+           "valores cifrados).\n"_s;
 }
+
+namespace {
+// Headless there is nobody to agree to a new key: the run stops and says which file is missing.
+bool llaveUtilizable(const Componentes& c, const QString& rutaIni, QTextStream& salida) {
+    const QString problema = ComprobarLlave(*c.qvtx, *c.utilerias, rutaIni);
+    if (problema.isEmpty())
+        return true;
+    salida << problema
+           << u"\nPonga en su lugar una copia de ese archivo, o abra el programa para crear una "
+              u"llave nueva y escribir de nuevo los valores cifrados.\n"_s;
+    salida.flush();
+    return false;
+}
+} // namespace
 
 int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     Componentes c;
     if (!c.crear())
         return Salida::AjustesInutiles;
     salida << u"Archivo de configuración: "_s << rutaIni << u'\n';
+    if (!llaveUtilizable(c, rutaIni, salida))
+        return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
         const QString carpeta = c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, rutaIni);
         salida << u"Instalación de Velmora Premium: no se encontró en «"_s << carpeta
@@ -119,11 +137,16 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         Conexion cn;
         const QString servidor = (bases.cRuta.isEmpty() ? u"localhost"_s : bases.cRuta) + u':' +
                                  QString::number(bases.cPuerto);
-        salida << nombre << u" «"_s << base << u"» en "_s << servidor;
+        salida << nombre << u" «"_s << textoSeguro::paraMostrar(base) << u"» en "_s
+               << textoSeguro::paraMostrar(servidor);
         if (bases.AbrirBdD(cn, base)) {
-            salida << u": conexión correcta\n"_s;
+            const QString cifrado = cn.cifrado();
+            salida << u": conexión correcta, "_s
+                   << (cifrado.isEmpty() ? u"sin cifrar"_s : u"cifrada ("_s + cifrado + u')')
+                   << u'\n';
         } else {
-            salida << u": no se pudo abrir ("_s << cn.ultimoError() << u")\n"_s;
+            salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(cn.ultimoError())
+                   << u")\n"_s;
             resultado = Salida::Fallo;
         }
         bases.CierraBdD(cn);
@@ -134,6 +157,7 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     web.cPuerto = ajustes.PuertoWeb;
     web.cUsuario = ajustes.UsuarioWeb;
     web.cPassword = ajustes.ContrasenaWeb;
+    OpcionesTlsTienda(web.opciones, ajustes);
     probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb);
 
     if (ajustes.DireccionFTP.trimmed().isEmpty()) {
@@ -143,8 +167,9 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         ftp.SetModePassive();
         ftp.SetTransferBinary();
         AplicarSeguridadFTP(ftp, ajustes);
-        salida << u"Servidor FTP «"_s << DestinoFTP::sinContrasena(ajustes.DireccionFTP)
-               << u"» como «"_s << ajustes.UsuarioFTP << u'»';
+        salida << u"Servidor FTP «"_s
+               << textoSeguro::paraMostrar(DestinoFTP::sinContrasena(ajustes.DireccionFTP))
+               << u"» como «"_s << textoSeguro::paraMostrar(ajustes.UsuarioFTP) << u'»';
         if (ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP)) {
             salida << u": sesión correcta\n"_s;
             if (!ftp.IsEncrypted())
@@ -153,7 +178,8 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
                           u"ftpes://, ftps:// o sftp:// si el servidor lo permite.\n"_s;
             ftp.CloseConnection();
         } else {
-            salida << u": no se pudo entrar ("_s << MensajeErrorFTP(ftp, ajustes) << u")\n"_s;
+            salida << u": no se pudo entrar ("_s
+                   << textoSeguro::paraMostrar(MensajeErrorFTP(ftp, ajustes)) << u")\n"_s;
             resultado = Salida::Fallo;
         }
     }
@@ -163,19 +189,6 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
 
 namespace {
 std::atomic<bool>* g_interrupcion = nullptr;
-
-// Text from the shop or the point of sale, with control characters shown as escapes so they can
-// neither split a line nor drive the terminal.
-QString textoVisible(const QString& texto) {
-    QString r;
-    for (const QChar c : texto) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            r += u"\\x"_s + QString::number(c.unicode(), 16).rightJustified(2, u'0');
-        else
-            r += c;
-    }
-    return r;
-}
 
 void alInterrumpir(int) {
     if (g_interrupcion)
@@ -190,8 +203,11 @@ public:
         , m_imagenes(imagenes)
         , m_terminal(plataforma::salidaEsTerminal()) {}
 
-    void producto(const QString& clave, const QString& descripcion, qint64 n,
+    void producto(const QString& claveLeida, const QString& descripcionLeida, qint64 n,
                   qint64 total) override {
+        // Point-of-sale data may hold line breaks or terminal commands.
+        const QString clave = textoSeguro::paraMostrar(claveLeida);
+        const QString descripcion = textoSeguro::paraMostrar(descripcionLeida);
         if (!m_terminal) {
             m_salida << u"Producto "_s << n << u" de "_s << total << u": "_s << clave << u" "_s
                      << descripcion << u'\n';
@@ -205,7 +221,9 @@ public:
         m_salida.flush();
         m_barra = true;
     }
-    void imagenProducto(const QString& clave, const QString&, qint64 n, qint64 total) override {
+    void imagenProducto(const QString& claveLeida, const QString&, qint64 n,
+                        qint64 total) override {
+        const QString clave = textoSeguro::paraMostrar(claveLeida);
         if (m_terminal) {
             m_salida << u"\rImágenes: "_s << n << u'/' << total << u' '
                      << clave.left(20).leftJustified(20);
@@ -224,7 +242,7 @@ public:
             m_salida << u'\n';
         imprimirCambios();
         if (!resumen.mensaje.isEmpty())
-            m_salida << resumen.mensaje << u'\n';
+            m_salida << textoSeguro::paraMostrar(resumen.mensaje) << u'\n';
         m_salida << resumen.texto() << u'\n' << u"Bitácora: "_s << resumen.rutaBitacora << u'\n';
         m_salida.flush();
     }
@@ -239,7 +257,7 @@ private:
             if (!tablas.contains(c.tabla))
                 tablas.append(c.tabla);
         auto texto = [](const Valor& v) {
-            return v.esNulo() ? u"NULL"_s : u'«' + textoVisible(v.texto()) + u'»';
+            return v.esNulo() ? u"NULL"_s : u'«' + textoSeguro::paraMostrar(v.texto()) + u'»';
         };
         for (const QString& tabla : tablas) {
             m_salida << u"Tabla "_s << tabla << u":\n"_s;
@@ -254,7 +272,7 @@ private:
                     m_salida << u"  "_s << (c.insercion ? u"insertar"_s : u"actualizar"_s)
                              << (c.clave.isEmpty()
                                      ? QString()
-                                     : u" producto «"_s + textoVisible(c.clave) + u'»')
+                                     : u" producto «"_s + textoSeguro::paraMostrar(c.clave) + u'»')
                              << u":\n"_s;
                 }
                 m_salida << u"    "_s << c.columna << u": "_s
@@ -276,7 +294,7 @@ private:
 
 int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bool simulacro) {
     Componentes c;
-    if (!c.crear())
+    if (!c.crear() || !llaveUtilizable(c, rutaIni, salida))
         return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
         salida << u"No se encontró la instalación de Velmora Premium indicada en "_s << rutaIni
@@ -288,7 +306,12 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bo
     ajustes.RutaIni = rutaIni;
     clnCampos campos;
     clsProcedimenti procedimiento(c, ajustes);
-    procedimiento.LeerConfiguracion(campos);
+    if (!procedimiento.LeerConfiguracion(campos)) {
+        // Without the point of sale there is nothing to send; the mapping is not at fault.
+        salida << textoSeguro::paraMostrar(procedimiento.ultimoError()) << u'\n';
+        salida.flush();
+        return Salida::Fallo;
+    }
 
     std::atomic<bool> interrupcion{false};
     g_interrupcion = &interrupcion;

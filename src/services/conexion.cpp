@@ -72,6 +72,16 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
         mysql_options(m_mysql, MYSQL_INIT_COMMAND, inicio.constData());
     if (!opciones.autocommit)
         mysql_options(m_mysql, MYSQL_INIT_COMMAND, "SET autocommit=0");
+    const my_bool si = 1;
+    const QByteArray ca = opciones.certificadoCa.toLocal8Bit();
+    if (opciones.tls != ModoTls::Ninguno)
+        mysql_optionsv(m_mysql, MYSQL_OPT_SSL_ENFORCE, &si);
+    if (opciones.tls == ModoTls::Verificado) {
+        // Without a CA file the library takes OpenSSL's default authorities (the system's).
+        mysql_optionsv(m_mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &si);
+        if (!ca.isEmpty())
+            mysql_optionsv(m_mysql, MYSQL_OPT_SSL_CA, ca.constData());
+    }
 
     const QByteArray servidor = datos.servidor.trimmed().toUtf8();
     const QByteArray usuario = datos.usuario.toUtf8();
@@ -86,10 +96,29 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
         m_mysql = nullptr;
         return false;
     }
+    if (opciones.tls >= ModoTls::Exigido && !mysql_get_ssl_cipher(m_mysql)) {
+        // The login went through the server's challenge, but no data may cross in clear.
+        m_codigoError = CR_SSL_CONNECTION_ERROR;
+        m_ultimoError = u"Error %1 al conectar: el servidor no ofrece conexión cifrada (TLS) y la "
+                        u"configuración la exige"_s.arg(m_codigoError);
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+        return false;
+    }
     ++m_sentencias;
     m_codigoError = 0;
     m_ultimoError.clear();
     return true;
+}
+
+QString Conexion::cifrado() const {
+    const char* cifra = m_mysql ? mysql_get_ssl_cipher(m_mysql) : nullptr;
+    if (!cifra)
+        return {};
+    const char* version = nullptr;
+    mariadb_get_infov(m_mysql, MARIADB_CONNECTION_TLS_VERSION, &version);
+    return (version ? QString::fromLatin1(version) + u", "_s : QString()) +
+           QString::fromLatin1(cifra);
 }
 
 void Conexion::cerrar() {
@@ -108,7 +137,9 @@ void Conexion::registrarError(const QString& operacion) {
 bool Conexion::conexionPerdida() const {
     return m_codigoError == CR_SERVER_GONE_ERROR || m_codigoError == CR_SERVER_LOST ||
            m_codigoError == CR_CONNECTION_ERROR || m_codigoError == CR_CONN_HOST_ERROR ||
-           m_codigoError == 4031; // the server closed an idle session
+           m_codigoError == 4031 || // the server closed an idle session
+           // On a TLS session a cut connection reads as a TLS error ("unexpected eof").
+           m_codigoError == CR_SSL_CONNECTION_ERROR;
 }
 
 bool Conexion::ejecutar(const QString& sql) {

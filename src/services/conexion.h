@@ -19,6 +19,15 @@ struct DatosConexion {
     bool operator==(const DatosConexion&) const = default;
 };
 
+// How a session is encrypted. Connector/C connects in clear to a server without TLS even when TLS
+// was asked for, so Exigido and Verificado check the session's cipher after connecting.
+enum class ModoTls {
+    Ninguno,    // TLS not asked for
+    Preferido,  // TLS whenever the server offers it
+    Exigido,    // TLS or no connection
+    Verificado, // TLS, the server's certificate verified and its host name checked
+};
+
 struct OpcionesConexion {
     // A dead or unreachable server ends a call with an error after these times, never a hang.
     unsigned segundosConexion = 10;
@@ -30,6 +39,10 @@ struct OpcionesConexion {
     bool autocommit = true;
     // Several statements in one round trip (consultarVarios).
     bool variasSentencias = false;
+    ModoTls tls = ModoTls::Ninguno;
+    // The authorities a Verificado server certificate must chain to: a PEM file, or empty for the
+    // system's own.
+    QString certificadoCa;
     bool operator==(const OpcionesConexion&) const = default;
 };
 
@@ -49,6 +62,8 @@ public:
     bool abrir(const DatosConexion& datos, const OpcionesConexion& opciones);
     void cerrar();
     bool abierta() const { return m_mysql != nullptr; }
+    // "TLSv1.3, TLS_AES_256_GCM_SHA384" for an encrypted session, empty for one in clear.
+    QString cifrado() const;
     const DatosConexion& datos() const { return m_datos; }
     const OpcionesConexion& opciones() const { return m_opciones; }
 

@@ -1,6 +1,8 @@
 #include "dialogos_gui.h"
 
+#include "texto_seguro.h"
 #include <QApplication>
+
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
@@ -20,6 +22,7 @@ int DialogosQt::mostrar(const Caja& caja) {
 int DialogosQt::mostrarAqui(const Caja& caja) {
     QString texto = caja.texto;
     texto.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n');
+    texto = textoSeguro::paraMostrar(texto, true);
     QMessageBox cuadro(m_ventana);
     cuadro.setWindowTitle(caja.titulo);
     cuadro.setText(texto);

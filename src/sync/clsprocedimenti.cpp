@@ -1,6 +1,7 @@
 #include "clsprocedimenti.h"
 
 #include "bloqueo_envio.h"
+#include "bloqueo_tienda.h"
 #include "escritor_web.h"
 #include "ftp/clsftp.h"
 #include "nombres_relacionados.h"
@@ -70,9 +71,9 @@ clsProcedimenti::clsProcedimenti(Componentes& compartidos, Ajustes& ajustes)
     : m_compartidos(compartidos)
     , m_ajustes(ajustes) {}
 
-void clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
+bool clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
     CargarAjustes(m_ajustes, *m_compartidos.qvtx, *m_compartidos.utilerias);
-    LeerDeLosCampos(campos, filas);
+    return LeerDeLosCampos(campos, filas);
 }
 
 bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) {
@@ -80,8 +81,12 @@ bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) 
     BasesDD& bases = *m_compartidos.bases;
     const libQVTX& qvtx = *m_compartidos.qvtx;
     Conexion cn;
-    if (!bases.AbrirBdD(cn, bases.cMiBase))
+    m_ultimoError.clear();
+    if (!bases.AbrirBdD(cn, bases.cMiBase)) {
+        m_ultimoError = u"No se abrió la base de datos del punto de venta «%1»: %2"_s.arg(
+            bases.cMiBase, cn.ultimoError());
         return false;
+    }
 
     m_ajustes.UsaTallasOColores = aBooleano(bases.LeeDato(u"ColoresOtallas"_s, cn, u"configura"_s));
     if (m_ajustes.UsaTallasOColores) {
@@ -202,6 +207,7 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     web->cPuerto = a.PuertoWeb;
     web->opciones.sqlMode = ModoSqlTienda;
     web->opciones.variasSentencias = envioPorLotes(a);
+    OpcionesTlsTienda(web->opciones, a);
     BasesDD pos;
     pos.cRuta = datos.pos.servidor;
     pos.cPuerto = datos.pos.puerto;
@@ -235,6 +241,12 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + resumen.texto();
         return resumen;
     };
+    auto enCurso = [&](const QString& mensaje) {
+        resumen.estado = ResumenEnvio::Estado::EnCurso;
+        resumen.mensaje = mensaje;
+        qCWarning(lcNombres).noquote() << resumen.mensaje;
+        return cerrar();
+    };
     auto sinConexion = [&](const QString& donde, const Conexion& cn) {
         resumen.estado = ResumenEnvio::Estado::SinConexion;
         resumen.mensaje = u"No se abrió la base de datos %1: %2"_s.arg(donde, cn.ultimoError());
@@ -257,6 +269,10 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         sinConexion(u"de la tienda"_s, cnWeb);
         return cerrar();
     }
+    // A preview writes nothing, so it neither waits for a send nor holds one up.
+    BloqueoTienda bloqueoTienda(web->datosConexion(web->cMiBase), web->opciones);
+    if (!datos.simulacro && !bloqueoTienda.tomar())
+        return enCurso(bloqueoTienda.descripcion());
     const bool transaccional = hayTablasTransaccionales(cnWeb, tablasWeb);
     if (transaccional) {
         // Each product's writes are one transaction; the session keeps this over reconnections.
@@ -340,6 +356,15 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
                 for (const PlanProducto& p : bloque)
                     resumen.productosFallidos.append({p.clave, cnWeb.ultimoError()});
                 sinConexion(u"de la tienda"_s, cnWeb);
+                return false;
+            }
+            if (!datos.simulacro && !bloqueoTienda.asegurar()) {
+                resumen.fallidos += bloque.size();
+                for (const PlanProducto& p : bloque)
+                    resumen.productosFallidos.append({p.clave, bloqueoTienda.descripcion()});
+                resumen.estado = ResumenEnvio::Estado::EnCurso;
+                resumen.mensaje = bloqueoTienda.descripcion();
+                qCWarning(lcNombres).noquote() << resumen.mensaje;
                 return false;
             }
             bien = escritor.EnviarBloque(bloque, &resultados, &error);
