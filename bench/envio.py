@@ -20,6 +20,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no caches in the source tree
 AQUI = os.path.dirname(os.path.abspath(__file__))
 RAIZ = os.path.dirname(AQUI)
 sys.path.insert(0, AQUI)

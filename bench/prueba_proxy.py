@@ -84,20 +84,21 @@ def main():
             comprobar(ida_y_vuelta >= 2 * LATENCIA_MS / 1000,
                       "a round trip took %.3f s, less than twice the latency" % ida_y_vuelta)
 
-            # Five pings 20 ms apart without waiting: delayed side by side they all come back
-            # about 2 x latency + 80 ms after the first; queued behind each other they would take
-            # at least 5 x 2 x latency.
+            # Eight pings 10 ms apart without waiting: delayed side by side the last comes back
+            # 2 x latency after it was sent (0.27 s in all); held one behind the other, each
+            # waiting out the latency after the previous one, the last would come back after
+            # 9 x latency.
             ping = paquete(0, b"\x0e")
             inicio = time.monotonic()
-            for _ in range(5):
+            for _ in range(8):
                 c.sendall(ping)
-                time.sleep(0.02)
-            recibir(c, 5 * len(ping))
+                time.sleep(0.01)
+            recibir(c, 8 * len(ping))
             rafaga = time.monotonic() - inicio
-            comprobar(rafaga >= 2 * LATENCIA_MS / 1000 + 0.08,
-                      "five pipelined packets came back after %.3f s, too soon" % rafaga)
-            comprobar(rafaga < 7 * LATENCIA_MS / 1000,
-                      "five pipelined packets took %.3f s: the relay queues chunks behind each "
+            comprobar(rafaga >= 2 * LATENCIA_MS / 1000 + 0.07,
+                      "eight pipelined packets came back after %.3f s, too soon" % rafaga)
+            comprobar(rafaga < 6 * LATENCIA_MS / 1000,
+                      "eight pipelined packets took %.3f s: the relay holds chunks behind each "
                       "other" % rafaga)
             c.close()
             time.sleep(0.3)
@@ -105,9 +106,10 @@ def main():
             p.send_signal(signal.SIGTERM)
             p.wait(10)
         e = json.load(open(estadisticas))
-        enviados = len(consulta) + 5 * len(ping)
+        enviados = len(consulta) + 8 * len(ping)
+        # Two round trips: the query, then the pings, all sent before the first answer.
         esperado = {"conexiones": 1, "viajes": 2, "bytes_al_servidor": enviados,
-                    "bytes_al_cliente": enviados, "comandos": 6, "paquetes_consulta": 1,
+                    "bytes_al_cliente": enviados, "comandos": 9, "paquetes_consulta": 1,
                     "sentencias_total": 3,
                     "sentencias": {"SELECT": 1, "UPDATE": 1, "INSERT": 1}}
         for clave, valor in esperado.items():
