@@ -473,7 +473,8 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("--productos", type=int, default=10000, help="catalogue size (10000)")
     p.add_argument("--latencia-ms", type=float, default=10,
-                   help="delay added in each direction to the shop, 0 for plain loopback (10)")
+                   help="delay added in each direction to the shop; 0 adds none (the relay "
+                   "still counts) (10)")
     p.add_argument("--estrategias", default="lotes,producto",
                    help="which values of «Modo de envío»: lotes, producto or both (lotes,producto)")
     p.add_argument("--productos-por-producto", type=int, default=0,
