@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and the demo need. Idempotent: does nothing
-# when they are all present. Uses sudo when not run as root.
+# Installs the Debian 12 packages that building, testing, the demo and the benchmark need.
+# Idempotent: does nothing when they are all present. Uses sudo when not run as root.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client
     python3-pyftpdlib python3-openssl python3-asyncssh openssl
+    time
 )
 
 missing=()
