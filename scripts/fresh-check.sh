@@ -6,6 +6,9 @@
 # thrown away afterwards, also on errors and Ctrl+C; only the pristine root is kept as a tarball
 # for the next run.
 #   scripts/fresh-check.sh            extra arguments go to scripts/test.sh (to ctest)
+#   scripts/fresh-check.sh --deb build/vendaro_*.deb
+#                                     instead installs the Debian package there with apt-get and
+#                                     runs the program: --version, --check, the window offscreen
 # Environment: VENDARO_FRESH_CACHE (folder of the cached root, default ~/.cache/vendaro),
 # VENDARO_FRESH_MIRROR (Debian mirror, default the one this machine's apt uses).
 # Needs root (re-runs itself with sudo), debootstrap, unshare and network access to the mirror.
@@ -14,6 +17,11 @@ set -euo pipefail
 repo=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 if [ "$(id -u)" != 0 ]; then
     exec sudo --preserve-env=VENDARO_FRESH_CACHE,VENDARO_FRESH_MIRROR "$repo/scripts/fresh-check.sh" "$@"
+fi
+deb=
+if [ "${1:-}" = "--deb" ]; then
+    deb=$(realpath "${2:?--deb needs the package file}")
+    shift 2
 fi
 command -v debootstrap >/dev/null || {
     echo "fresh-check.sh: debootstrap is needed (apt-get install debootstrap)" >&2
@@ -37,22 +45,25 @@ arch=$(dpkg --print-architecture)
 tarball=$cache/debian12-minbase-$arch.tar.gz
 head=$(git -C "$repo" rev-parse HEAD)
 
-work=$(mktemp -d "${TMPDIR:-/var/tmp}/vendaro-fresh.XXXXXX")
+work=$(realpath "$(mktemp -d "${TMPDIR:-/var/tmp}/vendaro-fresh.XXXXXX")")
 root=$work/root
 ns_pid=
 
-# Ends every process still running in the root, then removes the folder. The mounts live only in the
-# namespace's own mount table, so they go with its last process; the folder is removed only once no
-# mount under it is left, and never across a file system boundary.
+# Ends every process still running in the root, then removes the folder. unshare blocks SIGINT and
+# SIGTERM while it waits for its child, so the namespace is ended from inside: its first process
+# (unshare's child) and anything else in the root get SIGKILL, and the kernel ends the rest of the
+# namespace with its first process. The mounts live only in the namespace's own mount table, so they
+# go with its last process; the folder is removed only once no mount under it is left, and never
+# across a file system boundary.
 cleanup() {
-    local rc=$? p
-    trap - EXIT INT TERM
-    if [ -n "$ns_pid" ] && kill -0 "$ns_pid" 2>/dev/null; then
-        kill -TERM "$ns_pid" 2>/dev/null || true
-        wait "$ns_pid" 2>/dev/null || true
-    fi
+    local rc=$? p left
+    trap - EXIT
+    trap '' INT TERM # a second Ctrl+C must not cut the clean-up short
     for _ in 1 2 3 4 5 6 7 8 9 10; do
-        local left=()
+        left=()
+        if [ -n "$ns_pid" ] && [ -r "/proc/$ns_pid/task/$ns_pid/children" ]; then
+            read -ra left <"/proc/$ns_pid/task/$ns_pid/children" || true
+        fi
         for p in /proc/[0-9]*; do
             [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && left+=("${p#/proc/}")
         done
@@ -60,6 +71,9 @@ cleanup() {
         kill -KILL "${left[@]}" 2>/dev/null || true
         sleep 0.5
     done
+    if [ -n "$ns_pid" ]; then
+        wait "$ns_pid" 2>/dev/null || true
+    fi
     if grep -qF " $work/" /proc/self/mountinfo; then
         grep -F " $work/" /proc/self/mountinfo | awk '{print $5}' | sort -r | xargs -r -n1 umount -l || true
     fi
@@ -97,16 +111,57 @@ EOF
     echo "debootstrap: $(elapsed $((SECONDS - start)))"
 fi
 
-echo "== Clone of $head"
-git clone -q --no-checkout "$repo" "$root/root/vendaro"
-git -C "$root/root/vendaro" fetch -q "$repo" "$head"
-git -C "$root/root/vendaro" checkout -q --detach "$head"
 rm -f "$root/etc/resolv.conf"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 chmod 1777 "$root/tmp"
 
-# Runs inside the chroot. Both commands run even if the first fails; the summary says which did.
-cat >"$root/root/fresh-run.sh" <<'EOF'
+if [ -n "$deb" ]; then
+    cp "$deb" "$root/root/"
+    # Inside the chroot: the package must bring everything the program opens, libraries and plugins.
+    cat >"$root/root/fresh-run.sh" <<'EOF'
+#!/bin/bash
+set -eu
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends /root/vendaro_*.deb
+echo "== vendaro --version"
+vendaro --version
+echo "== Libraries of the program and of the Qt plugins it loads"
+missing=$(for f in /usr/bin/vendaro /usr/lib/*/qt6/plugins/{platforms,iconengines,imageformats}/*.so; do
+    ldd "$f" | sed -n "s|^\s*\(.*not found\)|$f: \1|p"
+done)
+[ -z "$missing" ] && echo "none missing" || { echo "$missing"; exit 1; }
+[ -s /etc/ssl/certs/ca-certificates.crt ] || { echo "no CA bundle"; exit 1; }
+echo "CA bundle: /etc/ssl/certs/ca-certificates.crt"
+echo "== vendaro --check (nothing listens on the addresses: each check must fail in words)"
+mkdir -p /root/prueba/velmora
+printf '[Servidor]\nMySQLServer=127.0.0.1\nMySQLPuerto=9\nMySQLUsuario=u\nMySQLPassword=p\n' \
+    >/root/prueba/velmora/velmora.ini
+printf '[Configuración]\nRuta de Velmora Premium=/root/prueba/velmora\nBase de datos principal=d\nDirección IP=127.0.0.1\nPuerto=9\nDirección del FTP=ftpes://127.0.0.1:9\n' \
+    >/root/prueba/vendaro.ini
+rc=0
+vendaro --check --ini /root/prueba/vendaro.ini </dev/null || rc=$?
+echo "exit code $rc"
+[ "$rc" = 1 ]
+echo "== The window, offscreen, for 5 seconds"
+rc=0
+QT_QPA_PLATFORM=offscreen QT_DEBUG_PLUGINS=1 timeout 5 vendaro --ini /root/prueba/vendaro.ini \
+    </dev/null >/root/ventana.log 2>&1 || rc=$?
+grep -E "Cannot load|Could not|not found|cannot open" /root/ventana.log && exit 1
+grep -oE '[^"]+\.so" loaded library' /root/ventana.log | sed 's/"//' | sort -u
+# The artwork is SVG: without the icon engine plugin the window would show no pictures.
+grep -q 'iconengines/libqsvgicon.so" loaded library' /root/ventana.log
+echo "exit code $rc (124: still running when stopped)"
+[ "$rc" = 124 ]
+echo "== Package check passed"
+EOF
+else
+    echo "== Clone of $head"
+    git clone -q --no-checkout "$repo" "$root/root/vendaro"
+    git -C "$root/root/vendaro" fetch -q "$repo" "$head"
+    git -C "$root/root/vendaro" checkout -q --detach "$head"
+    # Inside the chroot. Both commands run even if the first fails; the summary says which did.
+    cat >"$root/root/fresh-run.sh" <<'EOF'
 #!/bin/bash
 cd /root/vendaro
 elapsed() { printf '%dm%02ds' $(($1 / 60)) $(($1 % 60)); }
@@ -133,6 +188,7 @@ else
 fi
 [ "$demo_rc" = 0 ] && [ "$test_rc" = 0 ]
 EOF
+fi
 chmod +x "$root/root/fresh-run.sh"
 
 # Inside the new mount namespace: a minimal /dev (the host's basic device nodes, fresh devpts and
