@@ -111,6 +111,9 @@ EOF
     echo "debootstrap: $(elapsed $((SECONDS - start)))"
 fi
 
+# What the Debian installer writes and debootstrap leaves out: the host's names, and the resolver.
+printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
+    "$(uname -n)" >"$root/etc/hosts"
 rm -f "$root/etc/resolv.conf"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 chmod 1777 "$root/tmp"

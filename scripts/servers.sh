@@ -51,8 +51,10 @@ start)
     command -v mariadbd >/dev/null || fail "mariadbd not found (install mariadb-server)"
     user_opt=()
     [ "$(id -u)" = 0 ] && user_opt=(--user=root)
+    # --force skips the check that the host name resolves: the server only listens on 127.0.0.1 and
+    # never resolves names, and a machine without /etc/hosts (a bare chroot) would fail it.
     mariadb-install-db --no-defaults --datadir="$dir/mysql" --auth-root-authentication-method=normal \
-        --skip-test-db "${user_opt[@]}" >"$dir/install-db.log" 2>&1 || fail "mariadb-install-db failed"
+        --skip-test-db --force "${user_opt[@]}" >"$dir/install-db.log" 2>&1 || fail "mariadb-install-db failed"
     mysql_port=$(free_port)
     mariadbd --no-defaults --datadir="$dir/mysql" --socket="$dir/mysql.sock" --port="$mysql_port" \
         --bind-address=127.0.0.1 --pid-file="$dir/mysql.pid" --log-error="$dir/mysqld.log" \
