@@ -196,7 +196,7 @@ chmod +x "$root/root/fresh-run.sh"
 
 # Inside the new mount namespace: a minimal /dev (the host's basic device nodes, fresh devpts and
 # /dev/shm), a read-only /sys, then the chroot. --mount-proc gives the root a /proc of the new PID
-# namespace; --kill-child takes the whole namespace down when this script ends unshare.
+# namespace; --kill-child takes the namespace down should unshare itself be killed.
 # shellcheck disable=SC2016 # expanded by the inner shell
 setup='
 set -e
