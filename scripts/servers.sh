@@ -89,8 +89,10 @@ start)
     command -v mariadbd >/dev/null || fail "mariadbd not found (install mariadb-server)"
     user_opt=()
     [ "$(id -u)" = 0 ] && user_opt=(--user=root)
+    # --force skips the check that the host name resolves: the server only listens on 127.0.0.1 and
+    # never resolves names, and a machine without /etc/hosts (a bare chroot) would fail it.
     mariadb-install-db --no-defaults --datadir="$dir/mysql" --auth-root-authentication-method=normal \
-        --skip-test-db "${user_opt[@]}" >"$dir/install-db.log" 2>&1 || fail "mariadb-install-db failed"
+        --skip-test-db --force "${user_opt[@]}" >"$dir/install-db.log" 2>&1 || fail "mariadb-install-db failed"
     # A copy of the fresh data folder makes the server without TLS in no time.
     cp -a "$dir/mysql" "$dir/mysql-plano"
     make_mysql_tls || fail "could not make the MariaDB certificates"

@@ -730,6 +730,14 @@ void clsFTP::registrarFalloCurl(const QString& operacion, int codigoCurl) {
         if (!s.huellaServidor().isEmpty())
             mensaje += u" Su huella es sha256:%1."_s.arg(QString::fromLatin1(s.huellaServidor()));
         registrarError(operacion, codigo, mensaje);
+    } else if (codigo == CURLE_SSL_CACERT_BADFILE) {
+        // The program gives libcurl no CA file of its own, so this is the system's bundle (or
+        // folder) missing: with --no-install-recommends Debian leaves ca-certificates out.
+        registrarError(operacion, codigo,
+                       u"No se pudo comprobar el certificado del servidor %1 porque no hay "
+                       "certificados de autoridades instalados (paquete ca-certificates): %2. "
+                       "Instálelos con «sudo apt-get install ca-certificates»."_s.arg(
+                           s.ajustes().destino.nombre(), detalle));
     } else if (codigo == CURLE_USE_SSL_FAILED) {
         registrarError(
             operacion, codigo,

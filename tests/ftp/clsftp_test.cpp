@@ -535,4 +535,23 @@ TEST(CertificadoFTP, SeRechazaSiNoVerificaSalvoSuHuella) {
     EXPECT_TRUE(confiado.GetLastErrorMessage().contains(u"no ofrece TLS"_s))
         << confiado.GetLastErrorMessage().toStdString();
 }
+
+// Without the system's CA bundle (ca-certificates not installed) libcurl cannot even start the
+// handshake; the error must say what is missing. A CA file that does not exist fails the same way.
+TEST(CertificadoFTP, SinAutoridadesInstaladasLoDice) {
+    const QString faltante = entorno::ftpsCertificado() + u".no-existe"_s;
+    ASSERT_FALSE(QFileInfo::exists(faltante));
+    clsFTP ftp;
+    ftp.SetCAFile(faltante);
+    EXPECT_FALSE(
+        ftp.OpenConnection(entorno::ftpHost() + u':' + QString::number(entorno::ftpsPuerto()),
+                           entorno::ftpUsuario(), entorno::ftpContrasena()));
+    EXPECT_FALSE(ftp.IsConnected());
+    const QString mensaje = ftp.GetLastErrorMessage();
+    EXPECT_TRUE(mensaje.startsWith(u"InternetConnect error code: 77"_s)) << mensaje.toStdString();
+    EXPECT_TRUE(mensaje.contains(
+        u"no hay certificados de autoridades instalados (paquete ca-certificates)"_s))
+        << mensaje.toStdString();
+    EXPECT_TRUE(mensaje.contains(faltante)) << mensaje.toStdString();
+}
 } // namespace
