@@ -87,6 +87,17 @@ QString identidad(const ColumnaTienda* columna, const Valor& valor) {
 }
 } // namespace
 
+namespace {
+// The row an insert will make, as the block sees it until the shop gives it back with its ids.
+EscritorWeb::Fila filaNueva(const Escritura& alta, int insercion) {
+    EscritorWeb::Fila fila;
+    fila.insercion = insercion;
+    for (qsizetype c = 0; c < alta.columnas.size(); ++c)
+        fila.poner(alta.columnas[c], alta.valores[c]);
+    return fila;
+}
+} // namespace
+
 struct EscritorWeb::Bloque {
     const QList<PlanProducto>* planes = nullptr;
     QList<ResultadoProducto>* resultados = nullptr;
@@ -504,11 +515,8 @@ void EscritorWeb::decidirProductos(Bloque& b) {
                 fijar(e, columna, valor);
             for (qsizetype c = 0; c < plan.columnas.size(); ++c)
                 fijar(e, plan.columnas[c], valores[c]);
-            Fila fila;
+            Fila fila = filaNueva(e, int(b.escrituras.size()));
             fila.peso = b.pesos.value(b.llaves[i]);
-            fila.insercion = int(b.escrituras.size());
-            for (qsizetype c = 0; c < e.columnas.size(); ++c)
-                fila.poner(e.columnas[c], e.valores[c]);
             if (m_config.simulacro)
                 for (qsizetype c = 0; c < e.columnas.size(); ++c)
                     m_ventana->cambioPrevisto(
@@ -620,10 +628,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                     if (!columnaCondicion.isEmpty())
                         fijar(alta, columnaCondicion, condicion);
                     fijar(alta, e.columna, valor);
-                    Fila nueva;
-                    nueva.insercion = int(b.escrituras.size());
-                    for (qsizetype c = 0; c < alta.columnas.size(); ++c)
-                        nueva.poner(alta.columnas[c], alta.valores[c]);
+                    Fila nueva = filaNueva(alta, int(b.escrituras.size()));
                     if (m_config.simulacro)
                         for (qsizetype c = 0; c < alta.columnas.size(); ++c)
                             m_ventana->cambioPrevisto({e.tabla, plan.clave, true, alta.columnas[c],
@@ -675,10 +680,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                        -1,
                        int(i),
                        true};
-        Fila nueva;
-        nueva.insercion = int(b.escrituras.size());
-        for (qsizetype c = 0; c < alta.columnas.size(); ++c)
-            nueva.poner(alta.columnas[c], alta.valores[c]);
+        Fila nueva = filaNueva(alta, int(b.escrituras.size()));
         nueva.poner(m_config.campoTallaColor, idWeb);
         if (m_config.simulacro)
             m_ventana->cambioPrevisto(
@@ -735,10 +737,7 @@ void EscritorWeb::decidirExistencias(Bloque& b) {
                                -1,
                                int(i),
                                true};
-                Fila nueva;
-                nueva.insercion = int(b.escrituras.size());
-                for (qsizetype c = 0; c < alta.columnas.size(); ++c)
-                    nueva.poner(alta.columnas[c], alta.valores[c]);
+                Fila nueva = filaNueva(alta, int(b.escrituras.size()));
                 if (m_config.simulacro)
                     m_ventana->cambioPrevisto({tValor, plan.clave, true,
                                                u"quantity (%1)"_s.arg(ex.referencia), Valor::nulo(),
