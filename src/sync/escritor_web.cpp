@@ -548,10 +548,15 @@ void EscritorWeb::decidirProductos(Bloque& b) {
                 fijar(b.escrituras[fila.insercion], e.columnas[c], e.valores[c]);
             continue;
         }
-        // Found by the key as stored (or, for an old row, as it comes): written by the same key.
-        const QString encontrada =
-            b.pesos.value(b.llaves[i]) == fila.peso ? b.llaves[i] : b.crudas[i];
-        e.condicion = {{plan.columnas.first(), Valor(encontrada)}};
+        // The row found is the one written: by its primary key (the key column has no index), or
+        // else by the key that found it (as stored or, for an old row, as it comes).
+        if (!m_primaria.isEmpty() && fila.tiene(m_primaria)) {
+            e.condicion = {{m_primaria, fila.valor(m_primaria)}};
+        } else {
+            const QString encontrada =
+                b.pesos.value(b.llaves[i]) == fila.peso ? b.llaves[i] : b.crudas[i];
+            e.condicion = {{plan.columnas.first(), Valor(encontrada)}};
+        }
         b.escrituras.append(e);
     }
 }
