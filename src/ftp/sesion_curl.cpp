@@ -60,8 +60,12 @@ void SesionCurl::preparar(const QString& url) {
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, m_ajustes.segundosConexion);
     curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_ajustes.segundosRespuesta);
     curl_easy_setopt(c, CURLOPT_ACCEPTTIMEOUT_MS, m_ajustes.segundosRespuesta * 1000L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, m_ajustes.segundosSinDatos);
+    // libcurl's own low-speed check arms a one-second timer that an FTP transfer then often waits
+    // out before opening its data connection (libcurl 7.88): a second per file. The same limit,
+    // measured in the progress callback, costs nothing.
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &SesionCurl::alAvanzar);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &SesionCurl::alRecibirLinea);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
@@ -173,13 +177,37 @@ bool SesionCurl::cifrada() const {
     return m_ajustes.destino.protocolo == DestinoFTP::Protocolo::SFTP || m_tlsEnUso;
 }
 
+int SesionCurl::alAvanzar(void* yo, curl_off_t, curl_off_t recibidos, curl_off_t,
+                          curl_off_t enviados) {
+    auto* s = static_cast<SesionCurl*>(yo);
+    const curl_off_t bytes = recibidos + enviados;
+    if (bytes != s->m_bytesVistos || !s->m_sinDatos.isValid()) {
+        s->m_bytesVistos = bytes;
+        s->m_sinDatos.start();
+        return 0;
+    }
+    if (s->m_sinDatos.elapsed() < s->m_ajustes.segundosSinDatos * 1000)
+        return 0;
+    s->m_estancada = true;
+    return 1; // ends the transfer
+}
+
 CURLcode SesionCurl::ejecutar() {
     m_bloque.clear();
     m_respuesta.clear();
     m_codigoRespuesta = 0;
     m_rechazo.clear();
     m_huellaServidor.clear();
-    return curl_easy_perform(m_curl.get());
+    m_bytesVistos = -1;
+    m_sinDatos.invalidate();
+    m_estancada = false;
+    const CURLcode codigo = curl_easy_perform(m_curl.get());
+    if (codigo == CURLE_ABORTED_BY_CALLBACK && m_estancada) {
+        qsnprintf(m_error, CURL_ERROR_SIZE, "Operation too slow: no data for %ld seconds",
+                  m_ajustes.segundosSinDatos);
+        return CURLE_OPERATION_TIMEDOUT;
+    }
+    return codigo;
 }
 
 QString SesionCurl::mensaje(CURLcode codigo) const {

@@ -3,6 +3,7 @@
 #include "destino_ftp.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -70,6 +71,8 @@ public:
 
 private:
     static size_t alRecibirLinea(char* datos, size_t tamano, size_t cuantos, void* yo);
+    static int alAvanzar(void* yo, curl_off_t, curl_off_t recibidos, curl_off_t,
+                         curl_off_t enviados);
     static int alVerificarLlave(CURL*, const curl_khkey* conocida, const curl_khkey* hallada,
                                 curl_khmatch resultado, void* yo);
     static CURLcode alPrepararTLS(CURL*, void* contexto, void* yo);
@@ -87,6 +90,10 @@ private:
     AjustesSesion m_ajustes;
     std::unique_ptr<CURL, LiberarCurl> m_curl;
     char m_error[CURL_ERROR_SIZE] = {};
+    // The transfer's bytes so far and how long they have not moved.
+    curl_off_t m_bytesVistos = -1;
+    QElapsedTimer m_sinDatos;
+    bool m_estancada = false;
     std::vector<std::unique_ptr<curl_slist, LiberarLista>> m_listas;
     QByteArray m_url;
     QByteArray m_usuario;
