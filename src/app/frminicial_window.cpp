@@ -90,6 +90,10 @@ frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
     connect(principal->chkImagenes, &QCheckBox::toggled, m_envio,
             &EnvioEnSegundoPlano::setImagenesPedidas);
     connect(m_bandeja, &clsInicio::restaurarPedido, this, [this] { clsInicio::Restaurar(this); });
+    connect(m_bandeja, &clsInicio::cerrarPedido, this, [this] {
+        clsInicio::Restaurar(this);
+        cmdTerminar_Click();
+    });
     connect(m_envio, &EnvioEnSegundoPlano::inicio, this, [this] {
         m_envioMostrado = true;
         principal->Label3->clear();
@@ -236,19 +240,23 @@ void frmInicial::changeEvent(QEvent* evento) {
     QWidget::changeEvent(evento);
     if (evento->type() != QEvent::WindowStateChange || !m_cargada)
         return;
-    if (windowState() & Qt::WindowMinimized) {
-        if (clsInicio::hayBandeja()) {
-            // Hidden after the state change has been handled by the window system.
-            QMetaObject::invokeMethod(this, &frmInicial::ocultarEnBandeja, Qt::QueuedConnection);
-        }
-    } else if (!(windowState() & Qt::WindowMaximized)) {
-        show();
-    }
+    // Minimised by the window manager (its minimise button): into the tray, once the window manager
+    // has finished iconifying. Other state changes are only reports (a window the window manager
+    // withdraws reads as "normal" again) and never show the window: showing here is what once
+    // raced the window manager's pending unmap and left a window Qt believed shown but was not.
+    if ((windowState() & Qt::WindowMinimized) && isVisible() && clsInicio::hayBandeja())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isMinimized() && isVisible())
+                    ocultarEnBandeja();
+            },
+            Qt::QueuedConnection);
 }
 
 void frmInicial::ocultarEnBandeja() {
-    if (!(windowState() & Qt::WindowMinimized))
-        return;
+    // Withdrawn, never iconified on the way: an iconify request is answered by the window manager
+    // later, and a hide in between leaves its answers to arrive in either order.
     hide();
     m_bandeja->PonerSystray();
 }
@@ -269,12 +277,10 @@ void frmInicial::mouseDoubleClickEvent(QMouseEvent*) {
 }
 
 void frmInicial::cmdMinimizar_Click() {
-    if (clsInicio::hayBandeja()) {
-        setWindowState(windowState() | Qt::WindowMinimized);
+    if (clsInicio::hayBandeja())
         ocultarEnBandeja();
-    } else {
+    else
         showMinimized();
-    }
 }
 
 void frmInicial::cmdTerminar_Click() {
