@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client
     python3-pyftpdlib python3-openssl python3-asyncssh openssl
-    xvfb openbox trayer xdotool wmctrl x11-utils libxcb1-dev
+    xvfb openbox trayer xdotool wmctrl x11-utils libxcb1-dev libglib2.0-bin
 )
 
 missing=()

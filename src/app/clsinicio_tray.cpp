@@ -74,10 +74,11 @@ void clsInicio::Restaurar(QWidget* ventana) {
         contenedor->setFocus();
 }
 
-void clsInicio::SiRegistrado(const QString& nombreEjecutable, const QString& rutaEjecutable) {
-    if (plataforma::inicioAutomaticoRegistrado(nombreEjecutable) == rutaEjecutable)
+void clsInicio::SiRegistrado(const QString& nombreEjecutable, const QStringList& orden) {
+    if (plataforma::inicioAutomaticoRegistrado(nombreEjecutable) ==
+        plataforma::ordenInicioAutomatico(orden))
         return;
-    if (!plataforma::registrarInicioAutomatico(nombreEjecutable, rutaEjecutable))
+    if (!plataforma::registrarInicioAutomatico(nombreEjecutable, orden))
         qCWarning(lcBandeja).noquote() << "No se pudo registrar el inicio automático en"
                                        << plataforma::archivoInicioAutomatico(nombreEjecutable);
 }

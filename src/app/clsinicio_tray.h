@@ -26,9 +26,10 @@ public:
 
     // Shows the window in its normal state, in front, with the focus in "Picture1" when visible.
     static void Restaurar(QWidget* ventana);
-    // Makes sure the program starts at logon from where it is now; rewrites the entry when the
-    // executable moved. Failures are ignored, as the start-up must go on.
-    static void SiRegistrado(const QString& nombreEjecutable, const QString& rutaEjecutable);
+    // Makes sure the program starts at logon as it was started now (orden: the executable's full
+    // path and its settings file option); rewrites the entry when either changed. Failures are
+    // ignored, as the start-up must go on.
+    static void SiRegistrado(const QString& nombreEjecutable, const QStringList& orden);
 
     QSystemTrayIcon* icono() const { return m_icono; }
 

@@ -165,8 +165,10 @@ bool frmInicial::Form_Load() {
     configuracion->txtDato(1)->setText(QString::number(m_ajustes.IntervaloMinutos));
 
     m_bandeja->PonerSystray();
+    if (m_ordenInicio.isEmpty())
+        m_ordenInicio = {QCoreApplication::applicationFilePath(), u"--ini"_s, m_rutaIni};
     clsInicio::SiRegistrado(QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                            QCoreApplication::applicationFilePath());
+                            m_ordenInicio);
     if (m_ajustes.IntervaloMinutos == 0)
         clsInicio::Restaurar(this);
     stbTabs->setCurrentIndex(0);

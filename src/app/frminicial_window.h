@@ -37,6 +37,10 @@ public:
     // Ends the program: takes everything down in order and leaves the event loop.
     void Descargar();
 
+    // How the program was started, for its start at logon: the executable and, when one was
+    // given, the settings file option (by default both).
+    void setOrdenInicio(const QStringList& orden) { m_ordenInicio = orden; }
+
     static QString VersionTexto();
     // Shows one page of the tab strip and hides the others.
     void MostrarPagina(int pagina);
@@ -81,6 +85,7 @@ private:
     void ocultarEnBandeja();
 
     QString m_rutaIni;
+    QStringList m_ordenInicio;
     Componentes m_c;
     std::unique_ptr<DeControles> m_controles;
     Ajustes m_ajustes;

@@ -2,7 +2,12 @@
 #include "support/entorno.h"
 #include "sync/escenario.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -101,4 +106,91 @@ TEST_F(EnEscritorio, LaVentanaSiempreVuelveDeLaBandeja) {
     EXPECT_EQ(d.iconosEnBandeja().size(), 1);
     const QString salida = QString::fromUtf8(p->readAll());
     EXPECT_FALSE(salida.contains(u"called on mapped window"_s)) << salida.toStdString();
+}
+
+// A second start on the same settings file shows the running copy's window and ends with 0; the
+// command line's check runs beside it; another settings file is another copy.
+TEST_F(EnEscritorio, UnaCopiaPorArchivoDeConfiguracion) {
+    QProcess* primera = arrancar(e.ajustes.RutaIni);
+    ASSERT_EQ(d.esperarIconos(1).size(), 1);
+    EXPECT_TRUE(d.ventanaDe(primera->processId(), Titulo).isEmpty()) << "starts in the tray";
+
+    // The same file reached by another spelling of its path.
+    const QString otraRuta = QFileInfo(e.ajustes.RutaIni).absolutePath() + u"/./vendaro.ini"_s;
+    QProcess* segunda = arrancar(otraRuta);
+    ASSERT_TRUE(segunda->waitForFinished(20000));
+    EXPECT_EQ(segunda->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(segunda->exitCode(), 0);
+    const QString ventana = d.esperarVentanaDe(primera->processId(), Titulo);
+    ASSERT_FALSE(ventana.isEmpty()) << "the first copy shows its window";
+    EXPECT_TRUE(d.esperarEstado(ventana, u"IsViewable"_s));
+    EXPECT_EQ(d.iconosEnBandeja().size(), 1);
+
+    // Hidden again, a further start brings it back again.
+    d.x(u"wmctrl"_s, {u"-i"_s, u"-c"_s, ventana});
+    ASSERT_TRUE(d.esperarEstado(ventana, u"IsUnMapped"_s));
+    QProcess* tercera = arrancar(e.ajustes.RutaIni);
+    ASSERT_TRUE(tercera->waitForFinished(20000));
+    EXPECT_EQ(tercera->exitCode(), 0);
+    EXPECT_TRUE(d.esperarEstado(ventana, u"IsViewable"_s));
+
+    QProcess comprobar;
+    comprobar.start(entorno::ejecutable(), {u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
+    ASSERT_TRUE(comprobar.waitForFinished(60000));
+    // Both databases checked (the FTP server is not configured here).
+    const QString informe = QString::fromUtf8(comprobar.readAll());
+    EXPECT_EQ(informe.count(u"conexión correcta"_s), 2) << informe.toStdString();
+
+    const QString otraCarpeta = e.carpeta.ruta(u"otra"_s);
+    QDir().mkpath(otraCarpeta);
+    ASSERT_TRUE(QFile::copy(e.ajustes.RutaIni, otraCarpeta + u"/vendaro.ini"_s));
+    QProcess* otra = arrancar(otraCarpeta + u"/vendaro.ini"_s);
+    EXPECT_EQ(d.esperarIconos(2).size(), 2) << "a copy of its own";
+    EXPECT_EQ(otra->state(), QProcess::Running);
+    EXPECT_EQ(primera->state(), QProcess::Running);
+}
+
+// The start at logon is the autostart entry run as the desktop runs it (GLib's launcher): the
+// program starts on the same settings file, even from a folder whose name needs quoting, and as the
+// only copy on it.
+TEST_F(EnEscritorio, ElInicioAlEntrarUsaElMismoArchivo) {
+    const QString carpeta = e.carpeta.ruta(u"tienda \"centro\" 50% $1"_s);
+    QDir().mkpath(carpeta);
+    const QString ini = carpeta + u"/vendaro.ini"_s;
+    ASSERT_TRUE(QFile::copy(e.ajustes.RutaIni, ini));
+    QProcess* primera = arrancar(ini);
+    ASSERT_EQ(d.esperarIconos(1).size(), 1);
+    const QString entrada =
+        qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart/vendaro.desktop"_s;
+    ASSERT_TRUE(QFile::exists(entrada));
+    primera->terminate();
+    ASSERT_TRUE(primera->waitForFinished(10000));
+    ASSERT_TRUE(d.esperarIconos(0).isEmpty());
+
+    // The program outlives the launcher: it must not write into a pipe that closes with it.
+    QProcess gio;
+    gio.setProcessEnvironment(d.entorno());
+    gio.setStandardOutputFile(QProcess::nullDevice());
+    gio.setStandardErrorFile(QProcess::nullDevice());
+    gio.start(u"gio"_s, {u"launch"_s, entrada});
+    ASSERT_TRUE(gio.waitForFinished(10000));
+    const QStringList iconos = d.esperarIconos(1);
+    ASSERT_EQ(iconos.size(), 1) << "gio launch: " << gio.exitCode();
+    // The process behind the icon, and its command line.
+    const QString pid = d.x(u"xdotool"_s, {u"getwindowpid"_s,
+                                           QString::number(iconos.first().toLongLong(nullptr, 16))})
+                            .trimmed();
+    QFile linea(u"/proc/"_s + pid + u"/cmdline"_s);
+    ASSERT_TRUE(linea.open(QIODevice::ReadOnly)) << pid.toStdString();
+    QStringList argumentos;
+    for (const QByteArray& a : linea.readAll().split('\0'))
+        if (!a.isEmpty())
+            argumentos.append(QString::fromLocal8Bit(a));
+    EXPECT_EQ(argumentos, QStringList({entorno::ejecutable(), u"--ini"_s, ini}));
+    // It runs on that file: a start on it hands over and ends.
+    QProcess* otra = arrancar(ini);
+    ASSERT_TRUE(otra->waitForFinished(20000));
+    EXPECT_EQ(otra->exitCode(), 0);
+    EXPECT_EQ(d.iconosEnBandeja().size(), 1);
+    ::kill(pid.toInt(), SIGTERM); // started by the launcher, not by the test's desktop
 }

@@ -284,25 +284,30 @@ TEST_F(Ventana, CerrarOcultaYTerminarPregunta) {
     EXPECT_FALSE(e.c.qvtx->LeeIni(SeccionReja, u"Columna 4"_s, e.ajustes.RutaIni).isEmpty());
 }
 
-TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlMover) {
+TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlCambiar) {
     const QString archivo = plataforma::archivoInicioAutomatico(u"vendaro"_s);
     QFile::remove(archivo);
-    clsInicio::SiRegistrado(u"vendaro"_s, u"/opt/vendaro/vendaro"_s);
-    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s), u"/opt/vendaro/vendaro"_s);
+    const QStringList orden{u"/opt/vendaro/vendaro"_s, u"--ini"_s, u"/srv/tienda/vendaro.ini"_s};
+    clsInicio::SiRegistrado(u"vendaro"_s, orden);
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
+              u"/opt/vendaro/vendaro --ini /srv/tienda/vendaro.ini"_s);
     const QDateTime escrito = QFileInfo(archivo).lastModified();
     QFile::setPermissions(archivo, QFileDevice::ReadOwner); // a rewrite would now fail
-    clsInicio::SiRegistrado(u"vendaro"_s, u"/opt/vendaro/vendaro"_s);
+    clsInicio::SiRegistrado(u"vendaro"_s, orden);
     EXPECT_EQ(QFileInfo(archivo).lastModified(), escrito);
     QFile::setPermissions(archivo, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    clsInicio::SiRegistrado(u"vendaro"_s, u"/home/ana/mis programas/vendaro"_s);
+
+    // Another settings file, then a moved executable, each rewrite the entry; reserved
+    // characters are quoted and escaped as desktop entries want them.
+    clsInicio::SiRegistrado(u"vendaro"_s,
+                            {u"/opt/vendaro/vendaro"_s, u"--ini"_s, u"/srv/otra tienda/v.ini"_s});
     EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
-              u"/home/ana/mis programas/vendaro"_s);
-    const QByteArray texto = [&] {
-        QFile f(archivo);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
-    EXPECT_TRUE(texto.contains("Exec=\"/home/ana/mis programas/vendaro\"")) << texto.constData();
+              u"/opt/vendaro/vendaro --ini \"/srv/otra tienda/v.ini\""_s);
+    clsInicio::SiRegistrado(u"vendaro"_s, {u"/home/ana/mis programas/vendaro"_s, u"--ini"_s,
+                                           u"/home/ana/50% $dto \"bis\"\\a.ini"_s});
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
+              u"\"/home/ana/mis programas/vendaro\" --ini "
+              u"\"/home/ana/50%% \\\\$dto \\\\\"bis\\\\\"\\\\\\\\a.ini\""_s);
 }
 
 TEST_F(Ventana, DescripcionRecuerdaSuLugarYTamano) {
