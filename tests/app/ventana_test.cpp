@@ -13,6 +13,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -23,6 +25,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -238,6 +241,49 @@ TEST_F(Ventana, GrabarConfiguracionYRelacion) {
               u"precio_web"_s);
     EXPECT_EQ(v->campos().value(2).DeWeb, u"precio_web"_s);
     EXPECT_EQ(reja->rowCount(), 14) << "the grid is refilled after the save";
+}
+
+// The header's borders resize the mapping columns; the widths are saved at the end and come back
+// at the next start; a cell too narrow for its text shows it whole as a tool tip.
+TEST_F(Ventana, ColumnasDeLaRelacionSeArrastranYSeRecuerdan) {
+    cargar();
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    v->stbTabs->setCurrentIndex(2);
+    QTableWidget* reja = v->relacion->mhgReja;
+    QHeaderView* cabecera = reja->horizontalHeader();
+    ASSERT_TRUE(cabecera->isVisible());
+    EXPECT_EQ(cabecera->model()->headerData(3, Qt::Horizontal).toString(), u"Tabla externa"_s);
+    EXPECT_FALSE(reja->isRowHidden(1));
+    const int antes = reja->columnWidth(3);
+    const QPoint borde(cabecera->sectionViewportPosition(3) + antes - 1, cabecera->height() / 2);
+    QTest::mousePress(cabecera->viewport(), Qt::LeftButton, {}, borde);
+    QTest::mouseMove(cabecera->viewport(), borde + QPoint(90, 0));
+    QTest::mouseRelease(cabecera->viewport(), Qt::LeftButton, {}, borde + QPoint(90, 0));
+    EXPECT_EQ(reja->columnWidth(3), antes + 90);
+
+    // "oc_product_description" in a column too narrow for it.
+    const int fila = 1;
+    reja->item(fila, 3)->setText(u"oc_product_description"_s);
+    const int ancho = reja->columnWidth(3);
+    reja->setColumnWidth(3, 40);
+    auto pedirAyuda = [&] {
+        const QRect celda = reja->visualItemRect(reja->item(fila, 3));
+        QHelpEvent ayuda(QEvent::ToolTip, celda.center(),
+                         reja->viewport()->mapToGlobal(celda.center()));
+        QApplication::sendEvent(reja->viewport(), &ayuda);
+        QApplication::processEvents();
+        return QToolTip::text();
+    };
+    EXPECT_EQ(pedirAyuda(), u"oc_product_description"_s);
+    reja->setColumnWidth(3, 400);
+    EXPECT_EQ(pedirAyuda(), QString()) << "nothing for a text that fits";
+    reja->setColumnWidth(3, ancho);
+
+    v->Descargar();
+    v.reset();
+    reloj = new RelojDePrueba; // the first window's scheduler owned the other
+    cargar();
+    EXPECT_NEAR(v->relacion->mhgReja->columnWidth(3), antes + 90, 1);
 }
 
 TEST_F(Ventana, ProbarConexionYVerEncriptados) {
