@@ -39,6 +39,7 @@ namespace {
 const QString Titulo = u"Actualización de productos en línea"_s;
 const QString EnviarAhoraTexto = u"Enviar ahora"_s;
 const QString InterrumpirTexto = u"Interrumpir"_s;
+const QString InterrumpiendoTexto = u"Interrumpiendo…"_s;
 
 QString estiloPiel() {
     return u"frmInicial { background: #eef3f7; }"
@@ -340,8 +341,13 @@ void frmInicial::cmdLeerAhora_Click() {
         EnviarAhora();
         return;
     }
-    if (Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true))
+    if (Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true)) {
+        // The run stops before its next product, which on a slow link may take a while: the
+        // button says at once that the request was heard.
         m_envio->interrumpir();
+        principal->cmdLeerAhora->setText(InterrumpiendoTexto);
+        principal->cmdLeerAhora->setEnabled(false);
+    }
 }
 
 void frmInicial::EnviarAhora() {
@@ -368,6 +374,7 @@ void frmInicial::mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBy
 
 void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
     principal->cmdLeerAhora->setText(EnviarAhoraTexto);
+    principal->cmdLeerAhora->setEnabled(true);
     if (m_envioMostrado) {
         principal->Label3->hide();
         principal->Label5->hide();

@@ -154,8 +154,14 @@ TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
                          preguntado = true;
                          e.dialogos.respuestas = {Respuesta::No};
                          QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                         EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Interrumpir"_s);
+                         EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
                          e.dialogos.respuestas = {Respuesta::Si};
                          QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                         // Answered at once, while the run is still writing this product.
+                         EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Interrumpiendo…"_s);
+                         EXPECT_FALSE(v->principal->cmdLeerAhora->isEnabled());
+                         EXPECT_TRUE(v->envio()->activo());
                      });
     e.dialogos.cajas.clear();
     QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
@@ -167,6 +173,8 @@ TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
     EXPECT_EQ(e.dialogos.cajas[0].texto, u"¿Desea interrumpir el envío de productos?"_s);
     EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Interrumpir proceso"_s);
     EXPECT_EQ(e.dialogos.cajas[0].botones, 36 + 256);
+    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Enviar ahora"_s);
+    EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
 }
 
 TEST_F(Ventana, IntervaloCeroYCancelar) {
