@@ -5,10 +5,13 @@
 #include "config/mapeo.h"
 #include "configuracion_page.h"
 #include "envio_segundo_plano.h"
+#include "frmbitacora_window.h"
 #include "frmdescripcion_window.h"
+#include "frmvistaprevia_window.h"
 #include "ftp/clsftp.h"
 #include "principal_page.h"
 #include "programador.h"
+#include "services/bitacora.h"
 #include "services/decontroles_gui.h"
 #include "services/dialogos.h"
 #include "services/instalacion.h"
@@ -58,7 +61,8 @@ QString frmInicial::VersionTexto() {
 
 frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
     : QWidget(padre)
-    , m_rutaIni(rutaIni) {
+    , m_rutaIni(rutaIni)
+    , m_historial(rutaIni) {
     setObjectName(u"frmInicial"_s);
     setWindowTitle(Titulo);
     setWindowIcon(QIcon(u":/vendaro/vendaro.svg"_s));
@@ -120,6 +124,13 @@ frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
     connect(m_envio, &EnvioEnSegundoPlano::imagenesLimpiadas, this,
             [this] { principal->chkImagenes->setChecked(false); });
     connect(m_envio, &EnvioEnSegundoPlano::terminado, this, &frmInicial::alTerminarEnvio);
+    connect(m_envio, &EnvioEnSegundoPlano::cambioPrevisto, this, [this](const CambioPrevisto& c) {
+        if (m_simulacro && m_vistaPrevia)
+            m_vistaPrevia->agregar(c);
+    });
+    connect(principal->cmdBitacora, &QPushButton::clicked, this, &frmInicial::mostrarBitacora);
+    connect(principal->cmdVistaPrevia, &QPushButton::clicked, this,
+            &frmInicial::cmdVistaPrevia_Click);
 
     // The window sees these keys before its controls.
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -160,6 +171,8 @@ bool frmInicial::Form_Load() {
 
     clsProcedimenti(m_c, m_ajustes).LeerConfiguracion(m_clnCampos);
     mostrarConfiguracion();
+    m_historial.leer();
+    principal->mostrarHistorial(m_historial);
 
     setWindowTitle(windowTitle().trimmed() + VersionTexto());
     configuracion->txtDato(0)->setText(m_c.bases->cMiBase);
@@ -313,8 +326,10 @@ void frmInicial::Form_Unload() {
     if (m_mFTP)
         m_mFTP->CloseConnection();
     m_bandeja->RemoverSystray();
-    if (m_descripcion)
-        m_descripcion->close();
+    for (QWidget* w : {static_cast<QWidget*>(m_descripcion), static_cast<QWidget*>(m_bitacora),
+                       static_cast<QWidget*>(m_vistaPrevia)})
+        if (w)
+            w->close();
     m_c.liberar();
     m_controles.reset();
 }
@@ -334,6 +349,49 @@ void frmInicial::mostrarDescripcion() {
     }
     m_descripcion->show();
     m_descripcion->raise();
+}
+
+frmVistaPrevia* frmInicial::vistaPrevia() const {
+    return m_vistaPrevia;
+}
+
+frmBitacora* frmInicial::bitacora() const {
+    return m_bitacora;
+}
+
+void frmInicial::mostrarBitacora() {
+    if (!m_bitacora) {
+        m_bitacora = new frmBitacora(bitacora::rutaPara(m_rutaIni), this);
+        m_bitacora->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_bitacora->actualizar();
+    }
+    m_bitacora->show();
+    m_bitacora->raise();
+    m_bitacora->activateWindow();
+}
+
+void frmInicial::cmdVistaPrevia_Click() {
+    if (m_envio->activo())
+        return;
+    if (!m_vistaPrevia) {
+        m_vistaPrevia = new frmVistaPrevia(this);
+        m_vistaPrevia->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_vistaPrevia->empezar();
+    m_vistaPrevia->show();
+    m_vistaPrevia->raise();
+    // The dry run reads as a send would and writes nothing; it runs like a send (the timer waits,
+    // "Interrumpir" stops it) but leaves no trace in the runs kept.
+    m_simulacro = true;
+    m_programador->apagar();
+    m_envioMostrado = false;
+    principal->cmdLeerAhora->setText(InterrumpirTexto);
+    principal->cmdVistaPrevia->setEnabled(false);
+    DatosEnvio datos = clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos);
+    datos.simulacro = true;
+    m_envio->setImagenesPedidas(false);
+    m_envio->iniciar(datos, nullptr);
 }
 
 void frmInicial::cmdLeerAhora_Click() {
@@ -359,6 +417,7 @@ void frmInicial::EnviarAhora() {
     m_envioMostrado = false;
     m_envio->setImagenesPedidas(principal->chkImagenes->isChecked());
     principal->cmdLeerAhora->setText(InterrumpirTexto);
+    principal->cmdVistaPrevia->setEnabled(false);
     m_envio->iniciar(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos), m_mFTP);
 }
 
@@ -375,12 +434,23 @@ void frmInicial::mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBy
 void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
     principal->cmdLeerAhora->setText(EnviarAhoraTexto);
     principal->cmdLeerAhora->setEnabled(true);
+    principal->cmdVistaPrevia->setEnabled(true);
     if (m_envioMostrado) {
         principal->Label3->hide();
         principal->Label5->hide();
         principal->pctPorcen->hide();
     }
-    if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido) {
+    const bool simulacro = m_simulacro;
+    m_simulacro = false;
+    if (simulacro) {
+        if (m_vistaPrevia)
+            m_vistaPrevia->terminar(resumen);
+    } else if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido &&
+               resumen.estado != ResumenEnvio::Estado::EnCurso) {
+        m_historial.agregar(resumen, QDateTime::currentDateTime());
+        principal->mostrarHistorial(m_historial);
+    }
+    if (!simulacro && resumen.estado != ResumenEnvio::Estado::MapeoInvalido) {
         QString texto = u"Último envío ("_s +
                         QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm"_s) + u"): "_s;
         if (!resumen.mensaje.isEmpty())

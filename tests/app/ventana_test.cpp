@@ -2,8 +2,11 @@
 #include "app/clsinicio_tray.h"
 #include "app/configuracion_page.h"
 #include "app/envio_segundo_plano.h"
+#include "app/frmbitacora_window.h"
 #include "app/frmdescripcion_window.h"
 #include "app/frminicial_window.h"
+#include "app/frmvistaprevia_window.h"
+#include "app/historial_envios.h"
 #include "app/principal_page.h"
 #include "app/programador.h"
 #include "services/decontroles_gui.h"
@@ -18,7 +21,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -405,6 +410,108 @@ TEST_F(Ventana, DescripcionRecuerdaSuLugarYTamano) {
     v->Descargar();
     QApplication::processEvents();
     EXPECT_FALSE(otra->isVisible());
+}
+
+// The main page lists the last runs and the last run's failures with the server's message; both
+// come back after a restart; "Ver bitácora" shows the log with its newest lines in view.
+TEST_F(Ventana, LaPaginaPrincipalCuentaLosEnviosYSusFallos) {
+    ASSERT_TRUE(e.tienda.conexion().Execute(
+        u"CREATE TRIGGER rechazo BEFORE INSERT ON oc_product FOR EACH ROW IF NEW.model = 'P02' "
+        u"THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'producto rechazado'; END IF"_s));
+    cargar();
+    QTableWidget* envios = v->principal->tblEnvios;
+    QTableWidget* fallidos = v->principal->tblFallidos;
+    EXPECT_EQ(envios->rowCount(), 0);
+    auto fila = [](QTableWidget* t, int r) {
+        QStringList textos;
+        for (int c = 0; c < t->columnCount(); ++c)
+            textos.append(t->item(r, c) ? t->item(r, c)->text() : QString());
+        return textos;
+    };
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    esperarEnvio();
+    ASSERT_EQ(envios->rowCount(), 1);
+    // Start, duration, read, created, updated, failed, with warnings, pictures, result.
+    EXPECT_EQ(fila(envios, 0).mid(2),
+              QStringList({u"3"_s, u"2"_s, u"0"_s, u"1"_s, u"0"_s, u"—"_s, u"Con errores"_s}));
+    ASSERT_EQ(fallidos->rowCount(), 1);
+    EXPECT_EQ(fallidos->item(0, 0)->text(), u"P02"_s);
+    EXPECT_TRUE(fallidos->item(0, 1)->text().contains(u"producto rechazado"_s))
+        << fallidos->item(0, 1)->text().toStdString();
+
+    ASSERT_TRUE(e.tienda.conexion().Execute(u"DROP TRIGGER rechazo"_s));
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    esperarEnvio();
+    ASSERT_EQ(envios->rowCount(), 2);
+    EXPECT_EQ(fila(envios, 0)[3], u"1"_s) << "newest first: P02 created now";
+    EXPECT_EQ(fila(envios, 0)[5], u"0"_s);
+    EXPECT_EQ(fallidos->rowCount(), 0) << "only the last run's failures";
+    const QStringList primero = fila(envios, 1);
+    const QStringList segundo = fila(envios, 0);
+
+    // The log beside the settings file (the program's own writer is not started in tests).
+    QByteArray lineas;
+    for (int i = 1; i <= 300; ++i)
+        lineas += "2026-01-01 10:00:00 info: línea " + QByteArray::number(i) + '\n';
+    e.carpeta.escribir(u"vendaro.log"_s, lineas);
+    QTest::mouseClick(v->principal->cmdBitacora, Qt::LeftButton);
+    ASSERT_NE(v->bitacora(), nullptr);
+    const QPlainTextEdit* texto = v->bitacora()->txtBitacora;
+    EXPECT_TRUE(texto->isReadOnly());
+    EXPECT_TRUE(texto->toPlainText().endsWith(u"línea 300\n"_s));
+    EXPECT_GT(texto->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(texto->verticalScrollBar()->value(), texto->verticalScrollBar()->maximum())
+        << "the newest lines in view";
+
+    v->Descargar();
+    v.reset();
+    reloj = new RelojDePrueba;
+    cargar();
+    ASSERT_EQ(v->principal->tblEnvios->rowCount(), 2);
+    EXPECT_EQ(fila(v->principal->tblEnvios, 0), segundo);
+    EXPECT_EQ(fila(v->principal->tblEnvios, 1), primero);
+    EXPECT_EQ(QFileInfo(v->historial().ruta()).absolutePath(),
+              QFileInfo(e.ajustes.RutaIni).absolutePath());
+
+    // At most twenty runs are kept, the oldest go first.
+    HistorialEnvios historial(e.ajustes.RutaIni);
+    historial.leer();
+    ResumenEnvio r;
+    for (int i = 0; i < 25; ++i) {
+        r.leidos = 100 + i;
+        historial.agregar(r, QDateTime::currentDateTime());
+    }
+    HistorialEnvios leido(e.ajustes.RutaIni);
+    leido.leer();
+    ASSERT_EQ(leido.envios().size(), HistorialEnvios::MaxEnvios);
+    EXPECT_EQ(leido.envios().first().leidos, 105);
+    EXPECT_EQ(leido.envios().last().leidos, 124);
+}
+
+// "Vista previa" runs the dry run: a price changed in the point of sale shows as the shop's value
+// now and the one the next send would write, and the shop is left as it was.
+TEST_F(Ventana, VistaPreviaMuestraElCambioSinEscribir) {
+    cargar();
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    ASSERT_EQ(esperarEnvio().creados, 3);
+    e.pos.ejecutar(u"UPDATE productos SET Precio = 99.99 WHERE Clave = 'P03';"_s);
+    const QStringList antes =
+        e.tienda.filas(u"SELECT model, price FROM oc_product ORDER BY model"_s);
+    const int enHistorial = v->principal->tblEnvios->rowCount();
+
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    esperarEnvio();
+    ASSERT_NE(v->vistaPrevia(), nullptr);
+    EXPECT_EQ(e.tienda.filas(u"SELECT model, price FROM oc_product ORDER BY model"_s), antes)
+        << "the preview writes nothing";
+    QTableWidget* tabla = v->vistaPrevia()->tabla(u"oc_product"_s);
+    ASSERT_NE(tabla, nullptr);
+    ASSERT_EQ(tabla->rowCount(), 1) << "only the changed column of the changed product";
+    EXPECT_EQ(tabla->item(0, 0)->text(), u"P03"_s);
+    EXPECT_EQ(tabla->item(0, 1)->text(), u"price"_s);
+    EXPECT_EQ(tabla->item(0, 2)->text(), u"3.5000"_s);
+    EXPECT_EQ(tabla->item(0, 3)->text(), u"99.99"_s);
+    EXPECT_EQ(v->principal->tblEnvios->rowCount(), enHistorial) << "a preview is not a run";
 }
 
 TEST(ProgresoFTP, TextosYRedondeo) {
