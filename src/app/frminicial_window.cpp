@@ -40,8 +40,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QString Titulo = u"Actualización de productos en línea"_s;
-const QString EnviarAhoraTexto = u"Enviar ahora"_s;
-const QString InterrumpirTexto = u"Interrumpir"_s;
+const QString EnviarAhoraTexto = u"&Enviar ahora"_s;
+const QString InterrumpirTexto = u"&Interrumpir"_s;
 const QString InterrumpiendoTexto = u"Interrumpiendo…"_s;
 
 QString estiloPiel() {
@@ -289,7 +289,7 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
 
 void frmInicial::mouseDoubleClickEvent(QMouseEvent*) {
     if (m_c.archivos)
-        m_c.archivos->AbreDocumento(m_ajustes.RutaIni);
+        frmDescripcion::EditarINI(*m_c.archivos, m_ajustes.RutaIni);
 }
 
 void frmInicial::cmdMinimizar_Click() {

@@ -26,9 +26,9 @@ PrincipalPage::PrincipalPage(QWidget* padre)
         w->setObjectName(nombre);
         return w;
     };
-    cmdConfigurar = new QPushButton(u"Configurar"_s, this);
+    cmdConfigurar = new QPushButton(u"&Configurar"_s, this);
     nombrar(cmdConfigurar, u"cmdConfigurar"_s);
-    cmdLeerAhora = new QPushButton(u"Enviar ahora"_s, this);
+    cmdLeerAhora = new QPushButton(u"&Enviar ahora"_s, this);
     nombrar(cmdLeerAhora, u"cmdLeerAhora"_s);
     // The picture buttons carry their caption as tool tip and accessible name.
     auto botonImagen = [this, &nombrar](const QString& nombre, const QString& icono,
@@ -71,7 +71,7 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     pctPorcen = new CajaPorcentaje(Picture2);
     nombrar(pctPorcen, u"pctPorcen"_s);
     pctPorcen->hide();
-    chkImagenes = new QCheckBox(u"Enviar archivos de imágenes"_s, Picture2);
+    chkImagenes = new QCheckBox(u"Enviar archivos de &imágenes"_s, Picture2);
     nombrar(chkImagenes, u"chkImagenes"_s);
     lblUltimoEnvio = new QLabel(Picture2);
     nombrar(lblUltimoEnvio, u"lblUltimoEnvio"_s);
@@ -130,6 +130,12 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     auto* pagina = new QVBoxLayout(this);
     pagina->addWidget(Picture2, 1);
     pagina->addLayout(botones);
+
+    // Tab follows the screen: top to bottom, then the buttons from left to right.
+    QWidget* orden[] = {chkImagenes,    tblEnvios,   tblFallidos,  cmdConfigurar, cmdLeerAhora,
+                        cmdVistaPrevia, cmdBitacora, cmdMinimizar, cmdTerminar};
+    for (size_t i = 1; i < std::size(orden); ++i)
+        setTabOrder(orden[i - 1], orden[i]);
 }
 
 bool PrincipalPage::ProgresoFTP(qint64 lCurrentBytes, qint64 lTotalBytes, QString* texto,

@@ -10,9 +10,11 @@
 #include "app/principal_page.h"
 #include "app/programador.h"
 #include "services/decontroles_gui.h"
+#include "services/dialogos_gui.h"
 #include "services/plataforma.h"
 #include "sync/escenario.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -21,15 +23,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
@@ -83,6 +89,10 @@ struct Ventana : ::testing::Test {
         return r;
     }
     QLabel* lblInfo() { return v->principal->lblInfo; }
+    // A button's caption as read, without its mnemonic marker.
+    static QString leyenda(const QAbstractButton* boton) {
+        return QString(boton->text()).remove(u'&');
+    }
 };
 } // namespace
 
@@ -121,10 +131,10 @@ TEST_F(Ventana, CuentaRegresiva) {
     // At the three-hundredth second the send starts and the timer is off meanwhile.
     EXPECT_EQ(lblInfo()->text(), QString());
     EXPECT_FALSE(v->programador()->encendido());
-    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Interrumpir"_s);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Interrumpir"_s);
     const ResumenEnvio r = esperarEnvio();
     EXPECT_EQ(r.creados, 3);
-    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Enviar ahora"_s);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
     EXPECT_TRUE(v->programador()->encendido());
     EXPECT_TRUE(v->principal->lblUltimoEnvio->text().contains(u"creados: 3"_s));
     EXPECT_FALSE(v->principal->Label3->isVisible());
@@ -159,12 +169,12 @@ TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
                          preguntado = true;
                          e.dialogos.respuestas = {Respuesta::No};
                          QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
-                         EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Interrumpir"_s);
+                         EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Interrumpir"_s);
                          EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
                          e.dialogos.respuestas = {Respuesta::Si};
                          QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
                          // Answered at once, while the run is still writing this product.
-                         EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Interrumpiendo…"_s);
+                         EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Interrumpiendo…"_s);
                          EXPECT_FALSE(v->principal->cmdLeerAhora->isEnabled());
                          EXPECT_TRUE(v->envio()->activo());
                      });
@@ -178,7 +188,7 @@ TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
     EXPECT_EQ(e.dialogos.cajas[0].texto, u"¿Desea interrumpir el envío de productos?"_s);
     EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Interrumpir proceso"_s);
     EXPECT_EQ(e.dialogos.cajas[0].botones, 36 + 256);
-    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Enviar ahora"_s);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
     EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
 }
 
@@ -512,6 +522,131 @@ TEST_F(Ventana, VistaPreviaMuestraElCambioSinEscribir) {
     EXPECT_EQ(tabla->item(0, 2)->text(), u"3.5000"_s);
     EXPECT_EQ(tabla->item(0, 3)->text(), u"99.99"_s);
     EXPECT_EQ(v->principal->tblEnvios->rowCount(), enHistorial) << "a preview is not a run";
+}
+
+// Keyboard use: every text button has a mnemonic and Alt+letter presses it; Tab runs in screen
+// order on both pages; F2 edits the current mapping cell. And "Editar archivo INI" says where the
+// file is when no program can open it.
+TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
+    cargar();
+    for (QAbstractButton* b : v->findChildren<QAbstractButton*>()) {
+        if (b->text().isEmpty() || qobject_cast<QTabBar*>(b->parentWidget()))
+            continue;
+        SCOPED_TRACE(b->objectName().toStdString());
+        EXPECT_TRUE(b->text().contains(u'&')) << b->text().toStdString();
+    }
+    auto ordenDe = [](QWidget* desde, const QStringList& nombres) {
+        QStringList orden;
+        QWidget* w = desde;
+        do {
+            if (nombres.contains(w->objectName()) && !orden.contains(w->objectName()))
+                orden.append(w->objectName());
+            w = w->nextInFocusChain();
+        } while (w != desde);
+        return orden;
+    };
+    const QStringList principal = {u"chkImagenes"_s,   u"tblEnvios"_s,    u"tblFallidos"_s,
+                                   u"cmdConfigurar"_s, u"cmdLeerAhora"_s, u"cmdVistaPrevia"_s,
+                                   u"cmdBitacora"_s,   u"cmdMinimizar"_s, u"cmdTerminar"_s};
+    EXPECT_EQ(ordenDe(v->principal->chkImagenes, principal), principal);
+    // The boxes as they stand on the page: row by row, left to right.
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    QList<QWidget*> cajas;
+    for (int i = 0; i < 18; ++i)
+        cajas.append(v->configuracion->txtDato(i));
+    auto lugar = [&](QWidget* w) { return w->mapTo(v->configuracion, QPoint(0, 0)); };
+    std::sort(cajas.begin(), cajas.end(), [&](QWidget* a, QWidget* b) {
+        return std::pair(lugar(a).y(), lugar(a).x()) < std::pair(lugar(b).y(), lugar(b).x());
+    });
+    QStringList configuracion = {u"chkVerPass"_s};
+    for (QWidget* caja : cajas)
+        configuracion.append(caja->objectName());
+    configuracion << u"cmdProbar"_s << u"cmdGrabar"_s << u"cmdCancelar"_s;
+    EXPECT_EQ(ordenDe(v->configuracion->chkVerPass, configuracion), configuracion);
+    QTest::mouseClick(v->configuracion->cmdCancelar, Qt::LeftButton);
+
+    v->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v.get()));
+    // Through the window, as the platform delivers keys (mnemonics are matched there).
+    QTest::keyClick(v->windowHandle(), Qt::Key_E, Qt::AltModifier);
+    EXPECT_EQ(esperarEnvio().leidos, 3) << "Alt+E sends now";
+
+    QTest::keyClick(v->windowHandle(), Qt::Key_C, Qt::AltModifier);
+    // A mnemonic clicks its button a moment later, as the button shows itself pressed.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v->stbTabs->currentIndex() == 1; }, 2000))
+        << "Alt+C opens the configuration";
+    v->stbTabs->setCurrentIndex(2);
+    QTableWidget* reja = v->relacion->mhgReja;
+    reja->setFocus();
+    reja->setCurrentCell(3, 2); // Precio
+    QTest::keyClick(reja, Qt::Key_F2);
+    QApplication::processEvents();
+    auto* editor = v->findChild<QLineEdit*>(u"txtCelda"_s);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->text(), u"price"_s);
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    // No program to open documents: the box says where the file is.
+    QTemporaryDir vacia;
+    const QByteArray ruta = qgetenv("PATH");
+    qputenv("PATH", vacia.path().toLocal8Bit());
+    e.dialogos.cajas.clear();
+    frmDescripcion::EditarINI(*e.c.archivos, e.ajustes.RutaIni);
+    qputenv("PATH", ruta);
+    ASSERT_EQ(e.dialogos.cajas.size(), 1);
+    EXPECT_TRUE(e.dialogos.cajas[0].texto.contains(e.ajustes.RutaIni));
+    EXPECT_EQ(e.dialogos.cajas[0].botones, Botones::Informacion);
+}
+
+// Every kind of box shows the program's own icon for its kind.
+TEST(Cajas, IconosPropios) {
+    DialogosQt dialogos;
+    QImage vistos[4];
+    const int tipos[] = {Botones::Pregunta, Botones::Informacion, Botones::Exclamacion,
+                         Botones::Critico};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(tipos[i]);
+        QTimer::singleShot(0, [&, i] {
+            auto* cuadro = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(cuadro, nullptr);
+            vistos[i] = cuadro->iconPixmap().toImage();
+            cuadro->buttons().first()->click();
+        });
+        dialogos.mostrar(Caja{u"texto"_s, tipos[i] | Botones::SiNo, u"título"_s});
+        const QImage propio = QIcon(DialogosQt::icono(tipos[i])).pixmap(QSize(48, 48)).toImage();
+        ASSERT_FALSE(vistos[i].isNull());
+        EXPECT_EQ(vistos[i].convertToFormat(QImage::Format_ARGB32),
+                  propio.convertToFormat(QImage::Format_ARGB32));
+    }
+    EXPECT_NE(vistos[0], vistos[1]);
+    EXPECT_NE(vistos[2], vistos[3]);
+}
+
+// The description is reflowed: lines of a paragraph joined, blank lines, headings and list items
+// (with their continuation lines) kept apart.
+TEST(Descripcion, ReflujoDelTexto) {
+    const QString archivo = u"Título\n"
+                            u"\n"
+                            u"Una frase cortada\n"
+                            u"en dos líneas.\n"
+                            u"\n"
+                            u"Encabezado\n"
+                            u"  • Primero: sigue\n"
+                            u"    aquí.\n"
+                            u"  • Segundo.\n"
+                            u"Otro\n"
+                            u"  Texto sangrado\n"
+                            u"  que sigue.\n"_s;
+    EXPECT_EQ(frmDescripcion::Reflujo(archivo), u"Título\n"
+                                                u"\n"
+                                                u"Una frase cortada en dos líneas.\n"
+                                                u"\n"
+                                                u"Encabezado\n"
+                                                u"• Primero: sigue aquí.\n"
+                                                u"• Segundo.\n"
+                                                u"Otro\n"
+                                                u"Texto sangrado que sigue.\n"_s);
 }
 
 TEST(ProgresoFTP, TextosYRedondeo) {
