@@ -41,7 +41,8 @@ struct EnEscritorio : ::testing::Test {
 
 // Hidden by the close box, by Alt+F4 (which the window manager turns into a close request) and by
 // the window manager's minimise, and brought back by a click, a double click and the icon's menu,
-// in every combination: the window is mapped again every time and unmapped after every hide.
+// in every combination and now and then during a send: the window is mapped again every time and
+// unmapped after every hide.
 TEST_F(EnEscritorio, LaVentanaSiempreVuelveDeLaBandeja) {
     QProcess* p = arrancar(e.ajustes.RutaIni);
     const QStringList iconos = d.esperarIconos(1);
@@ -101,9 +102,16 @@ TEST_F(EnEscritorio, LaVentanaSiempreVuelveDeLaBandeja) {
             ADD_FAILURE() << "not restored: " << d.estadoMapa(ventana).toStdString();
             ++fallos;
         }
+        // Now and then a send ("Enviar ahora" by its mnemonic) that the next hides run into.
+        if (ciclo % 20 == 10)
+            d.x(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, ventana, u"key"_s, u"alt+e"_s});
     }
     EXPECT_EQ(p->state(), QProcess::Running);
     EXPECT_EQ(d.iconosEnBandeja().size(), 1);
+    // The sends happened: the runs kept beside the settings file.
+    QFile historial(QFileInfo(e.ajustes.RutaIni).absolutePath() + u"/vendaro.envios.json"_s);
+    ASSERT_TRUE(historial.open(QIODevice::ReadOnly));
+    EXPECT_GE(historial.readAll().count("\"inicio\""), 5);
     const QString salida = QString::fromUtf8(p->readAll());
     EXPECT_FALSE(salida.contains(u"called on mapped window"_s)) << salida.toStdString();
 }
