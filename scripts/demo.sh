@@ -28,6 +28,8 @@ sql -e "CREATE DATABASE datos1 CHARACTER SET utf8mb4; CREATE DATABASE tienda CHA
 sql datos1 <tests/data/pos_esquema.sql
 /usr/bin/python3 scripts/demo_datos.py pos "$run/fotos/" | sql datos1
 sql tienda <tests/data/tienda_esquema.sql
+# A name with markup, an ampersand and quotes: the shop stores it HTML-encoded, as its own forms do.
+sql datos1 -e "UPDATE productos SET Descrip = 'Camisa <b>Tom & Jerry</b> \\\"Deluxe\\\"' WHERE Clave = 'P0002'"
 sql datos1 -e "SELECT COUNT(*) AS productos, (SELECT COUNT(*) FROM existenciaexterna) AS tallas FROM productos"
 
 echo "== Host installation, settings, field mapping and new-row defaults in $run"
@@ -122,10 +124,13 @@ build/vendaro --send --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" || tru
 show() {
     sql tienda -e "SELECT (SELECT COUNT(*) FROM oc_product) AS productos,
         (SELECT COUNT(*) FROM oc_product_description) AS descripciones,
+        (SELECT COUNT(*) FROM oc_product_to_store) AS enlaces_a_tienda,
         (SELECT COUNT(*) FROM oc_product_option) AS opciones_de_producto,
         (SELECT COUNT(*) FROM oc_option_value) AS valores_de_opcion,
         (SELECT COUNT(*) FROM oc_product_option_value) AS existencias_por_talla"
-    sql tienda -e "SELECT p.product_id, p.model, d.name, d.tag AS marca, p.price, p.quantity, p.date_added
+    sql tienda -e "SELECT p.product_id, p.model, d.name AS guardado,
+        REPLACE(REPLACE(REPLACE(REPLACE(d.name, '&lt;', '<'), '&gt;', '>'), '&quot;', '\"'), '&amp;', '&') AS la_tienda_muestra,
+        d.tag AS marca, p.price, p.quantity, p.date_added
         FROM oc_product p JOIN oc_product_description d USING (product_id)
         WHERE p.model IN ('P0001','P0002','P0010','P9999') ORDER BY p.model"
     sql tienda -e "SELECT p.model, vd.name AS talla, pov.quantity
@@ -139,6 +144,9 @@ echo
 echo "== Prices and stock change in the point of sale; the second send only updates"
 sql datos1 -e "UPDATE productos SET Precio = Precio * 1.05 WHERE MOD(CAST(SUBSTRING(Clave, 2) AS UNSIGNED), 10) = 0;
     UPDATE existenciaexterna SET Existencia = Existencia + 1"
+echo "-- Preview (vendaro --send --dry-run), first lines: nothing is written"
+build/vendaro --send --dry-run --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" | head -25 || true
+echo "--"
 build/vendaro --send --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" || true
 show
 

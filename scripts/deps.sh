@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and the demo need. Idempotent: does nothing
-# when they are all present. Uses sudo when not run as root.
+# Installs the Debian 12 packages that building, testing, packaging, the demo and the benchmark
+# need. Idempotent: does nothing when they are all present. Uses sudo when not run as root.
+# Recommends are not installed, so whatever the program needs at run time is listed here too (ca-certificates: without
+# it no TLS peer verifies). dpkg-dev and file let cpack work out the package's library dependencies.
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,9 @@ packages=(
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client
     python3-pyftpdlib python3-openssl python3-asyncssh openssl
+    time
+    ca-certificates
+    dpkg-dev file
     xvfb openbox trayer xdotool wmctrl x11-utils libxcb1-dev libglib2.0-bin
 )
 

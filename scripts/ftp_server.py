@@ -105,6 +105,8 @@ def serve_ftp(a):
         base_control = FTPHandler
 
     drop_after = a.drop_after
+    stall_after = a.stall_after
+    stalled = []
 
     class Data(base_data):
         def handle_read(self):
@@ -113,6 +115,10 @@ def serve_ftp(a):
                 control = self.cmd_channel
                 self.close()
                 control.close()
+            if stall_after is not None and self.receive and self.tot_bytes_received > stall_after:
+                # Stops reading but keeps the connection open: a transfer that stalls.
+                stalled.append(self)
+                self.del_channel()
 
         if not (a.tls or a.implicit_tls):
             # The plain handler binds its read event to handle_read at class creation.
@@ -165,6 +171,7 @@ def main():
     p.add_argument("--host-key")
     p.add_argument("--no-mlsd", action="store_true")
     p.add_argument("--drop-after", type=int)
+    p.add_argument("--stall-after", type=int)
     p.add_argument("--silent", action="store_true")
     p.add_argument("--log")
     a = p.parse_args()

@@ -165,6 +165,8 @@ bool frmInicial::Form_Load() {
     connect(stbTabs, &QTabWidget::currentChanged, this, &frmInicial::stbTabs_Click);
 
     m_ajustes.RutaIni = m_rutaIni;
+    if (!confirmarLlave())
+        return false;
     if (!LocalizarInstalacion(*m_c.qvtx, *m_c.registro, *m_c.bases, m_ajustes.RutaIni, true))
         return false;
     m_cargada = true;
@@ -482,10 +484,33 @@ void frmInicial::cmdCancelar_Click() {
     m_programador->encender();
 }
 
+bool frmInicial::confirmarLlave() {
+    const QString problema = ComprobarLlave(*m_c.qvtx, *m_c.utilerias, m_rutaIni);
+    if (problema.isEmpty())
+        return true;
+    // A new key cannot read what the old one encrypted: only the user may give those values up.
+    const QChar cr(u'\r');
+    if (!Pregunta(problema + cr + cr +
+                      u"Si conserva una copia de ese archivo, responda No, póngala en su lugar y "
+                      u"vuelva a abrir el programa."_s +
+                      cr + cr +
+                      u"¿Crear una llave nueva? Los valores cifrados se perderán y habrá que "
+                      u"escribirlos de nuevo en la configuración."_s,
+                  u"Llave de cifrado"_s))
+        return false;
+    return m_c.utilerias->cifrador().reemplazarLlave();
+}
+
 void frmInicial::cmdGrabar_Click() {
     const QList<Estrucs> filas = relacion->filas();
     const bool mapeoBien = ComprobarMapeo(filas);
-    GrabarAjustes(configuracion->textos(), *m_c.qvtx, *m_c.utilerias, m_ajustes.RutaIni);
+    QString error;
+    if (!GrabarAjustes(configuracion->textos(), *m_c.qvtx, *m_c.utilerias, m_ajustes.RutaIni,
+                       &error)) {
+        // Nothing was written; the boxes keep what the user typed.
+        CajaMensaje(error + u"\rNo se grabó la configuración."_s, Botones::Critico, u"Grabar"_s);
+        return;
+    }
     if (mapeoBien)
         GrabarMapeo(filas, *m_c.qvtx, m_ajustes.RutaIni);
     cmdCancelar_Click();
@@ -503,6 +528,7 @@ void frmInicial::cmdProbar_Click() {
     bases.cPuerto = int(libQVTX::qvVal(configuracion->txtDato(7)->text()));
     bases.cUsuario = configuracion->txtDato(3)->text();
     bases.cPassword = configuracion->txtDato(5)->text();
+    OpcionesTlsTienda(bases.opciones, m_ajustes);
     // The attempt may take the whole connect timeout: the window keeps painting meanwhile.
     bool abierta = false;
     configuracion->cmdProbar->setEnabled(false);

@@ -81,6 +81,8 @@ private:
     void cmdConfigurar_Click();
     void cmdCancelar_Click();
     void cmdGrabar_Click();
+    // False when the encryption key is lost and the user does not want a new one.
+    bool confirmarLlave();
     void cmdProbar_Click();
     void cmdTerminar_Click();
     void cmdMinimizar_Click();

@@ -1,11 +1,14 @@
 #include "linea_comandos.h"
 
 #include "../config/ajustes.h"
+#include "../config/certificado_ftp.h"
 #include "../ftp/clsftp.h"
+#include "../ftp/destino_ftp.h"
 #include "../services/bitacora.h"
 #include "../services/componentes.h"
 #include "../services/instalacion.h"
 #include "../services/plataforma.h"
+#include "../services/texto_seguro.h"
 #include "../sync/clsprocedimenti.h"
 
 #include <QCoreApplication>
@@ -28,6 +31,8 @@ LineaComandos analizarLineaComandos(const QStringList& argumentos) {
             linea.accion = LineaComandos::Accion::Enviar;
         } else if (a == u"--pictures"_s) {
             linea.imagenes = true;
+        } else if (a == u"--dry-run"_s) {
+            linea.simulacro = true;
         } else if (a == u"--ini"_s) {
             if (i + 1 >= argumentos.size()) {
                 linea.accion = LineaComandos::Accion::Error;
@@ -55,6 +60,10 @@ LineaComandos analizarLineaComandos(const QStringList& argumentos) {
         linea.accion = LineaComandos::Accion::Error;
         linea.error = u"--pictures solo acompaña a --send"_s;
     }
+    if (linea.simulacro && (linea.accion != LineaComandos::Accion::Enviar || linea.imagenes)) {
+        linea.accion = LineaComandos::Accion::Error;
+        linea.error = u"--dry-run solo acompaña a --send, sin --pictures"_s;
+    }
     return linea;
 }
 
@@ -73,6 +82,9 @@ QString textoAyuda() {
            "\n"
            "  --send [--pictures]  hace un envío de productos sin ventana y muestra el resumen;\n"
            "                       --pictures también sube las imágenes de los productos\n"
+           "  --send --dry-run     muestra lo que el envío insertaría y actualizaría en cada "
+           "tabla,\n"
+           "                       sin escribir nada\n"
            "  --check              comprueba la instalación de Velmora Premium y las conexiones\n"
            "  --ini ARCHIVO        usa otro archivo de configuración (su carpeta hace de carpeta\n"
            "                       del programa)\n"
@@ -80,14 +92,31 @@ QString textoAyuda() {
            "  --help, --version\n"
            "\n"
            "Códigos de salida de --send y --check: 0 todo correcto, 1 algo falló,\n"
-           "2 configuración inutilizable (no se encontró la instalación).\n"_s;
+           "2 configuración inutilizable (no se encontró la instalación, o falta la llave de los\n"
+           "valores cifrados).\n"_s;
 }
+
+namespace {
+// Headless there is nobody to agree to a new key: the run stops and says which file is missing.
+bool llaveUtilizable(const Componentes& c, const QString& rutaIni, QTextStream& salida) {
+    const QString problema = ComprobarLlave(*c.qvtx, *c.utilerias, rutaIni);
+    if (problema.isEmpty())
+        return true;
+    salida << problema
+           << u"\nPonga en su lugar una copia de ese archivo, o abra el programa para crear una "
+              u"llave nueva y escribir de nuevo los valores cifrados.\n"_s;
+    salida.flush();
+    return false;
+}
+} // namespace
 
 int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     Componentes c;
     if (!c.crear())
         return Salida::AjustesInutiles;
     salida << u"Archivo de configuración: "_s << rutaIni << u'\n';
+    if (!llaveUtilizable(c, rutaIni, salida))
+        return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
         const QString carpeta = c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, rutaIni);
         salida << u"Instalación de Velmora Premium: no se encontró en «"_s << carpeta
@@ -108,11 +137,16 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         Conexion cn;
         const QString servidor = (bases.cRuta.isEmpty() ? u"localhost"_s : bases.cRuta) + u':' +
                                  QString::number(bases.cPuerto);
-        salida << nombre << u" «"_s << base << u"» en "_s << servidor;
+        salida << nombre << u" «"_s << textoSeguro::paraMostrar(base) << u"» en "_s
+               << textoSeguro::paraMostrar(servidor);
         if (bases.AbrirBdD(cn, base)) {
-            salida << u": conexión correcta\n"_s;
+            const QString cifrado = cn.cifrado();
+            salida << u": conexión correcta, "_s
+                   << (cifrado.isEmpty() ? u"sin cifrar"_s : u"cifrada ("_s + cifrado + u')')
+                   << u'\n';
         } else {
-            salida << u": no se pudo abrir ("_s << cn.ultimoError() << u")\n"_s;
+            salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(cn.ultimoError())
+                   << u")\n"_s;
             resultado = Salida::Fallo;
         }
         bases.CierraBdD(cn);
@@ -123,6 +157,7 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     web.cPuerto = ajustes.PuertoWeb;
     web.cUsuario = ajustes.UsuarioWeb;
     web.cPassword = ajustes.ContrasenaWeb;
+    OpcionesTlsTienda(web.opciones, ajustes);
     probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb);
 
     if (ajustes.DireccionFTP.trimmed().isEmpty()) {
@@ -131,14 +166,20 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         clsFTP ftp;
         ftp.SetModePassive();
         ftp.SetTransferBinary();
-        ftp.SetAcceptedInsecureHost(ajustes.ServidorFTPAceptado);
-        salida << u"Servidor FTP «"_s << ajustes.DireccionFTP << u"» como «"_s << ajustes.UsuarioFTP
-               << u'»';
+        AplicarSeguridadFTP(ftp, ajustes);
+        salida << u"Servidor FTP «"_s
+               << textoSeguro::paraMostrar(DestinoFTP::sinContrasena(ajustes.DireccionFTP))
+               << u"» como «"_s << textoSeguro::paraMostrar(ajustes.UsuarioFTP) << u'»';
         if (ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP)) {
             salida << u": sesión correcta\n"_s;
+            if (!ftp.IsEncrypted())
+                salida << u"Aviso: la sesión FTP no está cifrada (el servidor no ofrece TLS): "_s
+                          u"la contraseña y las imágenes viajan en claro. Use una dirección "_s
+                          u"ftpes://, ftps:// o sftp:// si el servidor lo permite.\n"_s;
             ftp.CloseConnection();
         } else {
-            salida << u": no se pudo entrar ("_s << ftp.GetLastErrorMessage() << u")\n"_s;
+            salida << u": no se pudo entrar ("_s
+                   << textoSeguro::paraMostrar(MensajeErrorFTP(ftp, ajustes)) << u")\n"_s;
             resultado = Salida::Fallo;
         }
     }
@@ -162,8 +203,11 @@ public:
         , m_imagenes(imagenes)
         , m_terminal(plataforma::salidaEsTerminal()) {}
 
-    void producto(const QString& clave, const QString& descripcion, qint64 n,
+    void producto(const QString& claveLeida, const QString& descripcionLeida, qint64 n,
                   qint64 total) override {
+        // Point-of-sale data may hold line breaks or terminal commands.
+        const QString clave = textoSeguro::paraMostrar(claveLeida);
+        const QString descripcion = textoSeguro::paraMostrar(descripcionLeida);
         if (!m_terminal) {
             m_salida << u"Producto "_s << n << u" de "_s << total << u": "_s << clave << u" "_s
                      << descripcion << u'\n';
@@ -177,7 +221,9 @@ public:
         m_salida.flush();
         m_barra = true;
     }
-    void imagenProducto(const QString& clave, const QString&, qint64 n, qint64 total) override {
+    void imagenProducto(const QString& claveLeida, const QString&, qint64 n,
+                        qint64 total) override {
+        const QString clave = textoSeguro::paraMostrar(claveLeida);
         if (m_terminal) {
             m_salida << u"\rImágenes: "_s << n << u'/' << total << u' '
                      << clave.left(20).leftJustified(20);
@@ -190,26 +236,65 @@ public:
     }
     bool imagenesPedidas() override { return m_imagenes; }
     void limpiarImagenes() override { m_imagenes = false; }
+    void cambioPrevisto(const CambioPrevisto& cambio) override { m_cambios.append(cambio); }
     void fin(const ResumenEnvio& resumen) override {
         if (m_barra)
             m_salida << u'\n';
+        imprimirCambios();
         if (!resumen.mensaje.isEmpty())
-            m_salida << resumen.mensaje << u'\n';
+            m_salida << textoSeguro::paraMostrar(resumen.mensaje) << u'\n';
         m_salida << resumen.texto() << u'\n' << u"Bitácora: "_s << resumen.rutaBitacora << u'\n';
         m_salida.flush();
     }
 
 private:
+    // What a dry run found, by table and then product, in the order the send would write it.
+    void imprimirCambios() {
+        if (m_cambios.isEmpty())
+            return;
+        QStringList tablas;
+        for (const CambioPrevisto& c : m_cambios)
+            if (!tablas.contains(c.tabla))
+                tablas.append(c.tabla);
+        auto texto = [](const Valor& v) {
+            return v.esNulo() ? u"NULL"_s : u'«' + textoSeguro::paraMostrar(v.texto()) + u'»';
+        };
+        for (const QString& tabla : tablas) {
+            m_salida << u"Tabla "_s << tabla << u":\n"_s;
+            QString producto;
+            bool insercion = false;
+            for (const CambioPrevisto& c : m_cambios) {
+                if (c.tabla != tabla)
+                    continue;
+                if (c.clave != producto || c.insercion != insercion || c.clave.isEmpty()) {
+                    producto = c.clave;
+                    insercion = c.insercion;
+                    m_salida << u"  "_s << (c.insercion ? u"insertar"_s : u"actualizar"_s)
+                             << (c.clave.isEmpty()
+                                     ? QString()
+                                     : u" producto «"_s + textoSeguro::paraMostrar(c.clave) + u'»')
+                             << u":\n"_s;
+                }
+                m_salida << u"    "_s << c.columna << u": "_s
+                         << (c.insercion ? texto(c.posterior)
+                                         : texto(c.anterior) + u" → "_s + texto(c.posterior))
+                         << u'\n';
+            }
+        }
+        m_salida << m_cambios.size() << u" valores cambiarían; no se escribió nada.\n"_s;
+    }
+
     QTextStream& m_salida;
     bool m_imagenes;
     bool m_terminal;
     bool m_barra = false;
+    QList<CambioPrevisto> m_cambios;
 };
 } // namespace
 
-int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida) {
+int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bool simulacro) {
     Componentes c;
-    if (!c.crear())
+    if (!c.crear() || !llaveUtilizable(c, rutaIni, salida))
         return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
         salida << u"No se encontró la instalación de Velmora Premium indicada en "_s << rutaIni
@@ -221,18 +306,27 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida) {
     ajustes.RutaIni = rutaIni;
     clnCampos campos;
     clsProcedimenti procedimiento(c, ajustes);
-    procedimiento.LeerConfiguracion(campos);
+    if (!procedimiento.LeerConfiguracion(campos)) {
+        // Without the point of sale there is nothing to send; the mapping is not at fault.
+        salida << textoSeguro::paraMostrar(procedimiento.ultimoError()) << u'\n';
+        salida.flush();
+        return Salida::Fallo;
+    }
 
     std::atomic<bool> interrupcion{false};
     g_interrupcion = &interrupcion;
     // Ctrl+C stops the run between products, so the product being written is finished first.
     auto anterior = std::signal(SIGINT, alInterrumpir);
     VentanaTerminal ventana(salida, imagenes);
-    const ResumenEnvio resumen = procedimiento.EnviarProductos(campos, interrupcion, ventana);
+    DatosEnvio datos = procedimiento.datosEnvio(campos);
+    datos.simulacro = simulacro;
+    const ResumenEnvio resumen = clsProcedimenti::EnviarProductos(datos, interrupcion, ventana);
     std::signal(SIGINT, anterior);
     g_interrupcion = nullptr;
 
     if (resumen.estado == ResumenEnvio::Estado::MapeoInvalido)
         return Salida::AjustesInutiles;
+    if (simulacro)
+        return resumen.estado == ResumenEnvio::Estado::Terminado ? Salida::Bien : Salida::Fallo;
     return resumen.completo() ? Salida::Bien : Salida::Fallo;
 }

@@ -11,7 +11,8 @@ struct LineaComandos {
     Accion accion = Accion::Bandeja;
     QString rutaIni; // empty: next to the executable
     bool imagenes = false;
-    QString error; // for Accion::Error
+    bool simulacro = false; // --dry-run: what a send would write, writing nothing
+    QString error;          // for Accion::Error
 };
 
 LineaComandos analizarLineaComandos(const QStringList& argumentos);
@@ -31,4 +32,7 @@ QString textoAyuda();
 int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida);
 
 // One send run exactly as the timer would start it, with progress and a summary on the terminal.
-int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida);
+// With `simulacro`, reads both sides and prints per table and product what the send would insert
+// and update, writing nothing.
+int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida,
+                  bool simulacro = false);

@@ -49,7 +49,7 @@ int main(int argc, char* argv[]) {
         bitacora::iniciar(bitacora::rutaPara(rutaIni), bitacora::Opciones{});
         if (linea.accion == LineaComandos::Accion::Comprobar)
             return ejecutarComprobacion(rutaIni, salida);
-        return ejecutarEnvio(rutaIni, linea.imagenes, salida);
+        return ejecutarEnvio(rutaIni, linea.imagenes, salida, linea.simulacro);
     }
 
     QApplication app(argc, argv);

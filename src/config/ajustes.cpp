@@ -1,11 +1,15 @@
 #include "ajustes.h"
 
-#include "../ftp/certificado_ftp.h"
+#include "../services/archivo_ini.h"
+#include "../services/delregistro.h"
 #include "../services/libqvtx.h"
 #include "../services/numeros.h"
+#include "../services/texto_seguro.h"
 #include "../services/utilerias.h"
 
 #include <QLoggingCategory>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -41,6 +45,12 @@ const QList<ClaveAjuste>& clavesAjustes() {
         {u"Codificar texto como la tienda"_s, u"1"_s, false, nullptr, nullptr, -1, false, nullptr,
          &Ajustes::CodificarTexto},
         {u"Modo de envío"_s, ModoPorLotes, false, &Ajustes::ModoEnvio, nullptr, -1, true},
+        {ClaveAceptarCertificadoFTP, QString(), false, &Ajustes::ServidorFTPAceptado, nullptr, -1,
+         true, nullptr, nullptr, true},
+        {u"Conexión segura WEB"_s, u"preferida"_s, false, &Ajustes::ConexionSeguraWeb, nullptr, -1,
+         true, nullptr, nullptr, true},
+        {u"Certificado CA WEB"_s, QString(), false, &Ajustes::CertificadoCaWeb, nullptr, -1, true,
+         nullptr, nullptr, true},
     };
     return claves;
 }
@@ -68,8 +78,19 @@ QString LeeIniDefault(const QString& seccion, const QString& clave, const QStrin
 void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias) {
     for (const ClaveAjuste& c : clavesAjustes()) {
         const QString defecto = c.cifrada ? utilerias.Encripta(c.defecto) : c.defecto;
-        QString valor =
-            LeeIniDefault(SeccionConfiguracion, c.clave, defecto, qvtx, ajustes.RutaIni);
+        QString valor;
+        if (c.opcional) {
+            valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
+            if (valor.trimmed().isEmpty())
+                valor = c.defecto;
+        } else if (defecto.isEmpty() && !c.defecto.isEmpty()) {
+            // Without a usable key the placeholder is not written; the next start writes it.
+            valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
+            if (valor.isEmpty())
+                valor = c.defecto;
+        } else {
+            valor = LeeIniDefault(SeccionConfiguracion, c.clave, defecto, qvtx, ajustes.RutaIni);
+        }
         if (c.cifrada)
             valor = utilerias.DesEncripta(valor);
         if (c.recortar)
@@ -98,9 +119,35 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
                    ajustes.Tiendas);
         ajustes.Tiendas = u"0"_s;
     }
-    ajustes.ServidorFTPAceptado = LeerServidorFTPAceptado(qvtx, ajustes.RutaIni);
+    textoSeguro::ocultar(ajustes.ContrasenaWeb);
+    textoSeguro::ocultar(ajustes.PasswordFTP);
     ajustes.UsaTallasOColores = false;
     ajustes.UsaTallas = false;
+}
+
+ModoTls modoTlsTienda(const QString& texto, bool* valido) {
+    const QString t = texto.trimmed().toLower();
+    if (valido)
+        *valido = true;
+    if (t == u"preferida"_s)
+        return ModoTls::Preferido;
+    if (t == u"exigida"_s)
+        return ModoTls::Exigido;
+    if (t == u"verificada"_s)
+        return ModoTls::Verificado;
+    if (valido)
+        *valido = false;
+    return ModoTls::Exigido;
+}
+
+void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes) {
+    bool valido = true;
+    opciones.tls = modoTlsTienda(ajustes.ConexionSeguraWeb, &valido);
+    if (!valido)
+        qCWarning(lcAjustes).noquote()
+            << u"«%1» no es un valor de «Conexión segura WEB» (preferida, exigida o verificada); "
+               u"se exige TLS"_s.arg(ajustes.ConexionSeguraWeb);
+    opciones.certificadoCa = ajustes.CertificadoCaWeb;
 }
 
 namespace {
@@ -114,15 +161,23 @@ QString textoNumero(double valor) {
 } // namespace
 
 QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
-                                               const Utilerias& utilerias) {
+                                               const Utilerias& utilerias, QString* error) {
     QList<std::pair<QString, QString>> lista;
     for (int campo : OrdenGrabar) {
         const ClaveAjuste* c = claveDeCampo(campo);
         const QString texto = textos.value(campo);
         QString guardado = texto;
-        if (c->cifrada)
+        if (c->cifrada) {
             guardado = utilerias.Encripta(texto);
-        else if (c->entero || c->puerto)
+            if (guardado.isEmpty()) {
+                if (error) {
+                    const QString causa = utilerias.cifrador().problemaLlave();
+                    *error = u"No se pudo cifrar «%1»"_s.arg(c->clave) +
+                             (causa.isEmpty() ? QString() : u": "_s + causa) + u'.';
+                }
+                return {};
+            }
+        } else if (c->entero || c->puerto)
             guardado = textoNumero(libQVTX::qvVal(texto));
         lista.append({c->clave, guardado});
     }
@@ -130,8 +185,38 @@ QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
 }
 
 bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
-                   const QString& rutaIni) {
-    return qvtx.EscribeIniVarios(SeccionConfiguracion, listaGrabar(textos, utilerias), rutaIni);
+                   const QString& rutaIni, QString* error) {
+    const auto lista = listaGrabar(textos, utilerias, error);
+    if (lista.isEmpty())
+        return false;
+    if (!qvtx.EscribeIniVarios(SeccionConfiguracion, lista, rutaIni)) {
+        if (error)
+            *error = u"No se pudo escribir el archivo de configuración "_s + rutaIni +
+                     u" (la bitácora dice por qué)."_s;
+        return false;
+    }
+    return true;
+}
+
+QString ComprobarLlave(const libQVTX& qvtx, const Utilerias& utilerias, const QString& rutaIni) {
+    const QString problema = utilerias.cifrador().problemaLlave();
+    if (problema.isEmpty())
+        return {};
+    ArchivoIni ini;
+    ini.cargar(rutaIni);
+    QStringList valores = ini.valores();
+    DelRegistro host;
+    const QString archivoHost =
+        host.BuscarRegistroVMW(qvtx.LeeIni(SeccionConfiguracion, ClaveRutaHost, rutaIni));
+    if (!archivoHost.isEmpty() && ini.cargar(archivoHost))
+        valores += ini.valores();
+    const bool hayCifrados = std::any_of(valores.cbegin(), valores.cend(), &Cifrador::estaCifrado);
+    if (!hayCifrados)
+        return {};
+    Cifrador::impedirLlaveNueva(true);
+    const QString texto = u"Los valores cifrados no se pueden leer: "_s + problema + u'.';
+    qCCritical(lcAjustes).noquote() << texto;
+    return texto;
 }
 
 std::optional<QList<int>> tiendasDe(const QString& texto) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../services/conexion.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -32,8 +34,13 @@ struct Ajustes {
     QString CampoExternaImagen;
     QString PrefijoCampoImagen;
 
-    // The FTP server whose unverifiable certificate (or unknown SSH host key) the user accepts;
-    // typed by hand into the file, never written by the program.
+    // Encryption of the shop's session: "preferida", "exigida" or "verificada", and the CA file
+    // that verifies the server's certificate (empty: the system's authorities).
+    QString ConexionSeguraWeb;
+    QString CertificadoCaWeb;
+
+    // "host sha256:HEX": the one certificate taken from an FTP server whose certificate does not
+    // verify (see config/certificado_ftp.h); typed by hand, never written by the program.
     QString ServidorFTPAceptado;
 
     // Stores (comma-separated ids) that every product created by a send is linked to, or the
@@ -55,6 +62,7 @@ inline const QString SeccionReja = QStringLiteral("Reja");
 
 inline const QString ClaveRutaHost = QStringLiteral("Ruta de Velmora Premium");
 inline const QString DefectoRutaHost = QStringLiteral("C:\\velmorapremium");
+inline const QString ClaveAceptarCertificadoFTP = QStringLiteral("Aceptar certificado FTP de");
 inline const QString ClaveBasePrincipal = QStringLiteral("Base de datos principal");
 inline const QString DefectoBasePrincipal = QStringLiteral("datos1");
 
@@ -70,10 +78,18 @@ struct ClaveAjuste {
     bool recortar = false;             // trimmed after decoding
     int Ajustes::*puerto = nullptr;    // a TCP port
     bool Ajustes::*booleano = nullptr; // 0 is false, any other number true
+    bool opcional = false; // typed by hand when wanted: read with its default, never written
 };
 
-// The keys loaded into Ajustes, in loading order; keys without a page box have campo -1.
+// The keys loaded into Ajustes, in loading order; keys without a page box have campo -1. Optional
+// keys come last.
 const QList<ClaveAjuste>& clavesAjustes();
+
+// The encryption of the shop's session that a "Conexión segura WEB" text asks for; an unknown text
+// gives "exigida" (the safe reading that still connects to a server with TLS) and *valido false.
+ModoTls modoTlsTienda(const QString& texto, bool* valido = nullptr);
+// The shop's connection options of the settings: its TLS mode and CA file.
+void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes);
 
 // The key edited by the page box of that index (0 to 17), or null.
 const ClaveAjuste* claveDeCampo(int campo);
@@ -93,12 +109,19 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
 constexpr int NumeroCampos = 18;
 
 // What "Grabar" writes, in its order: key and stored text for each box (numbers through qvVal,
-// encrypted keys through Encripta; texts as typed, not trimmed).
-QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
-                                               const Utilerias& utilerias);
-// Writes that list into section "Configuración" in one atomic rewrite.
+// encrypted keys through Encripta; texts as typed, not trimmed). When a value cannot be encrypted
+// the list is empty and *error says which and why: writing it would blank a secret.
+QList<std::pair<QString, QString>>
+listaGrabar(const QStringList& textos, const Utilerias& utilerias, QString* error = nullptr);
+// Writes that list into section "Configuración" in one atomic rewrite; on false nothing was
+// written and *error says why.
 bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
-                   const QString& rutaIni);
+                   const QString& rutaIni, QString* error = nullptr);
+
+// When the settings file (or the host installation's file it names) holds encrypted values that the
+// key cannot read (its file missing or damaged): the text that says so, naming the key file, and
+// from then on no new key is created in this process. Empty when all is well.
+QString ComprobarLlave(const libQVTX& qvtx, const Utilerias& utilerias, const QString& rutaIni);
 
 // The store ids of Ajustes::Tiendas; blanks and duplicates ignored. Text that is not a list of
 // whole numbers >= 0 gives std::nullopt.

@@ -1,6 +1,5 @@
 #include "clsftp.h"
 
-#include "certificado_ftp.h"
 #include "listado_ftp.h"
 #include "sesion_curl.h"
 
@@ -8,6 +7,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -170,6 +170,7 @@ bool clsFTP::OpenConnection(const QString& sServer, const QString& sUser,
     a.pasivo = m_pasivo;
     a.ascii = m_ascii;
     a.hostAceptado = m_hostAceptado;
+    a.huellaAceptada = m_huellaAceptada;
     a.archivoCA = m_archivoCA;
     a.archivoKnownHosts = m_archivoKnownHosts;
     a.segundosConexion = m_segundosConexion;
@@ -187,6 +188,7 @@ bool clsFTP::OpenConnection(const QString& sServer, const QString& sUser,
     m_sesion->preparar(a.destino.url(QString()));
     curl_easy_setopt(m_sesion->h(), CURLOPT_NOBODY, 1L);
     const CURLcode rc = m_sesion->ejecutar();
+    m_huellaServidor = m_sesion->huellaServidor();
     if (rc != CURLE_OK) {
         registrarFalloCurl(u"InternetConnect"_s, rc);
         m_sesion.reset();
@@ -240,6 +242,67 @@ bool clsFTP::CreateFTPDirectory(const QString& sDirectory) {
     return comandoSobre(u"CreateFTPDirectory"_s, u"MKD"_s, u"mkdir"_s, sDirectory);
 }
 
+bool clsFTP::CreateFTPDirectoryPath(const QString& sDirectory) {
+    const QString op = u"CreateFTPDirectory"_s;
+    if (!conectado(op))
+        return false;
+    const QString carpeta = rutaAbsoluta(sDirectory);
+    if (!rutasSeguras(op, {carpeta}))
+        return false;
+    if (carpeta == u"/"_s || probarCarpeta(carpeta) == CURLE_OK)
+        return true;
+    // One request for every level; a level that exists already answers with an error, which
+    // libcurl skips for commands marked with an asterisk.
+    QStringList comandos;
+    QString camino;
+    for (const QString& parte : carpeta.split(u'/', Qt::SkipEmptyParts)) {
+        camino += u'/' + parte;
+        comandos.append(u'*' + (esSftp() ? u"mkdir "_s + citar(camino) : u"MKD "_s + camino));
+    }
+    const bool enviados = comando(op, comandos);
+    const QString respuesta =
+        enviados && m_sesion->codigoRespuesta() >= 400 ? m_sesion->respuesta() : QString();
+    if (enviados && probarCarpeta(carpeta) == CURLE_OK)
+        return true;
+    if (enviados)
+        registrarError(op, ErrorPropio,
+                       u"No se pudo crear la carpeta «%1» en el servidor%2."_s.arg(
+                           carpeta, respuesta.isEmpty() ? QString() : u" ("_s + respuesta + u')'));
+    return false;
+}
+
+bool clsFTP::LastErrorIsConnectionFailure() const {
+    switch (CURLcode(m_ultimoCodigo)) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_LOGIN_DENIED:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_FTP_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_SSH:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_FAILED_INIT:
+        return true;
+    default:
+        return m_ultimoCodigo == ErrorPropio && !m_sesion;
+    }
+}
+
+bool clsFTP::LastErrorIsUnverifiedCertificate() const {
+    return m_ultimoCodigo == CURLE_PEER_FAILED_VERIFICATION;
+}
+
+bool clsFTP::IsPartialUploadName(const QString& sName) {
+    static const QRegularExpression temporal(uR"(^\..+\.vendaro-[0-9a-f]{1,8}\.part$)"_s);
+    return temporal.match(sName).hasMatch();
+}
+
 bool clsFTP::RemoveFTPDirectory(const QString& sDirectory) {
     return comandoSobre(u"RemoveFTPDirectory"_s, u"RMD"_s, u"rmdir"_s, sDirectory);
 }
@@ -280,16 +343,7 @@ bool clsFTP::SetFTPDirectory(const QString& sDir) {
     const QString carpeta = rutaAbsoluta(sDir);
     if (!rutasSeguras(op, {carpeta}))
         return false;
-    m_sesion->preparar(m_sesion->ajustes().destino.url(comoCarpeta(carpeta)));
-    CURL* c = m_sesion->h();
-    if (esSftp()) {
-        // SFTP has no current folder on the server: reading the folder's names proves it exists.
-        curl_easy_setopt(c, CURLOPT_DIRLISTONLY, 1L);
-        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &descartar);
-    } else {
-        curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-    }
-    const CURLcode rc = m_sesion->ejecutar();
+    const auto rc = CURLcode(probarCarpeta(carpeta));
     if (rc != CURLE_OK) {
         registrarFalloCurl(op, rc);
         return false;
@@ -374,8 +428,14 @@ void clsFTP::SetModePassive() {
     m_pasivo = true;
 }
 
-void clsFTP::SetAcceptedInsecureHost(const QString& sHost) {
+void clsFTP::SetAcceptedCertificate(const QString& sHost, const QByteArray& sSha256) {
     m_hostAceptado = sHost.trimmed();
+    m_huellaAceptada = sSha256.trimmed().toLower();
+    m_huellaAceptada.replace(':', QByteArray());
+}
+
+bool clsFTP::IsEncrypted() const {
+    return m_sesion && m_sesion->cifrada();
 }
 
 void clsFTP::SetCAFile(const QString& sFile) {
@@ -592,6 +652,19 @@ bool clsFTP::bajar(const QString& sLocal, const QString& sRemote, qint64 total, 
     return true;
 }
 
+int clsFTP::probarCarpeta(const QString& carpeta) {
+    m_sesion->preparar(m_sesion->ajustes().destino.url(comoCarpeta(carpeta)));
+    CURL* c = m_sesion->h();
+    if (esSftp()) {
+        // SFTP has no current folder on the server: reading the folder's names proves it exists.
+        curl_easy_setopt(c, CURLOPT_DIRLISTONLY, 1L);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &descartar);
+    } else {
+        curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    }
+    return m_sesion->ejecutar();
+}
+
 int clsFTP::listar(const QString& carpeta, QList<EntradaListado>& entradas) {
     QByteArray datos;
     auto pedir = [&](bool mlsd) {
@@ -637,6 +710,7 @@ void clsFTP::borrarTemporal(const QString& temporal) {
 }
 
 void clsFTP::registrarError(const QString& operacion, int codigo, const QString& mensaje) {
+    m_ultimoCodigo = codigo;
     m_ultimoError =
         operacion + u" error code: "_s + QString::number(codigo) + u" Message: "_s + mensaje;
     qCWarning(lcFtp).noquote() << m_ultimoError;
@@ -650,11 +724,20 @@ void clsFTP::registrarFalloCurl(const QString& operacion, int codigoCurl) {
         registrarError(operacion, codigo, s.rechazo());
     } else if (codigo == CURLE_PEER_FAILED_VERIFICATION) {
         const DestinoFTP& d = s.ajustes().destino;
+        QString mensaje =
+            u"El certificado del servidor %1 no se pudo verificar (%2), así que no se puede "
+            "comprobar que sea el servidor auténtico; no se conecta."_s.arg(d.nombre(), detalle);
+        if (!s.huellaServidor().isEmpty())
+            mensaje += u" Su huella es sha256:%1."_s.arg(QString::fromLatin1(s.huellaServidor()));
+        registrarError(operacion, codigo, mensaje);
+    } else if (codigo == CURLE_SSL_CACERT_BADFILE) {
+        // The program gives libcurl no CA file of its own, so this is the system's bundle (or
+        // folder) missing: with --no-install-recommends Debian leaves ca-certificates out.
         registrarError(operacion, codigo,
-                       u"El certificado del servidor %1 no se pudo verificar (%2), así que no se "
-                       "puede comprobar que sea el servidor auténtico; no se conecta. Si confía "
-                       "en él, escriba «%3» en la clave «%4» de la sección [Configuración]."_s.arg(
-                           d.nombre(), detalle, d.host, ClaveAceptarCertificadoFTP));
+                       u"No se pudo comprobar el certificado del servidor %1 porque no hay "
+                       "certificados de autoridades instalados (paquete ca-certificates): %2. "
+                       "Instálelos con «sudo apt-get install ca-certificates»."_s.arg(
+                           s.ajustes().destino.nombre(), detalle));
     } else if (codigo == CURLE_USE_SSL_FAILED) {
         registrarError(
             operacion, codigo,
@@ -664,6 +747,7 @@ void clsFTP::registrarFalloCurl(const QString& operacion, int codigoCurl) {
         // The server refused: its own reply is the message, as with the extended error of the
         // platform's FTP functions.
         m_ultimoError = s.respuesta();
+        m_ultimoCodigo = codigo;
         qCWarning(lcFtp).noquote() << operacion << "error code:" << int(codigo) << detalle
                                    << "| servidor:" << s.respuesta();
     } else {

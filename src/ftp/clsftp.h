@@ -49,6 +49,9 @@ public:
 
     bool RenameFTPFile(const QString& sExisting, const QString& sNewName);
     bool CreateFTPDirectory(const QString& sDirectory);
+    // Makes sure a folder exists, creating it and each missing parent; true when it exists after.
+    // A folder that cannot be created gives one error naming it, with the server's reply.
+    bool CreateFTPDirectoryPath(const QString& sDirectory);
     bool RemoveFTPDirectory(const QString& sDirectory);
     bool DeleteFTPFile(const QString& sRemote);
 
@@ -83,15 +86,32 @@ public:
     // The last listing; an empty list when none was made or nothing matched.
     const cDirList& Directory() const { return m_directorio; }
     QString GetLastErrorMessage() const { return m_ultimoError; }
+    // True when the last failure concerned the connection itself (refused login, unreachable,
+    // silent or stalled server, dropped connection) rather than one file or command: another
+    // file would fail the same way.
+    bool LastErrorIsConnectionFailure() const;
+    // True for the hidden name an upload of this client uses until the file is complete
+    // (".<name>.vendaro-<hex>.part"); one left behind comes from an upload that was cut off.
+    static bool IsPartialUploadName(const QString& sName);
+    // True when the last failure was a server certificate that did not verify or was not the
+    // accepted one (PeerCertificateSha256 then tells which it was).
+    bool LastErrorIsUnverifiedCertificate() const;
     bool blSigue() const { return m_sigue.load(); }
     void setblSigue(bool vNewValue) { m_sigue.store(vNewValue); }
 
-    // Security of TLS and SSH. A server whose certificate does not verify (or whose SSH host key is
-    // unknown) is refused unless its host name is the accepted one; a changed SSH host key is
-    // always refused. The CA file replaces the system's trusted authorities; the known-hosts file
-    // defaults to ~/.ssh/known_hosts. Take effect at the next OpenConnection.
-    void SetAcceptedInsecureHost(const QString& sHost);
-    QString AcceptedInsecureHost() const { return m_hostAceptado; }
+    // Security of TLS and SSH. A server whose certificate does not verify is refused unless it
+    // shows the one certificate accepted for its host name (SHA-256 of the certificate, 64
+    // hexadecimal digits; colons and letter case do not matter); any other certificate of that
+    // host is then refused too. SSH host keys are remembered in the known-hosts file on first use
+    // and a changed key is always refused; without a file of the client's own, ~/.ssh/known_hosts
+    // is read and an unknown key refused. The CA file replaces the system's trusted authorities.
+    // All take effect at the next OpenConnection.
+    void SetAcceptedCertificate(const QString& sHost, const QByteArray& sSha256);
+    // The SHA-256 of the certificate the server showed at the last connection attempt
+    // (hexadecimal), also when it was refused: what the user compares and accepts.
+    QByteArray PeerCertificateSha256() const { return m_huellaServidor; }
+    // The open connection is encrypted (TLS in use, or SFTP).
+    bool IsEncrypted() const;
     void SetCAFile(const QString& sFile);
     void SetKnownHostsFile(const QString& sFile);
 
@@ -119,16 +139,20 @@ private:
     void borrarTemporal(const QString& temporal);
     void registrarError(const QString& operacion, int codigo, const QString& mensaje);
     void registrarFalloCurl(const QString& operacion, int codigo);
+    int probarCarpeta(const QString& carpeta);
 
     std::unique_ptr<SesionCurl> m_sesion;
     QString m_carpetaActual;
     QString m_ultimoError;
+    int m_ultimoCodigo = 0;
     cDirList m_directorio;
     std::atomic<bool> m_sigue{true};
     bool m_ascii = true;
     bool m_pasivo = false;
     bool m_mlsd = true;
     QString m_hostAceptado;
+    QByteArray m_huellaAceptada;
+    QByteArray m_huellaServidor;
     QString m_archivoCA;
     QString m_archivoKnownHosts;
     int m_segundosConexion = 20;

@@ -5,10 +5,27 @@
 
 using namespace Qt::StringLiterals;
 
+QString DestinoFTP::sinContrasena(const QString& direccion) {
+    // The user part ends at the last "@" before the path; the password follows its first ":".
+    const qsizetype separador = direccion.indexOf(u"://"_s);
+    const qsizetype inicio = separador < 0 ? 0 : separador + 3;
+    qsizetype fin = direccion.indexOf(u'/', inicio);
+    if (fin < 0)
+        fin = direccion.size();
+    const qsizetype arroba = direccion.lastIndexOf(u'@', fin - 1);
+    if (arroba < inicio)
+        return direccion;
+    const qsizetype dosPuntos = direccion.indexOf(u':', inicio);
+    if (dosPuntos < 0 || dosPuntos > arroba)
+        return direccion;
+    return direccion.left(dosPuntos + 1) + u"***"_s + direccion.mid(arroba);
+}
+
 bool DestinoFTP::interpretar(const QString& direccion, DestinoFTP& destino, QString* error) {
     auto fallar = [&](const QString& motivo) {
         if (error)
-            *error = u"La dirección del FTP «%1» no es válida: %2"_s.arg(direccion, motivo);
+            *error = u"La dirección del FTP «%1» no es válida: %2"_s.arg(sinContrasena(direccion),
+                                                                         motivo);
         return false;
     };
     const QString texto = direccion.trimmed();
@@ -42,12 +59,13 @@ bool DestinoFTP::interpretar(const QString& direccion, DestinoFTP& destino, QStr
     const qsizetype barra = resto.indexOf(u'/');
     const QString autoridad = barra < 0 ? resto : resto.left(barra);
     const QString ruta = barra < 0 ? QString() : resto.mid(barra);
+    // Checked before QUrl reads it: its error texts quote the whole address, password included.
+    if (autoridad.contains(u'@'))
+        return fallar(u"el usuario y la contraseña van en sus propias casillas"_s);
     const QUrl url(u"ftp://"_s + autoridad, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
         return fallar(url.isValid() || autoridad.isEmpty() ? u"falta el nombre del servidor"_s
                                                            : url.errorString());
-    if (!url.userInfo().isEmpty())
-        return fallar(u"el usuario y la contraseña van en sus propias casillas"_s);
     if (url.hasQuery() || url.hasFragment())
         return fallar(u"no lleva «?» ni «#» junto al servidor"_s);
     d.host = url.host();

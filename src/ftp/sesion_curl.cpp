@@ -1,10 +1,11 @@
 #include "sesion_curl.h"
 
-#include "certificado_ftp.h"
-
 #include <QDir>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <mutex>
 
@@ -17,6 +18,12 @@ std::once_flag g_iniciada;
 
 bool mismoHost(const QString& a, const QString& b) {
     return !a.trimmed().isEmpty() && a.trimmed().compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Where the TLS context of a connection keeps its session, for the verification callback.
+int indiceSesion() {
+    static const int indice = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return indice;
 }
 } // namespace
 
@@ -60,7 +67,6 @@ void SesionCurl::preparar(const QString& url) {
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
 
     const DestinoFTP& d = m_ajustes.destino;
-    const bool aceptado = mismoHost(m_ajustes.hostAceptado, d.host);
     if (d.protocolo == DestinoFTP::Protocolo::SFTP) {
         const QByteArray conocidas =
             (m_ajustes.archivoKnownHosts.isEmpty() ? QDir::homePath() + u"/.ssh/known_hosts"_s
@@ -87,7 +93,12 @@ void SesionCurl::preparar(const QString& url) {
         break;
     }
     curl_easy_setopt(c, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
-    if (aceptado) {
+    // The handshake goes through our callback, which notes the certificate's fingerprint and, for
+    // an accepted certificate, takes that one alone in place of the usual checks: the password
+    // is sent only after it.
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, &SesionCurl::alPrepararTLS);
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, this);
+    if (mismoHost(m_ajustes.hostAceptado, d.host) && !m_ajustes.huellaAceptada.isEmpty()) {
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
     }
@@ -124,11 +135,50 @@ void SesionCurl::fijarComandos(CURLoption opcion, const QStringList& comandos) {
     curl_easy_setopt(m_curl.get(), opcion, lista);
 }
 
+CURLcode SesionCurl::alPrepararTLS(CURL*, void* contexto, void* yo) {
+    auto* ctx = static_cast<SSL_CTX*>(contexto);
+    SSL_CTX_set_ex_data(ctx, indiceSesion(), yo);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, &SesionCurl::alVerificarCertificado);
+    return CURLE_OK;
+}
+
+int SesionCurl::alVerificarCertificado(int verificado, X509_STORE_CTX* almacen) {
+    auto* ssl = static_cast<SSL*>(
+        X509_STORE_CTX_get_ex_data(almacen, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* s = static_cast<SesionCurl*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), indiceSesion()));
+    const DestinoFTP& d = s->m_ajustes.destino;
+    const bool fijado =
+        mismoHost(s->m_ajustes.hostAceptado, d.host) && !s->m_ajustes.huellaAceptada.isEmpty();
+    // The chain above the server's own certificate matters only for the usual checks.
+    if (X509_STORE_CTX_get_error_depth(almacen) != 0)
+        return fijado ? 1 : verificado;
+    unsigned char resumen[EVP_MAX_MD_SIZE];
+    unsigned int largo = 0;
+    if (X509_digest(X509_STORE_CTX_get_current_cert(almacen), EVP_sha256(), resumen, &largo) != 1)
+        return 0;
+    s->m_huellaServidor =
+        QByteArray(reinterpret_cast<const char*>(resumen), qsizetype(largo)).toHex();
+    if (!fijado)
+        return verificado;
+    if (s->m_huellaServidor == s->m_ajustes.huellaAceptada)
+        return 1;
+    s->m_rechazo = u"El certificado del servidor %1 no es el aceptado (su huella es sha256:%2; "
+                   "se aceptó sha256:%3): podría ser otro servidor haciéndose pasar por él. No "
+                   "se conecta."_s.arg(d.nombre(), QString::fromLatin1(s->m_huellaServidor),
+                                       QString::fromLatin1(s->m_ajustes.huellaAceptada));
+    return 0;
+}
+
+bool SesionCurl::cifrada() const {
+    return m_ajustes.destino.protocolo == DestinoFTP::Protocolo::SFTP || m_tlsEnUso;
+}
+
 CURLcode SesionCurl::ejecutar() {
     m_bloque.clear();
     m_respuesta.clear();
     m_codigoRespuesta = 0;
     m_rechazo.clear();
+    m_huellaServidor.clear();
     return curl_easy_perform(m_curl.get());
 }
 
@@ -185,29 +235,28 @@ int SesionCurl::alVerificarLlave(CURL*, const curl_khkey*, const curl_khkey*,
                                  curl_khmatch resultado, void* yo) {
     auto* s = static_cast<SesionCurl*>(yo);
     const DestinoFTP& d = s->m_ajustes.destino;
+    const QString& archivo = s->m_ajustes.archivoKnownHosts;
     switch (resultado) {
     case CURLKHMATCH_OK:
         return CURLKHSTAT_FINE;
     case CURLKHMATCH_MISSING:
-        if (mismoHost(s->m_ajustes.hostAceptado, d.host)) {
-            qCWarning(lcFtp).noquote() << "Llave SSH desconocida de" << d.nombre()
-                                       << "aceptada por el ajuste" << ClaveAceptarCertificadoFTP;
-            return CURLKHSTAT_FINE;
+        // Remembered on first use: from then on only this key is taken for the server.
+        if (!archivo.isEmpty()) {
+            qCInfo(lcFtp).noquote() << "Llave SSH del servidor" << d.nombre()
+                                    << "vista por primera vez; se recuerda en" << archivo;
+            return CURLKHSTAT_FINE_ADD_TO_FILE;
         }
         s->m_rechazo =
-            u"La llave SSH del servidor %1 no está entre las conocidas (%2), así que no se puede "
-            "comprobar que sea el servidor auténtico. Si confía en él, escriba «%3» en la clave "
-            "«%4» de la sección [Configuración] o agregue su llave al archivo de servidores "
-            "conocidos."_s.arg(d.nombre(),
-                               s->m_ajustes.archivoKnownHosts.isEmpty()
-                                   ? u"~/.ssh/known_hosts"_s
-                                   : s->m_ajustes.archivoKnownHosts,
-                               d.host, ClaveAceptarCertificadoFTP);
+            u"La llave SSH del servidor %1 no está entre las conocidas (~/.ssh/known_hosts), así "
+            "que no se puede comprobar que sea el servidor auténtico; no se conecta."_s.arg(
+                d.nombre());
         return CURLKHSTAT_REJECT;
     default:
-        s->m_rechazo = u"La llave SSH del servidor %1 no es la registrada en el archivo de "
-                       "servidores conocidos: podría ser otro servidor haciéndose pasar por él. "
-                       "No se conecta."_s.arg(d.nombre());
+        s->m_rechazo =
+            u"La llave SSH del servidor %1 no es la que se recordó en %2: podría ser otro "
+            "servidor haciéndose pasar por él. No se conecta. Si el servidor cambió de llave de "
+            "verdad, borre su línea de ese archivo."_s.arg(
+                d.nombre(), archivo.isEmpty() ? u"~/.ssh/known_hosts"_s : archivo);
         return CURLKHSTAT_REJECT;
     }
 }

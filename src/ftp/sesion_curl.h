@@ -18,9 +18,14 @@ struct AjustesSesion {
     QString contrasena;
     bool pasivo = true;
     bool ascii = false;
-    QString hostAceptado;      // certificate / unknown host key accepted for this host name
-    QString archivoCA;         // trusted authorities instead of the system's
-    QString archivoKnownHosts; // SSH host keys
+    // The one certificate accepted for this host name (SHA-256 of the certificate, 64 lowercase
+    // hexadecimal digits) although it does not verify: only that certificate is then taken.
+    QString hostAceptado;
+    QByteArray huellaAceptada;
+    QString archivoCA; // trusted authorities instead of the system's
+    // SSH host keys; a key not yet in the file is added to it (remembered on first use). Empty:
+    // ~/.ssh/known_hosts, read only.
+    QString archivoKnownHosts;
     long segundosConexion = 20;
     long segundosRespuesta = 60;
     long segundosSinDatos = 60;
@@ -55,6 +60,11 @@ public:
     int codigoRespuesta() const { return m_codigoRespuesta; }
     // Why the server's certificate or host key was refused, when it was.
     const QString& rechazo() const { return m_rechazo; }
+    // The SHA-256 of the certificate the server showed in the last handshake (hexadecimal), also
+    // when it was refused; empty when there was none.
+    const QByteArray& huellaServidor() const { return m_huellaServidor; }
+    // The control connection is encrypted (TLS, or SSH for SFTP).
+    bool cifrada() const;
     // The folder the server put us in at login ("/" when it did not say).
     QString carpetaInicial() const;
 
@@ -62,6 +72,8 @@ private:
     static size_t alRecibirLinea(char* datos, size_t tamano, size_t cuantos, void* yo);
     static int alVerificarLlave(CURL*, const curl_khkey* conocida, const curl_khkey* hallada,
                                 curl_khmatch resultado, void* yo);
+    static CURLcode alPrepararTLS(CURL*, void* contexto, void* yo);
+    static int alVerificarCertificado(int verificado, struct x509_store_ctx_st* almacen);
     void recibirLinea(const QByteArray& linea);
     bool tlsRoto() const;
 
@@ -85,4 +97,5 @@ private:
     bool m_tlsEnUso = false;
     bool m_avisoActivo = false;
     QString m_rechazo;
+    QByteArray m_huellaServidor;
 };

@@ -6,14 +6,88 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// Letter case aside, and an accent typed as a combining mark (as some editors save it) matches the
+// precomposed letter.
 bool igual(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return a.compare(b, Qt::CaseInsensitive) == 0 ||
+           a.normalized(QString::NormalizationForm_C)
+                   .compare(b.normalized(QString::NormalizationForm_C), Qt::CaseInsensitive) == 0;
 }
 
 // A line break inside a value would inject new keys on the next read.
 QString enUnaLinea(QString texto) {
     texto.replace(u'\r', u' ');
     texto.replace(u'\n', u' ');
+    return texto;
+}
+
+// Windows-1252 at 0x80..0x9F (the rest of the code page is Latin-1); its five unassigned bytes
+// keep their C1 code points so that no byte is lost.
+constexpr char16_t Windows1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t deWindows1252(uchar byte) {
+    return byte >= 0x80 && byte < 0xA0 ? Windows1252[byte - 0x80] : char16_t(byte);
+}
+
+// The length of the well-formed UTF-8 sequence at i (overlong forms and surrogates refused), or 0.
+int secuenciaUtf8(const QByteArray& b, qsizetype i, char32_t& codigo) {
+    const auto c = uchar(b[i]);
+    int largo = 0;
+    char32_t minimo = 0;
+    if (c < 0x80) {
+        codigo = c;
+        return 1;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+        largo = 2;
+        codigo = c & 0x1F;
+        minimo = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        largo = 3;
+        codigo = c & 0x0F;
+        minimo = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        largo = 4;
+        codigo = c & 0x07;
+        minimo = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + largo > b.size())
+        return 0;
+    for (int k = 1; k < largo; ++k) {
+        const auto d = uchar(b[i + k]);
+        if ((d & 0xC0) != 0x80)
+            return 0;
+        codigo = (codigo << 6) | (d & 0x3F);
+    }
+    if (codigo < minimo || codigo > 0x10FFFF || (codigo >= 0xD800 && codigo <= 0xDFFF))
+        return 0;
+    return largo;
+}
+
+// UTF-8, with each byte that is not part of a well-formed sequence read as Windows-1252: a file
+// that is all Windows-1252 reads whole, and a UTF-8 file with one line pasted from a Windows editor
+// keeps the UTF-8 of every other line. *limpio says whether no byte needed the fallback.
+QString decodificarUtf8OWindows(const QByteArray& bytes, bool& limpio) {
+    QString texto;
+    texto.reserve(bytes.size());
+    limpio = true;
+    for (qsizetype i = 0; i < bytes.size();) {
+        char32_t codigo = 0;
+        const int largo = secuenciaUtf8(bytes, i, codigo);
+        if (largo == 0) {
+            texto += QChar(deWindows1252(uchar(bytes[i])));
+            limpio = false;
+            ++i;
+            continue;
+        }
+        texto += QString::fromUcs4(&codigo, 1);
+        i += largo;
+    }
     return texto;
 }
 } // namespace
@@ -41,16 +115,22 @@ ArchivoIni::Linea ArchivoIni::analizar(const QString& texto) {
     return linea;
 }
 
-void ArchivoIni::desdeTexto(const QByteArray& bytesOriginales) {
-    QByteArray bytes = bytesOriginales;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString texto = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        // Windows-1252 and Latin-1 agree on every letter a Spanish INI file holds.
-        texto = QString::fromLatin1(bytes);
+void ArchivoIni::desdeTexto(const QByteArray& bytes) {
+    QString texto;
+    bool limpio = true;
+    m_bom = true;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                          : QStringDecoder::Utf16BE);
+        texto = utf16.decode(bytes.mid(2));
+        limpio = false;
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        texto = decodificarUtf8OWindows(bytes.mid(3), limpio);
+    } else {
+        m_bom = false;
+        texto = decodificarUtf8OWindows(bytes, limpio);
     }
+    m_original = limpio ? QByteArray() : bytes;
     m_finLinea = texto.contains(u"\r\n"_s) ? u"\r\n"_s : u"\n"_s;
     m_terminaEnFinLinea = texto.isEmpty() || texto.endsWith(u'\n');
     texto.replace(u"\r\n"_s, u"\n"_s);
@@ -69,13 +149,15 @@ QByteArray ArchivoIni::aTexto() const {
         if (i + 1 < m_lineas.size() || m_terminaEnFinLinea)
             texto += m_finLinea;
     }
-    return texto.toUtf8();
+    return (m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + texto.toUtf8();
 }
 
 bool ArchivoIni::cargar(const QString& ruta, QString* error) {
     QFile archivo(ruta);
     if (!archivo.exists()) {
         m_lineas.clear();
+        m_original.clear();
+        m_bom = false;
         return true;
     }
     if (!archivo.open(QIODevice::ReadOnly)) {
@@ -89,6 +171,14 @@ bool ArchivoIni::cargar(const QString& ruta, QString* error) {
 }
 
 bool ArchivoIni::guardar(const QString& ruta, Permisos permisos, QString* error) const {
+    // The conversion to UTF-8 is faithful, but the user keeps the bytes as they were in case an
+    // editor of theirs meant something else by them.
+    if (!eraUtf8Limpio() &&
+        !escribirArchivoAtomico(rutaCopia(ruta), m_original, Permisos::SoloDueno, error)) {
+        if (error)
+            *error = u"no se pudo guardar la copia "_s + rutaCopia(ruta) + u": "_s + *error;
+        return false;
+    }
     return escribirArchivoAtomico(ruta, aTexto(), permisos, error);
 }
 
@@ -125,6 +215,14 @@ QStringList ArchivoIni::claves(const QString& seccion) const {
     for (qsizetype i = s + 1; i < m_lineas.size() && m_lineas[i].tipo != Linea::Tipo::Seccion; ++i)
         if (m_lineas[i].tipo == Linea::Tipo::Clave)
             resultado.append(m_lineas[i].nombre);
+    return resultado;
+}
+
+QStringList ArchivoIni::valores() const {
+    QStringList resultado;
+    for (const Linea& linea : m_lineas)
+        if (linea.tipo == Linea::Tipo::Clave)
+            resultado.append(linea.valor);
     return resultado;
 }
 

@@ -7,13 +7,21 @@
 
 // An INI file held as its lines, so that a rewrite keeps comments, order, blank lines and keys the
 // program does not know. Sections and keys are matched without regard to letter case; a value is
-// everything after the first equals sign, blanks included. Files are UTF-8; a file that is not
-// valid UTF-8 (one saved in a Windows code page) is read as Windows-1252 and written back as UTF-8.
+// everything after the first equals sign, blanks included.
+// Files are hand-edited, so any bytes read: UTF-8 with or without BOM, UTF-16 with BOM, and bytes
+// that are not UTF-8 (a line saved in a Windows code page) are taken one by one as Windows-1252
+// while the rest of the file keeps its UTF-8 text. Writing is always UTF-8 (with a BOM when the
+// file had one); before rewriting a file that was not clean UTF-8, its bytes are kept beside it in
+// "<file>.bak".
 class ArchivoIni {
 public:
     // Reads the file; a missing file gives an empty INI and true.
     bool cargar(const QString& ruta, QString* error = nullptr);
     bool guardar(const QString& ruta, Permisos permisos, QString* error = nullptr) const;
+
+    // Whether the bytes read were UTF-8 throughout (a BOM allowed).
+    bool eraUtf8Limpio() const { return m_original.isNull(); }
+    static QString rutaCopia(const QString& ruta) { return ruta + QStringLiteral(".bak"); }
 
     void desdeTexto(const QByteArray& bytes);
     QByteArray aTexto() const;
@@ -25,6 +33,8 @@ public:
     void fijar(const QString& seccion, const QString& clave, const QString& valor);
 
     QStringList claves(const QString& seccion) const;
+    // The values of every key of every section.
+    QStringList valores() const;
 
 private:
     struct Linea {
@@ -38,6 +48,8 @@ private:
     int buscarClave(int inicioSeccion, const QString& clave) const;
 
     QList<Linea> m_lineas;
+    QByteArray m_original; // the bytes read, kept only when they were not clean UTF-8
+    bool m_bom = false;
     QString m_finLinea = QStringLiteral("\n");
     bool m_terminaEnFinLinea = true;
 };

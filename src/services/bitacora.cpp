@@ -1,6 +1,7 @@
 #include "bitacora.h"
 
 #include "plataforma.h"
+#include "texto_seguro.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -58,7 +59,7 @@ void manejador(QtMsgType tipo, const QMessageLogContext& contexto, const QString
         QString::fromLatin1(nivel(tipo)) +
         (categoria.isEmpty() || categoria == u"default"_s ? QString()
                                                           : u" ["_s + categoria + u']') +
-        u": "_s + mensaje + u'\n';
+        u": "_s + textoSeguro::paraMostrar(mensaje) + u'\n';
     const QByteArray bytes = linea.toUtf8();
     QMutexLocker bloqueo(&g_mutex);
     if (g_archivo.isOpen()) {

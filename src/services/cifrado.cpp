@@ -26,6 +26,7 @@ using Contexto = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>
 
 QMutex g_mutex;
 QHash<QString, QByteArray> g_llaves; // key files already read in this process
+bool g_impedirLlaveNueva = false;
 
 QByteArray leerLlave(const QString& ruta) {
     QFile archivo(ruta);
@@ -71,11 +72,49 @@ QByteArray Cifrador::llave() const {
             qCCritical(lcCifrado).noquote() << "La llave" << m_rutaLlave << "está dañada";
             return {};
         }
+        if (g_impedirLlaveNueva) {
+            qCCritical(lcCifrado).noquote() << "Falta la llave" << m_rutaLlave;
+            return {};
+        }
         llave = crearLlave(m_rutaLlave);
     }
     if (!llave.isEmpty())
         g_llaves.insert(m_rutaLlave, llave);
     return llave;
+}
+
+QString Cifrador::problemaLlave() const {
+    {
+        QMutexLocker bloqueo(&g_mutex);
+        if (g_llaves.contains(m_rutaLlave))
+            return {};
+    }
+    if (!QFile::exists(m_rutaLlave))
+        return u"falta la llave "_s + m_rutaLlave;
+    if (leerLlave(m_rutaLlave).isEmpty())
+        return u"la llave "_s + m_rutaLlave + u" está dañada o no se puede leer"_s;
+    return {};
+}
+
+void Cifrador::impedirLlaveNueva(bool impedir) {
+    QMutexLocker bloqueo(&g_mutex);
+    g_impedirLlaveNueva = impedir;
+}
+
+bool Cifrador::reemplazarLlave() const {
+    {
+        QMutexLocker bloqueo(&g_mutex);
+        g_llaves.remove(m_rutaLlave);
+        g_impedirLlaveNueva = false;
+    }
+    if (QFile::exists(m_rutaLlave)) {
+        const QString aparte = m_rutaLlave + u".dañada"_s;
+        QFile::remove(aparte);
+        if (!QFile::rename(m_rutaLlave, aparte))
+            return false;
+        qCWarning(lcCifrado).noquote() << "La llave dañada quedó en" << aparte;
+    }
+    return !llave().isEmpty();
 }
 
 QString Cifrador::cifrar(const QString& texto) const {

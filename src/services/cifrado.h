@@ -5,7 +5,9 @@
 
 // Authenticated encryption (AES-256-GCM) of stored settings. A cipher text is marked text: a fixed
 // prefix, then base64 of nonce, cipher text and tag. The 256-bit key lives in a file of its own in
-// the user's configuration folder, readable by the owner only, created on first use.
+// the user's configuration folder, readable by the owner only, created on first use. A key file
+// that is damaged is never replaced; one that is missing is not created while impedirLlaveNueva
+// holds (the settings still hold values encrypted under the lost key).
 class Cifrador {
 public:
     static inline const QString Prefijo = QStringLiteral("VND1:");
@@ -23,6 +25,15 @@ public:
     QString descifrar(const QString& texto) const;
 
     static bool estaCifrado(const QString& texto) { return texto.startsWith(Prefijo); }
+
+    const QString& rutaLlave() const { return m_rutaLlave; }
+    // Why the key cannot be used ("falta la llave …", "la llave … está dañada"), or the empty text.
+    QString problemaLlave() const;
+    // Process-wide: while true, a missing key file is not created.
+    static void impedirLlaveNueva(bool impedir);
+    // After the user agreed to lose what the old key encrypted: a damaged key file is set aside as
+    // "<key>.dañada" and a new key is created. False when it could not be.
+    bool reemplazarLlave() const;
 
 private:
     QByteArray llave() const;

@@ -72,15 +72,35 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
         mysql_options(m_mysql, MYSQL_INIT_COMMAND, inicio.constData());
     if (!opciones.autocommit)
         mysql_options(m_mysql, MYSQL_INIT_COMMAND, "SET autocommit=0");
+    const my_bool si = 1;
+    const QByteArray ca = opciones.certificadoCa.toLocal8Bit();
+    if (opciones.tls != ModoTls::Ninguno)
+        mysql_optionsv(m_mysql, MYSQL_OPT_SSL_ENFORCE, &si);
+    if (opciones.tls == ModoTls::Verificado) {
+        // Without a CA file the library takes OpenSSL's default authorities (the system's).
+        mysql_optionsv(m_mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &si);
+        if (!ca.isEmpty())
+            mysql_optionsv(m_mysql, MYSQL_OPT_SSL_CA, ca.constData());
+    }
 
     const QByteArray servidor = datos.servidor.trimmed().toUtf8();
     const QByteArray usuario = datos.usuario.toUtf8();
     const QByteArray contrasena = datos.contrasena.toUtf8();
     const QByteArray base = datos.base.toUtf8();
-    if (!mysql_real_connect(m_mysql, servidor.constData(), usuario.constData(),
-                            contrasena.constData(), base.isEmpty() ? nullptr : base.constData(),
-                            unsigned(datos.puerto), nullptr, CLIENT_FOUND_ROWS)) {
+    if (!mysql_real_connect(
+            m_mysql, servidor.constData(), usuario.constData(), contrasena.constData(),
+            base.isEmpty() ? nullptr : base.constData(), unsigned(datos.puerto), nullptr,
+            CLIENT_FOUND_ROWS | (opciones.variasSentencias ? CLIENT_MULTI_STATEMENTS : 0))) {
         registrarError(u"conectar"_s);
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+        return false;
+    }
+    if (opciones.tls >= ModoTls::Exigido && !mysql_get_ssl_cipher(m_mysql)) {
+        // The login went through the server's challenge, but no data may cross in clear.
+        m_codigoError = CR_SSL_CONNECTION_ERROR;
+        m_ultimoError = u"Error %1 al conectar: el servidor no ofrece conexión cifrada (TLS) y la "
+                        u"configuración la exige"_s.arg(m_codigoError);
         mysql_close(m_mysql);
         m_mysql = nullptr;
         return false;
@@ -89,6 +109,16 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     m_codigoError = 0;
     m_ultimoError.clear();
     return true;
+}
+
+QString Conexion::cifrado() const {
+    const char* cifra = m_mysql ? mysql_get_ssl_cipher(m_mysql) : nullptr;
+    if (!cifra)
+        return {};
+    const char* version = nullptr;
+    mariadb_get_infov(m_mysql, MARIADB_CONNECTION_TLS_VERSION, &version);
+    return (version ? QString::fromLatin1(version) + u", "_s : QString()) +
+           QString::fromLatin1(cifra);
 }
 
 void Conexion::cerrar() {
@@ -107,7 +137,9 @@ void Conexion::registrarError(const QString& operacion) {
 bool Conexion::conexionPerdida() const {
     return m_codigoError == CR_SERVER_GONE_ERROR || m_codigoError == CR_SERVER_LOST ||
            m_codigoError == CR_CONNECTION_ERROR || m_codigoError == CR_CONN_HOST_ERROR ||
-           m_codigoError == 4031; // the server closed an idle session
+           m_codigoError == 4031 || // the server closed an idle session
+           // On a TLS session a cut connection reads as a TLS error ("unexpected eof").
+           m_codigoError == CR_SSL_CONNECTION_ERROR;
 }
 
 bool Conexion::ejecutar(const QString& sql) {
@@ -139,6 +171,51 @@ bool Conexion::Execute(const QString& sql, qint64* afectados) {
     return true;
 }
 
+namespace {
+bool esTexto(const MYSQL_FIELD& campo) {
+    switch (campo.type) {
+    case MYSQL_TYPE_STRING:
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+        return campo.charsetnr != 63; // 63 is "binary"
+    default:
+        return false;
+    }
+}
+
+void leerResultado(MYSQL* mysql, MYSQL_RES* r, ResultadoConsulta& resultado) {
+    const unsigned n = mysql_num_fields(r);
+    const MYSQL_FIELD* campos = mysql_fetch_fields(r);
+    resultado.campos.reserve(n);
+    for (unsigned i = 0; i < n; ++i) {
+        CampoRecordset c;
+        c.Name = QString::fromUtf8(campos[i].name, campos[i].name_length);
+        c.tipo = campos[i].type;
+        c.noNulo = campos[i].flags & NOT_NULL_FLAG;
+        c.numerico = esNumerico(campos[i].type);
+        c.autoIncremento = campos[i].flags & AUTO_INCREMENT_FLAG;
+        c.texto = esTexto(campos[i]);
+        c.decimales = campos[i].decimals;
+        resultado.campos.append(c);
+    }
+    resultado.filas.reserve(qsizetype(mysql_num_rows(r)));
+    while (MYSQL_ROW fila = mysql_fetch_row(r)) {
+        const unsigned long* largos = mysql_fetch_lengths(r);
+        QList<Valor> valores;
+        valores.reserve(n);
+        for (unsigned i = 0; i < n; ++i)
+            valores.append(fila[i] ? Valor(QString::fromUtf8(fila[i], qsizetype(largos[i])))
+                                   : Valor::nulo());
+        resultado.filas.append(std::move(valores));
+    }
+    resultado.avisos = mysql_warning_count(mysql);
+}
+} // namespace
+
 bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
     resultado = {};
     if (!ejecutar(sql))
@@ -152,31 +229,48 @@ bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
                 cerrar();
             return false;
         }
+        resultado.afectados = qint64(mysql_affected_rows(m_mysql));
+        resultado.avisos = mysql_warning_count(m_mysql);
+        resultado.ultimoId = mysql_insert_id(m_mysql);
         return true; // a statement without result set
     }
-    const unsigned n = mysql_num_fields(r.get());
-    const MYSQL_FIELD* campos = mysql_fetch_fields(r.get());
-    resultado.campos.reserve(n);
-    for (unsigned i = 0; i < n; ++i) {
-        CampoRecordset c;
-        c.Name = QString::fromUtf8(campos[i].name, campos[i].name_length);
-        c.tipo = campos[i].type;
-        c.noNulo = campos[i].flags & NOT_NULL_FLAG;
-        c.numerico = esNumerico(campos[i].type);
-        c.autoIncremento = campos[i].flags & AUTO_INCREMENT_FLAG;
-        resultado.campos.append(c);
-    }
-    resultado.filas.reserve(qsizetype(mysql_num_rows(r.get())));
-    while (MYSQL_ROW fila = mysql_fetch_row(r.get())) {
-        const unsigned long* largos = mysql_fetch_lengths(r.get());
-        QList<Valor> valores;
-        valores.reserve(n);
-        for (unsigned i = 0; i < n; ++i)
-            valores.append(fila[i] ? Valor(QString::fromUtf8(fila[i], qsizetype(largos[i])))
-                                   : Valor::nulo());
-        resultado.filas.append(std::move(valores));
-    }
+    leerResultado(m_mysql, r.get(), resultado);
     return true;
+}
+
+bool Conexion::consultarVarios(const QString& sql, QList<ResultadoConsulta>& resultados,
+                               qsizetype* fallida) {
+    resultados.clear();
+    if (fallida)
+        *fallida = 0;
+    if (!ejecutar(sql))
+        return false;
+    for (;;) {
+        ResultadoConsulta resultado;
+        std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> r(mysql_store_result(m_mysql),
+                                                                   &mysql_free_result);
+        if (r) {
+            leerResultado(m_mysql, r.get(), resultado);
+        } else if (mysql_errno(m_mysql) != 0) {
+            break;
+        } else {
+            resultado.afectados = qint64(mysql_affected_rows(m_mysql));
+            resultado.avisos = mysql_warning_count(m_mysql);
+            resultado.ultimoId = mysql_insert_id(m_mysql);
+        }
+        resultados.append(std::move(resultado));
+        const int siguiente = mysql_next_result(m_mysql);
+        if (siguiente == -1)
+            return true;
+        if (siguiente > 0)
+            break;
+    }
+    if (fallida)
+        *fallida = resultados.size();
+    registrarError(u"ejecutar la sentencia %1 de un lote"_s.arg(resultados.size() + 1));
+    if (conexionPerdida())
+        cerrar();
+    return false;
 }
 
 quint64 Conexion::ultimoIdInsertado() const {

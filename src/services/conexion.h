@@ -19,6 +19,15 @@ struct DatosConexion {
     bool operator==(const DatosConexion&) const = default;
 };
 
+// How a session is encrypted. Connector/C connects in clear to a server without TLS even when TLS
+// was asked for, so Exigido and Verificado check the session's cipher after connecting.
+enum class ModoTls {
+    Ninguno,    // TLS not asked for
+    Preferido,  // TLS whenever the server offers it
+    Exigido,    // TLS or no connection
+    Verificado, // TLS, the server's certificate verified and its host name checked
+};
+
 struct OpcionesConexion {
     // A dead or unreachable server ends a call with an error after these times, never a hang.
     unsigned segundosConexion = 10;
@@ -28,6 +37,12 @@ struct OpcionesConexion {
     QString sqlMode;
     // false: statements stay in a transaction until COMMIT, also after a reconnection.
     bool autocommit = true;
+    // Several statements in one round trip (consultarVarios).
+    bool variasSentencias = false;
+    ModoTls tls = ModoTls::Ninguno;
+    // The authorities a Verificado server certificate must chain to: a PEM file, or empty for the
+    // system's own.
+    QString certificadoCa;
     bool operator==(const OpcionesConexion&) const = default;
 };
 
@@ -47,6 +62,8 @@ public:
     bool abrir(const DatosConexion& datos, const OpcionesConexion& opciones);
     void cerrar();
     bool abierta() const { return m_mysql != nullptr; }
+    // "TLSv1.3, TLS_AES_256_GCM_SHA384" for an encrypted session, empty for one in clear.
+    QString cifrado() const;
     const DatosConexion& datos() const { return m_datos; }
     const OpcionesConexion& opciones() const { return m_opciones; }
 
@@ -55,6 +72,11 @@ public:
     bool Execute(const QString& sql, qint64* afectados = nullptr);
     // Runs a query and reads all its rows.
     bool consultar(const QString& sql, ResultadoConsulta& resultado);
+    // Runs several statements, separated by ";", in one round trip, and reads every result in order
+    // (one entry per statement, rows or none). On error, the statements before the failing one
+    // have run and *fallida receives its index (from 0). Needs OpcionesConexion::variasSentencias.
+    bool consultarVarios(const QString& sql, QList<ResultadoConsulta>& resultados,
+                         qsizetype* fallida = nullptr);
     // The AUTO_INCREMENT value of the last insert on this connection.
     quint64 ultimoIdInsertado() const;
 
@@ -88,9 +110,14 @@ struct CampoRecordset {
     bool noNulo = false;   // NOT NULL
     bool numerico = false; // a numeric column
     bool autoIncremento = false;
+    bool texto = false; // characters (not binary bytes)
+    unsigned decimales = 0;
 };
 
 struct ResultadoConsulta {
     QList<CampoRecordset> campos;
     QList<QList<Valor>> filas;
+    qint64 afectados = 0; // rows matched or inserted by a statement without rows
+    unsigned avisos = 0;  // the server's warnings and notes for the statement
+    quint64 ultimoId = 0; // the first AUTO_INCREMENT value an insert made
 };

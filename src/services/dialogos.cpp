@@ -1,5 +1,7 @@
 #include "dialogos.h"
 
+#include "texto_seguro.h"
+
 #include <atomic>
 #include <cstdio>
 
@@ -9,7 +11,9 @@ public:
     int mostrar(const Caja& caja) override {
         QString texto = caja.texto;
         texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        std::fprintf(stderr, "[%s] %s\n", caja.titulo.toLocal8Bit().constData(),
+        texto = textoSeguro::paraMostrar(texto, true);
+        std::fprintf(stderr, "[%s] %s\n",
+                     textoSeguro::paraMostrar(caja.titulo).toLocal8Bit().constData(),
                      texto.toLocal8Bit().constData());
         return respuestaSinUsuario(caja.botones);
     }

@@ -1,5 +1,6 @@
 #include "dialogos_gui.h"
 
+#include "texto_seguro.h"
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
@@ -36,6 +37,7 @@ int DialogosQt::mostrar(const Caja& caja) {
 int DialogosQt::mostrarAqui(const Caja& caja) {
     QString texto = caja.texto;
     texto.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n');
+    texto = textoSeguro::paraMostrar(texto, true);
     QMessageBox cuadro(m_ventana);
     cuadro.setWindowTitle(caja.titulo);
     cuadro.setText(texto);

@@ -6,6 +6,7 @@
 #include "delregistro.h"
 #include "dialogos.h"
 #include "libqvtx.h"
+#include "texto_seguro.h"
 #include "utilerias.h"
 
 using namespace Qt::StringLiterals;
@@ -53,6 +54,7 @@ bool LocalizarInstalacion(const libQVTX& qvtx, DelRegistro& registro, BasesDD& b
         registro.GuardaDatosVMW(ClavesHost::Contrasena, utilerias->Encripta(bases.cPassword));
 
     bases.cPassword = utilerias->DesEncripta(registro.DatosVMW(ClavesHost::Contrasena));
+    textoSeguro::ocultar(bases.cPassword);
     bases.cUsuario = utilerias->DesEncripta(registro.DatosVMW(ClavesHost::Usuario));
     bases.cPuerto = int(libQVTX::qvVal(registro.DatosVMW(ClavesHost::Puerto)));
     bases.cRuta = registro.DatosVMW(ClavesHost::Servidor);

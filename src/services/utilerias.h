@@ -8,11 +8,13 @@
 
 class QObject;
 
-// Encryption of stored values and the styled message box.
+// Encryption of stored values (Encripta gives the empty text when it fails) and the styled message
+// box.
 class Utilerias : public ObjetoComponente {
 public:
     QString Encripta(const QString& texto) const { return m_cifrador.cifrar(texto); }
     QString DesEncripta(const QString& texto) const { return m_cifrador.descifrar(texto); }
+    const Cifrador& cifrador() const { return m_cifrador; }
 
     // The window the styled boxes belong to.
     void setElMenu(QObject* ventana) { m_elMenu = ventana; }

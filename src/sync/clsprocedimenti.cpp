@@ -1,6 +1,7 @@
 #include "clsprocedimenti.h"
 
 #include "bloqueo_envio.h"
+#include "bloqueo_tienda.h"
 #include "escritor_web.h"
 #include "ftp/clsftp.h"
 #include "nombres_relacionados.h"
@@ -22,6 +23,9 @@ namespace {
 // The shop's own driver sets this on every connection, and its schema relies on it.
 const QString ModoSqlTienda = u"NO_ZERO_IN_DATE,NO_ENGINE_SUBSTITUTION"_s;
 constexpr qint64 LimiteModoPrueba = 50;
+// Products per round of bulk reads and batched writes: a few round trips per block, each block a
+// short wait for an interruption on a slow link.
+constexpr qsizetype ProductosPorLote = 500;
 } // namespace
 
 bool aBooleano(const Valor& valor) {
@@ -49,11 +53,14 @@ QString conSeparadorFinal(const QString& carpeta) {
 }
 
 QString ResumenEnvio::texto() const {
-    QString t =
-        u"Productos leídos: %1; creados: %2; actualizados: %3; con error: %4; "_s.arg(leidos)
-            .arg(creados)
-            .arg(actualizados)
-            .arg(fallidos);
+    QString t = u"Productos leídos: %1; creados: %2; actualizados: %3; sin cambios: %4; con "
+                u"error: %5; "_s.arg(leidos)
+                    .arg(creados)
+                    .arg(actualizados)
+                    .arg(sinCambios)
+                    .arg(fallidos);
+    if (conAvisos > 0)
+        t += u"con avisos: %1; "_s.arg(conAvisos);
     if (conImagenes)
         t += u"imágenes subidas: %1; imágenes con error: %2; "_s.arg(imagenesSubidas)
                  .arg(imagenesFallidas);
@@ -64,9 +71,9 @@ clsProcedimenti::clsProcedimenti(Componentes& compartidos, Ajustes& ajustes)
     : m_compartidos(compartidos)
     , m_ajustes(ajustes) {}
 
-void clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
+bool clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
     CargarAjustes(m_ajustes, *m_compartidos.qvtx, *m_compartidos.utilerias);
-    LeerDeLosCampos(campos, filas);
+    return LeerDeLosCampos(campos, filas);
 }
 
 bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) {
@@ -74,8 +81,12 @@ bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) 
     BasesDD& bases = *m_compartidos.bases;
     const libQVTX& qvtx = *m_compartidos.qvtx;
     Conexion cn;
-    if (!bases.AbrirBdD(cn, bases.cMiBase))
+    m_ultimoError.clear();
+    if (!bases.AbrirBdD(cn, bases.cMiBase)) {
+        m_ultimoError = u"No se abrió la base de datos del punto de venta «%1»: %2"_s.arg(
+            bases.cMiBase, cn.ultimoError());
         return false;
+    }
 
     m_ajustes.UsaTallasOColores = aBooleano(bases.LeeDato(u"ColoresOtallas"_s, cn, u"configura"_s));
     if (m_ajustes.UsaTallasOColores) {
@@ -142,6 +153,22 @@ bool hayTablasTransaccionales(Conexion& cn, const QStringList& tablas) {
                         nombres.join(u',') + u')';
     return cn.consultar(sql, r) && !r.filas.isEmpty() && r.filas[0][0].texto().toInt() > 0;
 }
+// The point-of-sale columns the run reads: the key, the description and the mapped ones that exist.
+QStringList columnasDelPuntoDeVenta(BasesDD& pos, Conexion& cn, const clnCampos& campos) {
+    Recordset rs;
+    pos.AbrirTabla(rs, cn, Consulta(u"productos"_s).limitar(0));
+    QStringList columnas;
+    for (int i = 0; i < rs.Count(); ++i) {
+        const QString& nombre = rs.campo(i).Name;
+        bool usada = nombre.compare(u"Clave"_s, Qt::CaseInsensitive) == 0 ||
+                     nombre.compare(u"Descrip"_s, Qt::CaseInsensitive) == 0;
+        for (const Estrucs& e : campos)
+            usada = usada || e.DeVM.compare(nombre, Qt::CaseInsensitive) == 0;
+        if (usada)
+            columnas.append(nombre);
+    }
+    return columnas;
+}
 } // namespace
 
 ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
@@ -179,6 +206,8 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     web->cPassword = a.ContrasenaWeb;
     web->cPuerto = a.PuertoWeb;
     web->opciones.sqlMode = ModoSqlTienda;
+    web->opciones.variasSentencias = envioPorLotes(a);
+    OpcionesTlsTienda(web->opciones, a);
     BasesDD pos;
     pos.cRuta = datos.pos.servidor;
     pos.cPuerto = datos.pos.puerto;
@@ -212,6 +241,12 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + resumen.texto();
         return resumen;
     };
+    auto enCurso = [&](const QString& mensaje) {
+        resumen.estado = ResumenEnvio::Estado::EnCurso;
+        resumen.mensaje = mensaje;
+        qCWarning(lcNombres).noquote() << resumen.mensaje;
+        return cerrar();
+    };
     auto sinConexion = [&](const QString& donde, const Conexion& cn) {
         resumen.estado = ResumenEnvio::Estado::SinConexion;
         resumen.mensaje = u"No se abrió la base de datos %1: %2"_s.arg(donde, cn.ultimoError());
@@ -227,12 +262,17 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         if (!e.TablaExterna.isEmpty())
             tablasWeb.append(e.TablaExterna);
     if (a.UsaTallasOColores)
-        tablasWeb << u"oc_option_value"_s << u"oc_option_value_description"_s
-                  << u"oc_product_option"_s << u"oc_product_option_value"_s;
+        for (const char16_t* t : {u"option_value", u"option_value_description", u"product_option",
+                                  u"product_option_value"})
+            tablasWeb << EscritorWeb::prefijoDe(a.TablaProductosWeb) + QString::fromUtf16(t);
     if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
         sinConexion(u"de la tienda"_s, cnWeb);
         return cerrar();
     }
+    // A preview writes nothing, so it neither waits for a send nor holds one up.
+    BloqueoTienda bloqueoTienda(web->datosConexion(web->cMiBase), web->opciones);
+    if (!datos.simulacro && !bloqueoTienda.tomar())
+        return enCurso(bloqueoTienda.descripcion());
     const bool transaccional = hayTablasTransaccionales(cnWeb, tablasWeb);
     if (transaccional) {
         // Each product's writes are one transaction; the session keeps this over reconnections.
@@ -244,7 +284,9 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     }
     ventana.inicio();
 
+    // Only the columns the run uses: a large catalogue is held in memory whole.
     Consulta lista = Consulta(u"productos"_s).ordenar(u"Clave"_s);
+    lista.columnas = columnasDelPuntoDeVenta(pos, cnPos, datos.campos);
     if (datos.modoPrueba)
         lista.limitar(LimiteModoPrueba);
     pos.AbrirTabla(productos, cnPos, lista);
@@ -259,6 +301,7 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
 
     BuscadorNombres nombres(pos, cnPos);
     PlanificadorEnvio planificador(datos.campos, nombres);
+    QStringList nombresOpcion;
     if (a.UsaTallasOColores) {
         QString error;
         if (!planificador.cargarExistencias(pos, cnPos, &error)) {
@@ -267,6 +310,7 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
             qCCritical(lcNombres).noquote() << resumen.mensaje;
             return cerrar();
         }
+        nombresOpcion = planificador.nombresDeExistencias(productos);
     }
     EscritorWeb::Configuracion config;
     config.tablaProductos = a.TablaProductosWeb;
@@ -275,78 +319,153 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     config.usaTallas = a.UsaTallas;
     config.carpetaPrograma = QFileInfo(a.RutaIni).absolutePath();
     config.transaccional = transaccional;
-    EscritorWeb escritor(*web, cnWeb, config);
-
-    qint64 n = 1;
-    for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext(), ++n) {
-        if (blInterruptus) {
-            resumen.estado = ResumenEnvio::Estado::Interrumpido;
-            resumen.mensaje =
-                u"Envío interrumpido antes del producto %1 de %2"_s.arg(n).arg(resumen.leidos);
-            qCInfo(lcNombres).noquote() << resumen.mensaje;
-            break;
+    config.codificar = a.CodificarTexto;
+    config.tiendas = tiendasDe(a.Tiendas).value_or(QList<int>{0});
+    config.porLotes = envioPorLotes(a);
+    config.simulacro = datos.simulacro;
+    config.ahora = QDateTime::currentDateTime();
+    EscritorWeb escritor(cnWeb, config, &ventana);
+    {
+        QString error;
+        QStringList claves;
+        claves.reserve(productos.RecordCount());
+        for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext())
+            claves.append(productos.valor(u"Clave"_s).texto());
+        if (!escritor.preparar(tablasWeb.mid(1), nombresOpcion, planificador.columnas().first(),
+                               claves, &error)) {
+            resumen.estado = ResumenEnvio::Estado::ErrorLectura;
+            resumen.mensaje = u"No se pudo leer la tienda: "_s + error;
+            qCCritical(lcNombres).noquote() << resumen.mensaje;
+            return cerrar();
         }
+    }
+
+    // Sends a block; a lost connection is reopened and the block sent again from what the shop
+    // holds, and a block that fails is sent again product by product to find the culprit.
+    auto enviarBloque = [&](const QList<PlanProducto>& bloque) {
+        QList<ResultadoProducto> resultados;
+        QString error;
+        bool bien = web->AbrirBdD(cnWeb, web->cMiBase) &&
+                    escritor.EnviarBloque(bloque, &resultados, &error);
+        if (!bien && !cnWeb.abierta()) {
+            qCWarning(lcNombres).noquote()
+                << u"Se perdió la conexión con la tienda en los productos «%1» a «%2»; se reabre"_s
+                       .arg(bloque.first().clave, bloque.last().clave);
+            if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
+                resumen.fallidos += bloque.size();
+                for (const PlanProducto& p : bloque)
+                    resumen.productosFallidos.append({p.clave, cnWeb.ultimoError()});
+                sinConexion(u"de la tienda"_s, cnWeb);
+                return false;
+            }
+            if (!datos.simulacro && !bloqueoTienda.asegurar()) {
+                resumen.fallidos += bloque.size();
+                for (const PlanProducto& p : bloque)
+                    resumen.productosFallidos.append({p.clave, bloqueoTienda.descripcion()});
+                resumen.estado = ResumenEnvio::Estado::EnCurso;
+                resumen.mensaje = bloqueoTienda.descripcion();
+                qCWarning(lcNombres).noquote() << resumen.mensaje;
+                return false;
+            }
+            bien = escritor.EnviarBloque(bloque, &resultados, &error);
+        }
+        if (!bien && bloque.size() > 1) {
+            qCWarning(lcNombres).noquote()
+                << u"Un lote de %1 productos falló (%2); se envían uno a uno"_s.arg(bloque.size())
+                       .arg(error);
+            resultados.clear();
+            for (const PlanProducto& p : bloque) {
+                QList<ResultadoProducto> uno;
+                QString errorUno;
+                if (!escritor.EnviarBloque({p}, &uno, &errorUno)) {
+                    uno = {ResultadoProducto{}};
+                    uno[0].fallido = true;
+                    uno[0].error = errorUno;
+                }
+                resultados.append(uno.first());
+            }
+        } else if (!bien) {
+            resultados = {ResultadoProducto{}};
+            resultados[0].fallido = true;
+            resultados[0].error = error;
+        }
+        for (qsizetype i = 0; i < bloque.size(); ++i) {
+            const ResultadoProducto& r = resultados[i];
+            const QString& clave = bloque[i].clave;
+            if (r.fallido) {
+                ++resumen.fallidos;
+                resumen.productosFallidos.append({clave, r.error});
+                qCWarning(lcNombres).noquote()
+                    << u"Producto «%1» no enviado: %2"_s.arg(clave, r.error);
+                continue;
+            }
+            ++(r.creado ? resumen.creados : r.cambiado ? resumen.actualizados : resumen.sinCambios);
+            if (!r.avisos.isEmpty()) {
+                ++resumen.conAvisos;
+                for (const QString& aviso : r.avisos)
+                    qCWarning(lcNombres).noquote()
+                        << u"Producto «%1»: la tienda no guardó un valor como se envió: %2"_s.arg(
+                               clave, aviso);
+            }
+        }
+        return cnWeb.abierta();
+    };
+
+    const qsizetype porBloque = config.porLotes ? ProductosPorLote : 1;
+    QList<PlanProducto> bloque;
+    qint64 n = 1;
+    bool seguir = true;
+    // A block not yet sent when the user interrupts is dropped whole: its products are not
+    // written. One product at a time, the product shown is written first.
+    auto interrumpido = [&] {
+        if (!blInterruptus)
+            return false;
+        resumen.estado = ResumenEnvio::Estado::Interrumpido;
+        resumen.mensaje = u"Envío interrumpido antes del producto %1 de %2"_s
+                              .arg(n - (porBloque > 1 ? bloque.size() : 0))
+                              .arg(resumen.leidos);
+        qCInfo(lcNombres).noquote() << resumen.mensaje;
+        bloque.clear();
+        return true;
+    };
+    for (productos.MoveFirst(); seguir && !productos.Eof(); productos.MoveNext(), ++n) {
+        if (interrumpido())
+            break;
         const QString clave = productos.valor(u"Clave"_s).texto();
         ventana.producto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
-        if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
-            sinConexion(u"de la tienda"_s, cnWeb);
-            break;
-        }
         PlanProducto plan;
         QString error;
         bool bien = planificador.planificar(productos, &plan, &error);
         if (!bien && cnPos.conexionPerdida() && pos.AbrirBdD(cnPos, pos.cMiBase))
             bien = planificador.planificar(productos, &plan, &error);
-        bool creado = false;
-        if (bien) {
-            bien = escritor.EnviarProducto(plan, &creado, &error);
-            if (!bien && cnWeb.conexionPerdida()) {
-                qCWarning(lcNombres).noquote()
-                    << u"Se perdió la conexión con la tienda en el producto «%1»; se reabre"_s.arg(
-                           clave);
-                if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
-                    ++resumen.fallidos;
-                    sinConexion(u"de la tienda"_s, cnWeb);
-                    break;
-                }
-                bien = escritor.EnviarProducto(plan, &creado, &error);
-            }
-        }
-        if (bien) {
-            ++(creado ? resumen.creados : resumen.actualizados);
-        } else {
+        if (!bien) {
             ++resumen.fallidos;
             resumen.productosFallidos.append({clave, error});
             qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
+            continue;
+        }
+        bloque.append(std::move(plan));
+        if (bloque.size() >= porBloque) {
+            if (porBloque > 1 && interrumpido())
+                break;
+            seguir = enviarBloque(bloque);
+            bloque.clear();
         }
     }
+    if (seguir && !bloque.isEmpty() && !interrumpido())
+        enviarBloque(bloque);
+    resumen.viajesTienda = escritor.viajes();
 
-    if (ventana.imagenesPedidas()) {
+    if (!datos.simulacro && ventana.imagenesPedidas()) {
         resumen.conImagenes = true;
-        std::unique_ptr<clsFTP> propio;
-        if (!ftp) {
-            propio = std::make_unique<clsFTP>();
-            propio->SetModePassive();
-            propio->SetTransferBinary();
-            ftp = propio.get();
-        }
         PasoImagenes imagenes(*web, cnWeb, a, planificador.columnas().first(),
-                              config.carpetaPrograma, *ftp);
-        n = 1;
-        for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext(), ++n) {
-            if (blInterruptus) {
-                resumen.estado = ResumenEnvio::Estado::Interrumpido;
-                break;
-            }
-            const QString clave = productos.valor(u"Clave"_s).texto();
-            ventana.imagenProducto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
-            ventana.subiendoArchivos(true);
-            const PasoImagenes::Cuenta cuenta = imagenes.enviarProducto(clave);
-            ventana.subiendoArchivos(false);
-            resumen.imagenesSubidas += cuenta.subidas;
-            resumen.imagenesFallidas += cuenta.fallidas;
-        }
-        imagenes.terminar();
+                              config.carpetaPrograma, ftp);
+        const PasoImagenes::Cuenta cuenta =
+            imagenes.enviar(PasoImagenes::productosDe(productos), blInterruptus, ventana);
+        resumen.imagenesSubidas += cuenta.subidas;
+        resumen.imagenesFallidas += cuenta.fallidas;
+        if (cuenta.interrumpido)
+            resumen.estado = ResumenEnvio::Estado::Interrumpido;
     }
     return cerrar();
 }

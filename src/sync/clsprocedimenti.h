@@ -30,8 +30,10 @@ public:
     clsProcedimenti(Componentes& compartidos, Ajustes& ajustes);
 
     // Loads section "Configuración" into the settings record (writing defaults for missing keys)
-    // and rebuilds the mapping. The window shows the result; nothing here touches it.
-    void LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas = nullptr);
+    // and rebuilds the mapping. The window shows the result; nothing here touches it. False when
+    // the point-of-sale database did not open (ultimoError() says why).
+    bool LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas = nullptr);
+    QString ultimoError() const { return m_ultimoError; }
 
     // Rebuilds the mapping from the columns of `productos` and section "Campos", and reads the
     // point-of-sale configuration (sizes/colours, picture folder). *filas receives one row per
@@ -54,6 +56,7 @@ public:
 private:
     Componentes& m_compartidos;
     Ajustes& m_ajustes;
+    QString m_ultimoError;
 };
 
 // How the point-of-sale configuration stores its flags: a number other than 0, or a yes-like word.

@@ -1,270 +1,915 @@
 #include "escritor_web.h"
 
-#include "services/basesdd.h"
+#include "services/conexion.h"
+#include "services/recordset.h"
+#include "texto_tienda.h"
+#include "ventana_envio.h"
 
-#include <cmath>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-Valor numero(qint64 n) {
-    return Valor::numero(n);
+// Keys of one bulk read: enough to keep each statement far under the server's packet limit.
+const QString ColumnaPeso = u"vendaro_peso"_s;
+const QString Nuevo = u"(nuevo)"_s;
+constexpr unsigned SinValorPorDefecto = 1364; // "Field '%s' doesn't have a default value"
+
+QString id(const QString& nombre) {
+    return Conexion::identificador(nombre);
+}
+
+struct Escritura {
+    QString tabla;
+    QStringList columnas;
+    QList<Valor> valores;
+    Condicion condicion; // updates only
+    qint64 limite = -1;
+    int producto = 0;
+    bool insercion = false;
+};
+
+void fijar(Escritura& e, const QString& columna, const Valor& valor) {
+    for (qsizetype i = 0; i < e.columnas.size(); ++i)
+        if (e.columnas[i].compare(columna, Qt::CaseInsensitive) == 0) {
+            e.valores[i] = valor;
+            return;
+        }
+    e.columnas.append(columna);
+    e.valores.append(valor);
 }
 } // namespace
 
-EscritorWeb::EscritorWeb(BasesDD& web, Conexion& cn, const Configuracion& configuracion)
-    : m_web(web)
-    , m_cn(cn)
-    , m_config(configuracion) {}
+struct EscritorWeb::Fila {
+    QHash<QString, Valor> v; // lower-cased column → value
+    QString peso;
+    int insercion = -1; // pending insert of this block that makes the row
 
-bool EscritorWeb::fallo(const QString& texto, QString* error) const {
-    *error = texto.isEmpty() ? m_cn.ultimoError() : texto;
-    return false;
+    Valor valor(const QString& c) const { return v.value(c.trimmed().toLower()); }
+    bool tiene(const QString& c) const { return v.contains(c.trimmed().toLower()); }
+    void poner(const QString& c, const Valor& valor) { v.insert(c.trimmed().toLower(), valor); }
+};
+
+namespace {
+// Rows with an index on the key the run looks them up by, so a block costs linear time.
+struct Indice {
+    QList<EscritorWeb::Fila> filas;
+    QHash<QString, QList<int>> por;
+
+    template <typename Clave>
+    void poner(QList<EscritorWeb::Fila> nuevas, Clave clave) {
+        filas = std::move(nuevas);
+        por.clear();
+        for (int i = 0; i < filas.size(); ++i)
+            por[clave(filas[i])].append(i);
+    }
+    int agregar(const EscritorWeb::Fila& fila, const QString& clave) {
+        filas.append(fila);
+        por[clave].append(int(filas.size() - 1));
+        return int(filas.size() - 1);
+    }
+    EscritorWeb::Fila* primera(const QString& clave) {
+        const auto it = por.constFind(clave);
+        return it == por.constEnd() || it->isEmpty() ? nullptr : &filas[it->first()];
+    }
+};
+
+// A value as identity: numbers at the column's scale, text as it is.
+QString identidad(const ColumnaTienda* columna, const Valor& valor) {
+    if (valor.esNulo())
+        return u"\u0001"_s;
+    if (columna && columna->numerico) {
+        const QString n = decimalCanonico(valor.texto(), columna->escala);
+        if (!n.isNull())
+            return n;
+    }
+    return valor.texto();
+}
+} // namespace
+
+struct EscritorWeb::Bloque {
+    const QList<PlanProducto>* planes = nullptr;
+    QList<ResultadoProducto>* resultados = nullptr;
+    QStringList llaves;            // the key as stored, per product
+    QStringList crudas;            // the key as it comes, when stored otherwise (rows of old runs)
+    QHash<QString, QString> pesos; // key text → weight under the key column's collation
+    Indice productos;              // in primary-key order, by key weight
+    QList<int> filaDe;             // per product: its row in productos, or -1
+    QHash<QString, Indice> externas; // "table|key|product column" → rows by key value
+    Indice opciones;                 // product options of the block's products, by product id
+    Indice valores;                  // their stock rows, by option, product and value
+    Indice tiendas;                  // their store links, by product and store
+    QList<Escritura> escrituras;     // decided, not yet sent
+    bool hayInserciones = false;
+};
+
+EscritorWeb::EscritorWeb(Conexion& cn, const Configuracion& configuracion, VentanaEnvio* ventana)
+    : m_cn(cn)
+    , m_config(configuracion)
+    , m_ventana(ventana)
+    , m_prefijo(prefijoDe(configuracion.tablaProductos))
+    , m_opcion(configuracion.usaTallas ? OpcionTallas : OpcionColores) {
+    if (!m_config.ahora.isValid())
+        m_config.ahora = QDateTime::currentDateTime();
 }
 
-bool EscritorWeb::insertar(Recordset& rs, const QString& tabla,
-                           const QList<std::pair<QString, Valor>>& fijos, bool conDefectos,
-                           QString* error) {
-    rs.AddNew();
-    for (const auto& [columna, valor] : fijos)
-        rs.fijar(columna, valor);
-    if (conDefectos) {
-        auto it = m_defectos.find(tabla);
-        if (it == m_defectos.end())
-            it = m_defectos.insert(
-                tabla, LeerValoresIniciales(rutaValoresIniciales(m_config.carpetaPrograma, tabla)));
-        AsignarValoresIniciales(*it, rs, QDateTime::currentDateTime());
-    }
-    if (!rs.Update())
-        return fallo(rs.ultimoError(), error);
+QString EscritorWeb::prefijoDe(const QString& tablaProductos) {
+    const QString t = tablaProductos.trimmed();
+    if (t.endsWith(u"product"_s, Qt::CaseInsensitive))
+        return t.left(t.size() - 7);
+    return u"oc_"_s;
+}
+
+const TablaTienda& EscritorWeb::tabla(const QString& nombre) {
+    static const TablaTienda ninguna;
+    const auto it = m_esquema.constFind(nombre.trimmed());
+    return it == m_esquema.constEnd() ? ninguna : *it;
+}
+
+QList<std::pair<QString, Valor>> EscritorWeb::defectosDe(const QString& nombre) {
+    auto it = m_defectos.find(nombre);
+    if (it != m_defectos.end())
+        return *it;
+    QList<std::pair<QString, Valor>> valores;
+    const TablaTienda& t = tabla(nombre);
+    for (const auto& [columna, texto] :
+         LeerValoresIniciales(rutaValoresIniciales(m_config.carpetaPrograma, nombre)))
+        valores.append({columna, valorParaTienda(t.columna(columna),
+                                                 Valor(resolverValorInicial(texto, m_config.ahora)),
+                                                 m_config.codificar)});
+    return *m_defectos.insert(nombre, valores);
+}
+
+bool EscritorWeb::preparar(const QStringList& tablasExternas, const QStringList& nombresOpcion,
+                           const QString& columnaLlave, const QStringList& claves, QString* error) {
+    QStringList tablas{m_config.tablaProductos.trimmed(), tablaOpcion(u"product_to_store"_s)};
+    for (const QString& t : tablasExternas)
+        if (!tablas.contains(t.trimmed()))
+            tablas.append(t.trimmed());
+    if (m_config.usaTallasOColores)
+        for (const char16_t* t : {u"option_value", u"option_value_description", u"product_option",
+                                  u"product_option_value"})
+            tablas.append(tablaOpcion(QString::fromUtf16(t)));
+    if (!LeerEsquemaTienda(m_cn, tablas, &m_esquema, error))
+        return false;
+    ResultadoConsulta paquete;
+    if (m_cn.consultar(u"SELECT @@max_allowed_packet"_s, paquete) && !paquete.filas.isEmpty())
+        m_bytesPorViaje = qBound(qint64(64 * 1024), paquete.filas[0][0].texto().toLongLong() / 2,
+                                 qint64(8 << 20));
+    m_viajes += 3;
+    if (!conocerFilas(columnaLlave, claves, error))
+        return false;
+    if (m_config.usaTallasOColores && !nombresOpcion.isEmpty())
+        return opcionesDeValor(nombresOpcion, error);
     return true;
 }
 
-bool EscritorWeb::EnviarProducto(const PlanProducto& plan, bool* creado, QString* error) {
-    *creado = false;
-    const bool bien = escribirProducto(plan, creado, error);
-    if (m_config.transaccional) {
-        if (bien && !m_cn.Execute(u"COMMIT"_s))
-            return fallo(QString(), error);
-        if (!bien && m_cn.abierta())
-            m_cn.Execute(u"ROLLBACK"_s);
+QString EscritorWeb::claveGuardada(const QString& clave) const {
+    const ColumnaTienda* c =
+        m_esquema.value(m_config.tablaProductos.trimmed()).columna(m_columnaLlave);
+    return valorParaTienda(c, Valor(clave), m_config.codificar).texto();
+}
+
+// A table without an index on its key column costs a full scan per look-up: the keys' weights and
+// the rows' are read once, and blocks then read their rows by primary key.
+bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& claves,
+                               QString* error) {
+    m_columnaLlave = columnaLlave;
+    const TablaTienda& tp = tabla(m_config.tablaProductos);
+    m_primaria = tp.autoIncremento.isEmpty() && tp.primaria.size() == 1 ? tp.primaria.first()
+                                                                        : tp.autoIncremento;
+    const ColumnaTienda* columna = tp.columna(columnaLlave);
+    if (m_primaria.isEmpty() || !columna)
+        return true;
+    QStringList textos;
+    QSet<QString> vistos;
+    for (const QString& c : claves)
+        for (const QString& t : {claveGuardada(c), c})
+            if (!vistos.contains(t)) {
+                vistos.insert(t);
+                textos.append(t);
+            }
+    LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
+    for (qsizetype i = 0; i < textos.size(); i += 1000) {
+        const QStringList parte = textos.mid(i, 1000);
+        QStringList pesos;
+        for (const QString& t : parte)
+            pesos.append(pesoDeLiteral(*columna, m_cn.literal(Valor(t))));
+        lote.consulta(u"SELECT "_s + pesos.join(u','), [this, parte](const ResultadoConsulta& r) {
+            for (qsizetype j = 0; j < parte.size() && !r.filas.isEmpty(); ++j)
+                m_pesoDeClave.insert(parte[j], r.filas[0].value(j).texto());
+        });
     }
+    lote.consulta(u"SELECT "_s + id(m_primaria) + u", "_s +
+                      pesoDeColumna(*columna, id(columnaLlave)) + u" FROM "_s +
+                      id(m_config.tablaProductos) + u" ORDER BY "_s + id(m_primaria),
+                  [this](const ResultadoConsulta& r) {
+                      for (const QList<Valor>& f : r.filas) {
+                          m_ultimaFila = qMax(m_ultimaFila, f[0].texto().toLongLong());
+                          if (!m_filaDePeso.contains(f[1].texto()))
+                              m_filaDePeso.insert(f[1].texto(), f[0].texto());
+                      }
+                  });
+    const bool bien = lote.enviar(error);
+    m_viajes += lote.viajes();
     return bien;
 }
 
-bool EscritorWeb::escribirProducto(const PlanProducto& plan, bool* creado, QString* error) {
-    const QString& tabla = m_config.tablaProductos;
-    const QString& llave = plan.columnas.first();
-    const Condicion condicion{{llave, plan.clave}};
-    const Consulta busqueda = Consulta(tabla).donde_(llave, plan.clave).limitar(1);
+bool EscritorWeb::opcionesDeValor(const QStringList& nombres, QString* error) {
+    const QString tDesc = tablaOpcion(u"option_value_description"_s);
+    const TablaTienda& desc = tabla(tDesc);
+    ColumnaTienda nombre;
+    if (const ColumnaTienda* c = desc.columna(u"name"_s))
+        nombre = *c;
+    LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
 
-    Recordset fila;
-    bool hay = m_web.AbrirTabla(fila, m_cn, busqueda);
-    if (!fila.abierto())
-        return fallo(fila.ultimoError(), error);
-    if (!hay) {
-        if (!insertar(fila, tabla, {{llave, plan.valores.first()}}, true, error))
-            return false;
-        *creado = true;
+    // The weight of every name under the column's collation, read in pieces.
+    QStringList codificados;
+    for (const QString& n : nombres) {
+        const QString c = valorParaTienda(&nombre, Valor(n), m_config.codificar).texto();
+        if (!codificados.contains(c))
+            codificados.append(c);
     }
-    if (!m_web.ActualizaRegistro(m_cn, fila, tabla, plan.columnas, plan.valores, condicion))
-        return fallo(QString(), error);
-
-    hay = m_web.AbrirTabla(fila, m_cn, busqueda);
-    if (!fila.abierto())
-        return fallo(fila.ultimoError(), error);
-    if (!hay)
-        return fallo(
-            u"La fila no se volvió a encontrar por «%1» = «%2» después de escribirla "
-            u"(¿el archivo de valores iniciales cambia la columna llave?)"_s.arg(llave, plan.clave),
-            error);
-
-    qint64 idWeb = 0;
-    if (!m_config.campoTallaColor.isEmpty()) {
-        bool existe = false;
-        const Valor id = fila.valor(m_config.campoTallaColor, &existe);
-        if (!existe)
-            return fallo(u"La tabla %1 no tiene la columna «%2» (campo en productos para talla o "
-                         u"color)"_s.arg(tabla, m_config.campoTallaColor),
-                         error);
-        idWeb = id.texto().toLongLong();
+    for (qsizetype i = 0; i < codificados.size(); i += 500) {
+        const QStringList parte = codificados.mid(i, 500);
+        QStringList pesos;
+        for (const QString& n : parte)
+            pesos.append(pesoDeLiteral(nombre, m_cn.literal(Valor(n))));
+        lote.consulta(u"SELECT "_s + pesos.join(u','), [this, parte](const ResultadoConsulta& r) {
+            for (qsizetype j = 0; j < parte.size() && !r.filas.isEmpty(); ++j)
+                m_pesosOpcion.insert(parte[j], r.filas[0].value(j).texto());
+        });
     }
-    if (!EnviarTablasExternas(plan, fila, error))
+    QList<QList<Valor>> existentes; // weight, option_value_id, language_id
+    lote.consulta(u"SELECT "_s + pesoDeColumna(nombre, id(u"name"_s)) +
+                      u", option_value_id, language_id FROM "_s + id(tDesc) +
+                      u" WHERE option_id="_s + QString::number(m_opcion) +
+                      u" ORDER BY option_value_id, language_id"_s,
+                  [&](const ResultadoConsulta& r) { existentes = r.filas; });
+    if (!lote.enviar(error))
         return false;
-    if (m_config.usaTallasOColores && idWeb != 0)
-        return EnviarTallasYColores(idWeb, plan, error);
-    return true;
-}
 
-bool EscritorWeb::EnviarTablasExternas(const PlanProducto& plan, const Recordset& filaWeb,
-                                       QString* error) {
-    for (const EscrituraExterna& e : plan.externas) {
-        bool existe = false;
-        const Valor identificador = filaWeb.valor(e.llaveEnProds, &existe);
-        if (!existe)
-            return fallo(
-                u"La tabla %1 no tiene la columna «%2» (llave de la tabla externa %3)"_s.arg(
-                    m_config.tablaProductos, e.llaveEnProds, e.tabla),
-                error);
-        for (const auto& [columnaCondicion, valorCondicion] : e.filas) {
-            Condicion condicion{{e.llave, identificador}};
-            QList<std::pair<QString, Valor>> fijos{{e.llave, identificador}};
-            if (!columnaCondicion.isEmpty()) {
-                condicion.append({columnaCondicion, Valor(valorCondicion)});
-                fijos.append({columnaCondicion, Valor(valorCondicion)});
+    auto tieneIdioma = [&](const QString& valor, int idioma) {
+        for (const QList<Valor>& f : existentes)
+            if (f[1].texto() == valor && f[2].texto().toInt() == idioma)
+                return true;
+        return false;
+    };
+    qint64 simulado = 0;
+    for (const QString& n : codificados) {
+        const QString peso = m_pesosOpcion.value(n);
+        if (m_valoresOpcion.contains(peso))
+            continue;
+        QString encontrado;
+        for (const QList<Valor>& f : existentes)
+            if (f[0].texto() == peso && f[2].texto().toInt() == Idiomas[0]) {
+                encontrado = f[1].texto();
+                break;
             }
-            Consulta busqueda(e.tabla);
-            busqueda.donde = condicion;
-            busqueda.limite = 1;
-            Recordset aux;
-            const bool hay = m_web.AbrirTabla(aux, m_cn, busqueda);
-            if (!aux.abierto())
-                return fallo(aux.ultimoError(), error);
-            if (!hay && !insertar(aux, e.tabla, fijos, true, error))
-                return false;
-            const int i = aux.indice(e.columna);
-            const Valor valor = valorParaColumna(i >= 0 ? &aux.campo(i) : nullptr, e.valor);
-            if (!m_cn.Execute(Sql::update(m_cn, e.tabla, {e.columna}, {valor}, condicion, 1)))
-                return fallo(QString(), error);
+        QList<int> faltan;
+        for (int idioma : Idiomas)
+            if (encontrado.isEmpty() || !tieneIdioma(encontrado, idioma))
+                faltan.append(idioma);
+        if (m_config.simulacro) {
+            if (encontrado.isEmpty())
+                encontrado = QString::number(--simulado);
+            for (int idioma : faltan)
+                m_ventana->cambioPrevisto({tDesc, QString(), true,
+                                           u"name (idioma %1)"_s.arg(idioma), Valor::nulo(),
+                                           Valor(n)});
+            m_valoresOpcion.insert(peso, encontrado.toLongLong());
+            continue;
         }
+        // Each value is made and committed on its own, before any product uses it: a product
+        // rolled back later cannot take a value with it that later products point at.
+        if (encontrado.isEmpty()) {
+            ++m_viajes;
+            if (!m_cn.Execute(
+                    Sql::insert(m_cn, tablaOpcion(u"option_value"_s),
+                                {u"option_id"_s, u"image"_s, u"sort_order"_s},
+                                {Valor::numero(m_opcion), Valor(QString()), Valor::numero(0)}))) {
+                *error = m_cn.ultimoError();
+                return false;
+            }
+            encontrado = QString::number(m_cn.ultimoIdInsertado());
+        }
+        for (int idioma : faltan)
+            lote.escritura(Sql::insert(
+                m_cn, tDesc, {u"option_value_id"_s, u"language_id"_s, u"option_id"_s, u"name"_s},
+                {Valor(encontrado), Valor::numero(idioma), Valor::numero(m_opcion), Valor(n)}));
+        if (m_config.transaccional)
+            lote.escritura(u"COMMIT"_s);
+        if (!lote.enviar(error))
+            return false;
+        m_valoresOpcion.insert(peso, encontrado.toLongLong());
     }
+    m_viajes += lote.viajes();
     return true;
 }
 
-bool EscritorWeb::valorDeOpcion(int opcion, const QString& nombre, qint64* id, QString* error) {
-    const QString clave = QString::number(opcion) + u'|' + nombre.toLower();
-    if (auto it = m_valoresOpcion.constFind(clave); it != m_valoresOpcion.constEnd()) {
-        *id = *it;
-        return true;
+namespace {
+QString listaLiterales(const Conexion& cn, const QStringList& textos) {
+    QStringList l;
+    for (const QString& t : textos)
+        l.append(cn.literal(Valor(t)));
+    return l.join(u',');
+}
+
+QList<EscritorWeb::Fila> filasDe(const ResultadoConsulta& r) {
+    QList<EscritorWeb::Fila> filas;
+    filas.reserve(r.filas.size());
+    for (const QList<Valor>& f : r.filas) {
+        EscritorWeb::Fila fila;
+        for (qsizetype i = 0; i < r.campos.size(); ++i) {
+            if (r.campos[i].Name == ColumnaPeso)
+                fila.peso = f[i].texto();
+            else
+                fila.poner(r.campos[i].Name, f[i]);
+        }
+        filas.append(std::move(fila));
     }
-    Recordset rs;
-    bool hay = m_web.AbrirTabla(rs, m_cn,
-                                Consulta(u"oc_option_value_description"_s)
-                                    .donde_(u"option_id"_s, numero(opcion))
-                                    .donde_(u"language_id"_s, numero(Idiomas[0]))
-                                    .donde_(u"name"_s, nombre)
-                                    .limitar(1));
-    if (!rs.abierto())
-        return fallo(rs.ultimoError(), error);
-    if (hay) {
-        *id = rs.valor(u"option_value_id"_s).texto().toLongLong();
+    return filas;
+}
+
+QString claveDeExistencia(const EscritorWeb::Fila& f) {
+    return f.valor(u"product_option_id"_s).texto() + u'|' + f.valor(u"product_id"_s).texto() +
+           u'|' + f.valor(u"option_value_id"_s).texto();
+}
+
+QString claveDeTienda(const EscritorWeb::Fila& f) {
+    return f.valor(u"product_id"_s).texto() + u'|' +
+           QString::number(f.valor(u"store_id"_s).texto().toInt());
+}
+
+QString orden(const TablaTienda& t) {
+    QStringList columnas = t.autoIncremento.isEmpty() ? t.primaria : QStringList{t.autoIncremento};
+    for (QString& c : columnas)
+        c = u"t."_s + id(c);
+    return columnas.isEmpty() ? QString() : u" ORDER BY "_s + columnas.join(u',');
+}
+} // namespace
+
+// Reads the shop's rows of the block's products: product rows with the weight of their key, and
+// the external, option, stock and store rows that hang on them.
+bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error) {
+    const TablaTienda& tp = tabla(m_config.tablaProductos);
+    const QString llave = b.planes->first().columnas.first();
+    ColumnaTienda columnaLlave;
+    columnaLlave.nombre = llave;
+    if (const ColumnaTienda* c = tp.columna(llave))
+        columnaLlave = *c;
+    LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
+    bool porPrimaria = !m_primaria.isEmpty();
+    for (const QString& c : claves)
+        porPrimaria = porPrimaria && m_pesoDeClave.contains(c);
+    QString selector;
+    if (porPrimaria) {
+        QStringList filas;
+        for (const QString& c : claves) {
+            const QString peso = m_pesoDeClave.value(c);
+            b.pesos.insert(c, peso);
+            const auto it = m_filaDePeso.constFind(peso);
+            if (it != m_filaDePeso.constEnd() && !filas.contains(*it))
+                filas.append(*it);
+        }
+        QStringList partes;
+        if (!filas.isEmpty())
+            partes.append(id(m_primaria) + u" IN ("_s + listaLiterales(m_cn, filas) + u')');
+        // Rows newer than the run knows: made by this block, or by a block that failed halfway.
+        partes.append(id(m_primaria) + u">"_s + QString::number(m_ultimaFila));
+        selector = u'(' + partes.join(u" OR "_s) + u')';
     } else {
-        Recordset valor;
-        m_web.AbrirTabla(valor, m_cn, Consulta(u"oc_option_value"_s).limitar(0));
-        if (!valor.abierto())
-            return fallo(valor.ultimoError(), error);
-        if (!insertar(valor, u"oc_option_value"_s,
-                      {{u"option_id"_s, numero(opcion)},
-                       {u"image"_s, Valor(QString())},
-                       {u"sort_order"_s, numero(0)}},
-                      false, error))
-            return false;
-        *id = qint64(valor.ultimoId());
-    }
-    // Every language gets the name, also for a value that so far lacked one.
-    for (int idioma : Idiomas) {
-        if (hay && idioma == Idiomas[0])
-            continue;
-        if (hay) {
-            Recordset otro;
-            const bool tiene = m_web.AbrirTabla(otro, m_cn,
-                                                Consulta(u"oc_option_value_description"_s)
-                                                    .donde_(u"option_value_id"_s, numero(*id))
-                                                    .donde_(u"language_id"_s, numero(idioma))
-                                                    .limitar(1));
-            if (!otro.abierto())
-                return fallo(otro.ultimoError(), error);
-            if (tiene)
-                continue;
+        selector = id(llave) + u" IN ("_s + listaLiterales(m_cn, claves) + u')';
+        if (!soloFilas) {
+            QStringList pesos;
+            for (const QString& c : claves)
+                pesos.append(pesoDeLiteral(columnaLlave, m_cn.literal(Valor(c))));
+            lote.consulta(u"SELECT "_s + pesos.join(u','),
+                          [&b, claves](const ResultadoConsulta& r) {
+                              for (qsizetype i = 0; i < claves.size() && !r.filas.isEmpty(); ++i)
+                                  b.pesos.insert(claves[i], r.filas[0].value(i).texto());
+                          });
         }
-        const QString sql =
-            Sql::insert(m_cn, u"oc_option_value_description"_s,
-                        {u"option_value_id"_s, u"language_id"_s, u"option_id"_s, u"name"_s},
-                        {numero(*id), numero(idioma), numero(opcion), Valor(nombre)});
-        if (!m_cn.Execute(sql))
-            return fallo(QString(), error);
     }
-    m_valoresOpcion.insert(clave, *id);
+    const QString deProductos = u" FROM "_s + id(m_config.tablaProductos) + u" WHERE "_s + selector;
+    // Rows of another table that hang on the block's products by a product column. By the primary
+    // key itself, the ids go in the statement: a subquery would scan the whole table.
+    auto deLosProductos = [&](const QString& columnaAjena, const QString& columnaProductos) {
+        if (porPrimaria && columnaProductos.compare(m_primaria, Qt::CaseInsensitive) == 0)
+            return QString(selector).replace(id(m_primaria), u"t."_s + id(columnaAjena));
+        return u"t."_s + id(columnaAjena) + u" IN (SELECT "_s + id(columnaProductos) + deProductos +
+               u')';
+    };
+    lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
+                      ColumnaPeso + u", t.* FROM "_s + id(m_config.tablaProductos) +
+                      u" AS t WHERE "_s + selector + orden(tp),
+                  [&b, this, porPrimaria, claves](const ResultadoConsulta& r) {
+                      b.productos.poner(filasDe(r), [](const Fila& f) { return f.peso; });
+                      if (!porPrimaria)
+                          return;
+                      // What this read found is what the shop holds for these keys: rows of a
+                      // rolled-back block are gone, rows of a failed one are there.
+                      for (const QString& c : claves)
+                          m_filaDePeso.remove(m_pesoDeClave.value(c));
+                      for (const Fila& f : b.productos.filas) {
+                          const QString fila = f.valor(m_primaria).texto();
+                          m_ultimaFila = qMax(m_ultimaFila, fila.toLongLong());
+                          if (!m_filaDePeso.contains(f.peso))
+                              m_filaDePeso.insert(f.peso, fila);
+                      }
+                  });
+    b.externas.clear();
+    for (const EscrituraExterna& e : b.planes->first().externas) {
+        const QString clave = e.tabla + u'|' + e.llave + u'|' + e.llaveEnProds;
+        if (b.externas.contains(clave))
+            continue;
+        b.externas.insert(clave, {});
+        lote.consulta(u"SELECT t.* FROM "_s + id(e.tabla) + u" AS t WHERE "_s +
+                          deLosProductos(e.llave, e.llaveEnProds) + orden(tabla(e.tabla)),
+                      [&b, clave, columna = tabla(e.tabla).columna(e.llave),
+                       llaveExterna = e.llave](const ResultadoConsulta& r) {
+                          b.externas[clave].poner(filasDe(r), [&](const Fila& f) {
+                              return identidad(columna, f.valor(llaveExterna));
+                          });
+                      });
+    }
+    if (m_config.usaTallasOColores && !m_config.campoTallaColor.isEmpty()) {
+        const QString opcion = QString::number(m_opcion);
+        lote.consulta(u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option"_s)) +
+                          u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
+                          deLosProductos(m_config.campoTallaColor, m_config.campoTallaColor) +
+                          u" ORDER BY t.product_option_id"_s,
+                      [&b, this](const ResultadoConsulta& r) {
+                          b.opciones.poner(filasDe(r), [this](const Fila& f) {
+                              return f.valor(m_config.campoTallaColor).texto();
+                          });
+                      });
+        lote.consulta(
+            u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option_value"_s)) +
+                u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
+                deLosProductos(u"product_id"_s, m_config.campoTallaColor) +
+                u" ORDER BY t.product_option_value_id"_s,
+            [&b](const ResultadoConsulta& r) { b.valores.poner(filasDe(r), claveDeExistencia); });
+    }
+    const QString tTiendas = tablaOpcion(u"product_to_store"_s);
+    if (!m_config.tiendas.isEmpty() && tabla(tTiendas).existe() && tp.columna(u"product_id"_s))
+        lote.consulta(
+            u"SELECT t.* FROM "_s + id(tTiendas) + u" AS t WHERE "_s +
+                deLosProductos(u"product_id"_s, u"product_id"_s),
+            [&b](const ResultadoConsulta& r) { b.tiendas.poner(filasDe(r), claveDeTienda); });
+    const bool bien = lote.enviar(error);
+    m_viajes += lote.viajes();
+    if (!bien)
+        return false;
+
+    // Each product takes the first row (primary-key order) whose key its own key equals under the
+    // column's collation; rows stored before text was encoded are found by the key as it comes.
+    b.filaDe.fill(-1, b.planes->size());
+    for (qsizetype i = 0; i < b.planes->size(); ++i) {
+        if ((*b.resultados)[i].fallido)
+            continue;
+        for (const QString& c : {b.llaves[i], b.crudas[i]}) {
+            if (c.isNull() || b.filaDe[i] >= 0)
+                continue;
+            const auto it = b.productos.por.constFind(b.pesos.value(c));
+            if (it != b.productos.por.constEnd() && !it->isEmpty())
+                b.filaDe[i] = it->first();
+        }
+    }
     return true;
 }
 
-bool EscritorWeb::EnviarTallasYColores(qint64 idWeb, const PlanProducto& plan, QString* error) {
-    if (plan.existencias.isEmpty())
+void EscritorWeb::decidirProductos(Bloque& b) {
+    const QString& t = m_config.tablaProductos;
+    const TablaTienda& tp = tabla(t);
+    for (qsizetype i = 0; i < b.planes->size(); ++i) {
+        const PlanProducto& plan = (*b.planes)[i];
+        ResultadoProducto& res = (*b.resultados)[i];
+        if (res.fallido)
+            continue;
+        QList<Valor> valores;
+        for (qsizetype c = 0; c < plan.columnas.size(); ++c)
+            valores.append(c == 0 ? Valor(b.llaves[i])
+                                  : valorParaTienda(tp.columna(plan.columnas[c]),
+                                                    plan.valores.value(c), m_config.codificar));
+        int f = b.filaDe[i];
+        if (f < 0)
+            m_creadas.insert(b.llaves[i]);
+        res.creado = m_creadas.contains(b.llaves[i]);
+        if (f < 0) {
+            // One statement carries the defaults and the mapped values: a product appears
+            // complete or not at all.
+            Escritura e{t, {}, {}, {}, -1, int(i), true};
+            for (const auto& [columna, valor] : defectosDe(t))
+                fijar(e, columna, valor);
+            for (qsizetype c = 0; c < plan.columnas.size(); ++c)
+                fijar(e, plan.columnas[c], valores[c]);
+            Fila fila;
+            fila.peso = b.pesos.value(b.llaves[i]);
+            fila.insercion = int(b.escrituras.size());
+            for (qsizetype c = 0; c < e.columnas.size(); ++c)
+                fila.poner(e.columnas[c], e.valores[c]);
+            if (m_config.simulacro)
+                for (qsizetype c = 0; c < e.columnas.size(); ++c)
+                    m_ventana->cambioPrevisto(
+                        {t, plan.clave, true, e.columnas[c], Valor::nulo(), e.valores[c]});
+            b.escrituras.append(e);
+            b.filaDe[i] = b.productos.agregar(fila, fila.peso);
+            b.hayInserciones = true;
+            res.cambiado = true;
+            continue;
+        }
+        Fila& fila = b.productos.filas[f];
+        Escritura e{t, {}, {}, {}, -1, int(i), false};
+        for (qsizetype c = 0; c < plan.columnas.size(); ++c) {
+            const ColumnaTienda* col = tp.columna(plan.columnas[c]);
+            if (fila.tiene(plan.columnas[c]) &&
+                mismoValor(col, fila.valor(plan.columnas[c]), valores[c]))
+                continue;
+            if (m_config.simulacro)
+                m_ventana->cambioPrevisto({t, plan.clave, false, plan.columnas[c],
+                                           fila.valor(plan.columnas[c]), valores[c]});
+            fijar(e, plan.columnas[c], valores[c]);
+            fila.poner(plan.columnas[c], valores[c]);
+        }
+        if (e.columnas.isEmpty())
+            continue;
+        res.cambiado = true;
+        if (fila.insercion >= 0) {
+            for (qsizetype c = 0; c < e.columnas.size(); ++c)
+                fijar(b.escrituras[fila.insercion], e.columnas[c], e.valores[c]);
+            continue;
+        }
+        // Found by the key as stored (or, for an old row, as it comes): written by the same key.
+        const QString encontrada =
+            b.pesos.value(b.llaves[i]) == fila.peso ? b.llaves[i] : b.crudas[i];
+        e.condicion = {{plan.columnas.first(), Valor(encontrada)}};
+        b.escrituras.append(e);
+    }
+}
+
+void EscritorWeb::decidirRelacionadas(Bloque& b) {
+    const TablaTienda& tp = tabla(m_config.tablaProductos);
+    const QString tTiendas = tablaOpcion(u"product_to_store"_s);
+    const QString tOpcion = tablaOpcion(u"product_option"_s);
+    const bool conTiendas = tabla(tTiendas).existe() && tp.columna(u"product_id"_s);
+    for (qsizetype i = 0; i < b.planes->size(); ++i) {
+        const PlanProducto& plan = (*b.planes)[i];
+        ResultadoProducto& res = (*b.resultados)[i];
+        if (res.fallido || b.filaDe[i] < 0)
+            continue;
+        const Fila& fila = b.productos.filas[b.filaDe[i]];
+        auto valorDe = [&](const QString& columna) {
+            if (!fila.tiene(columna) && fila.insercion >= 0)
+                return Valor(Nuevo); // a dry run's new row has no id yet
+            return fila.valor(columna);
+        };
+
+        if (res.creado && conTiendas) {
+            const Valor producto = valorDe(u"product_id"_s);
+            for (int tienda : m_config.tiendas) {
+                const QString clave = producto.texto() + u'|' + QString::number(tienda);
+                if (b.tiendas.primera(clave))
+                    continue;
+                if (m_config.simulacro)
+                    m_ventana->cambioPrevisto({tTiendas, plan.clave, true, u"store_id"_s,
+                                               Valor::nulo(), Valor::numero(tienda)});
+                Fila enlace;
+                enlace.poner(u"product_id"_s, producto);
+                enlace.poner(u"store_id"_s, Valor::numero(tienda));
+                b.tiendas.agregar(enlace, clave);
+                b.escrituras.append({tTiendas,
+                                     {u"product_id"_s, u"store_id"_s},
+                                     {producto, Valor::numero(tienda)},
+                                     {},
+                                     -1,
+                                     int(i),
+                                     true});
+            }
+        }
+
+        for (const EscrituraExterna& e : plan.externas) {
+            if (!fila.tiene(e.llaveEnProds) && fila.insercion < 0) {
+                res.fallido = true;
+                res.error =
+                    u"La tabla %1 no tiene la columna «%2» (llave de la tabla externa %3)"_s.arg(
+                        m_config.tablaProductos, e.llaveEnProds, e.tabla);
+                break;
+            }
+            const TablaTienda& te = tabla(e.tabla);
+            const Valor identificador = valorDe(e.llaveEnProds);
+            const Valor valor = valorParaTienda(te.columna(e.columna), e.valor, m_config.codificar);
+            Indice& filas = b.externas[e.tabla + u'|' + e.llave + u'|' + e.llaveEnProds];
+            const QString porLlave = identidad(te.columna(e.llave), identificador);
+            for (const auto& [columnaCondicion, textoCondicion] : e.filas) {
+                const Valor condicion = valorParaTienda(te.columna(columnaCondicion),
+                                                        Valor(textoCondicion), m_config.codificar);
+                Fila* existente = nullptr;
+                for (int j : filas.por.value(porLlave))
+                    if (columnaCondicion.isEmpty() ||
+                        mismoValor(te.columna(columnaCondicion),
+                                   filas.filas[j].valor(columnaCondicion), condicion)) {
+                        existente = &filas.filas[j];
+                        break;
+                    }
+                if (!existente) {
+                    Escritura alta{e.tabla, {}, {}, {}, -1, int(i), true};
+                    for (const auto& [columna, v] : defectosDe(e.tabla))
+                        fijar(alta, columna, v);
+                    fijar(alta, e.llave, identificador);
+                    if (!columnaCondicion.isEmpty())
+                        fijar(alta, columnaCondicion, condicion);
+                    fijar(alta, e.columna, valor);
+                    Fila nueva;
+                    nueva.insercion = int(b.escrituras.size());
+                    for (qsizetype c = 0; c < alta.columnas.size(); ++c)
+                        nueva.poner(alta.columnas[c], alta.valores[c]);
+                    if (m_config.simulacro)
+                        for (qsizetype c = 0; c < alta.columnas.size(); ++c)
+                            m_ventana->cambioPrevisto({e.tabla, plan.clave, true, alta.columnas[c],
+                                                       Valor::nulo(), alta.valores[c]});
+                    b.escrituras.append(alta);
+                    filas.agregar(nueva, porLlave);
+                    res.cambiado = true;
+                    continue;
+                }
+                if (existente->tiene(e.columna) &&
+                    mismoValor(te.columna(e.columna), existente->valor(e.columna), valor))
+                    continue;
+                if (m_config.simulacro)
+                    m_ventana->cambioPrevisto({e.tabla, plan.clave, false, e.columna,
+                                               existente->valor(e.columna), valor});
+                existente->poner(e.columna, valor);
+                res.cambiado = true;
+                if (existente->insercion >= 0) {
+                    fijar(b.escrituras[existente->insercion], e.columna, valor);
+                    continue;
+                }
+                Condicion donde{{e.llave, identificador}};
+                if (!columnaCondicion.isEmpty())
+                    donde.append({columnaCondicion, condicion});
+                b.escrituras.append({e.tabla, {e.columna}, {valor}, donde, 1, int(i), false});
+            }
+        }
+        if (res.fallido)
+            continue;
+
+        if (!m_config.usaTallasOColores || plan.existencias.isEmpty() ||
+            m_config.campoTallaColor.isEmpty())
+            continue;
+        if (!fila.tiene(m_config.campoTallaColor) && fila.insercion < 0) {
+            res.fallido = true;
+            res.error = u"La tabla %1 no tiene la columna «%2» (campo en productos para talla o "
+                        u"color)"_s.arg(m_config.tablaProductos, m_config.campoTallaColor);
+            continue;
+        }
+        const Valor idWeb = valorDe(m_config.campoTallaColor);
+        if (idWeb.texto() != Nuevo && idWeb.texto().toLongLong() == 0)
+            continue;
+        if (b.opciones.primera(idWeb.texto()))
+            continue;
+        Escritura alta{tOpcion,
+                       {u"product_id"_s, u"option_id"_s, u"value"_s, u"required"_s},
+                       {idWeb, Valor::numero(m_opcion), Valor(QString()), Valor::numero(1)},
+                       {},
+                       -1,
+                       int(i),
+                       true};
+        Fila nueva;
+        nueva.insercion = int(b.escrituras.size());
+        for (qsizetype c = 0; c < alta.columnas.size(); ++c)
+            nueva.poner(alta.columnas[c], alta.valores[c]);
+        nueva.poner(m_config.campoTallaColor, idWeb);
+        if (m_config.simulacro)
+            m_ventana->cambioPrevisto(
+                {tOpcion, plan.clave, true, u"option_id"_s, Valor::nulo(), alta.valores[1]});
+        b.opciones.agregar(nueva, idWeb.texto());
+        b.escrituras.append(alta);
+        b.hayInserciones = true;
+        res.cambiado = true;
+    }
+}
+
+void EscritorWeb::decidirExistencias(Bloque& b) {
+    if (!m_config.usaTallasOColores || m_config.campoTallaColor.isEmpty())
+        return;
+    const QString tValor = tablaOpcion(u"product_option_value"_s);
+    const TablaTienda& tv = tabla(tValor);
+    const ColumnaTienda* cantidadCol = tv.columna(u"quantity"_s);
+    const ColumnaTienda* descCol =
+        tabla(tablaOpcion(u"option_value_description"_s)).columna(u"name"_s);
+    for (qsizetype i = 0; i < b.planes->size(); ++i) {
+        const PlanProducto& plan = (*b.planes)[i];
+        ResultadoProducto& res = (*b.resultados)[i];
+        if (res.fallido || b.filaDe[i] < 0 || plan.existencias.isEmpty())
+            continue;
+        const Fila& fila = b.productos.filas[b.filaDe[i]];
+        const Valor idWeb = fila.tiene(m_config.campoTallaColor)
+                                ? fila.valor(m_config.campoTallaColor)
+                                : Valor(Nuevo);
+        if (idWeb.texto() != Nuevo && idWeb.texto().toLongLong() == 0)
+            continue;
+        const Fila* opcion = b.opciones.primera(idWeb.texto());
+        const Valor opcionProducto = opcion && opcion->tiene(u"product_option_id"_s)
+                                         ? opcion->valor(u"product_option_id"_s)
+                                         : Valor(Nuevo);
+        for (const Existencia& ex : plan.existencias) {
+            const QString nombre =
+                valorParaTienda(descCol, Valor(ex.referencia), m_config.codificar).texto();
+            const Valor valorOpcion =
+                Valor::numero(m_valoresOpcion.value(m_pesosOpcion.value(nombre)));
+            const Valor cantidad = valorParaTienda(cantidadCol, ex.cantidad, false);
+            const QString clave =
+                opcionProducto.texto() + u'|' + idWeb.texto() + u'|' + valorOpcion.texto();
+            Fila* existente = b.valores.primera(clave);
+            if (!existente) {
+                Escritura alta{tValor,
+                               {u"product_option_id"_s, u"product_id"_s, u"option_id"_s,
+                                u"option_value_id"_s, u"quantity"_s, u"subtract"_s, u"price"_s,
+                                u"price_prefix"_s, u"points"_s, u"points_prefix"_s, u"weight"_s,
+                                u"weight_prefix"_s},
+                               {opcionProducto, idWeb, Valor::numero(m_opcion), valorOpcion,
+                                cantidad, Valor::numero(1), Valor::numero(0), Valor(u"+"_s),
+                                Valor::numero(0), Valor(u"+"_s), Valor::numero(0), Valor(u"+"_s)},
+                               {},
+                               -1,
+                               int(i),
+                               true};
+                Fila nueva;
+                nueva.insercion = int(b.escrituras.size());
+                for (qsizetype c = 0; c < alta.columnas.size(); ++c)
+                    nueva.poner(alta.columnas[c], alta.valores[c]);
+                if (m_config.simulacro)
+                    m_ventana->cambioPrevisto({tValor, plan.clave, true,
+                                               u"quantity (%1)"_s.arg(ex.referencia), Valor::nulo(),
+                                               cantidad});
+                b.valores.agregar(nueva, clave);
+                b.escrituras.append(alta);
+                res.cambiado = true;
+                continue;
+            }
+            // Updated in place: orders and carts point at the row's id.
+            if (mismoValor(cantidadCol, existente->valor(u"quantity"_s), cantidad))
+                continue;
+            if (m_config.simulacro)
+                m_ventana->cambioPrevisto({tValor, plan.clave, false,
+                                           u"quantity (%1)"_s.arg(ex.referencia),
+                                           existente->valor(u"quantity"_s), cantidad});
+            existente->poner(u"quantity"_s, cantidad);
+            res.cambiado = true;
+            if (existente->insercion >= 0) {
+                fijar(b.escrituras[existente->insercion], u"quantity"_s, cantidad);
+                continue;
+            }
+            b.escrituras.append(
+                {tValor,
+                 {u"quantity"_s},
+                 {cantidad},
+                 {{u"product_option_value_id"_s, existente->valor(u"product_option_value_id"_s)}},
+                 -1,
+                 int(i),
+                 false});
+        }
+    }
+}
+
+bool EscritorWeb::escribir(Bloque& b, QString* error) {
+    QList<Escritura> escrituras;
+    escrituras.swap(b.escrituras);
+    b.hayInserciones = false;
+    if (m_config.simulacro || escrituras.isEmpty())
         return true;
-    const int opcion = m_config.usaTallas ? OpcionTallas : OpcionColores;
+    LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
 
-    // The product's option, found by the configured product-id column or created once.
-    qint64 opcionProducto = 0;
-    {
-        Recordset rs;
-        const bool hay = m_web.AbrirTabla(rs, m_cn,
-                                          Consulta(u"oc_product_option"_s)
-                                              .donde_(m_config.campoTallaColor, numero(idWeb))
-                                              .donde_(u"option_id"_s, numero(opcion))
-                                              .limitar(1));
-        if (!rs.abierto())
-            return fallo(rs.ultimoError(), error);
-        if (hay) {
-            opcionProducto = rs.valor(u"product_option_id"_s).texto().toLongLong();
-        } else {
-            if (!insertar(rs, u"oc_product_option"_s,
-                          {{u"product_id"_s, numero(idWeb)},
-                           {u"option_id"_s, numero(opcion)},
-                           {u"value"_s, Valor(QString())},
-                           {u"required"_s, numero(1)}},
-                          false, error))
-                return false;
-            opcionProducto = qint64(rs.ultimoId());
-        }
+    // A warning names the row of its statement ("at row 3"): that row's product gets it.
+    static const QRegularExpression enFila(u" at row (\\d+)"_s);
+    auto avisar = [&b](QList<int> productos, QString tabla) {
+        return [&b, productos, tabla](const QList<AvisoServidor>& avisos) {
+            for (const AvisoServidor& a : avisos) {
+                // Notes (a decimal rounded to the column's scale) are no loss; nor is a column we
+                // did not send taking its type's empty value, as the shop's schema expects.
+                if (a.nivel.compare(u"Warning"_s, Qt::CaseInsensitive) != 0 ||
+                    a.codigo == SinValorPorDefecto)
+                    continue;
+                const QRegularExpressionMatch m = enFila.match(a.mensaje);
+                const qsizetype n = m.hasMatch() ? m.captured(1).toInt() - 1 : 0;
+                const int p = productos.value(n, productos.first());
+                (*b.resultados)[p].avisos.append(u"%1: %2"_s.arg(tabla, a.mensaje));
+            }
+        };
+    };
+
+    // New rows: one multi-row statement per table and column list, in product order.
+    QList<qsizetype> grupos;
+    for (qsizetype i = 0; i < escrituras.size(); ++i) {
+        if (!escrituras[i].insercion)
+            continue;
+        bool nuevo = true;
+        for (qsizetype g : grupos)
+            nuevo = nuevo && !(escrituras[g].tabla == escrituras[i].tabla &&
+                               escrituras[g].columnas == escrituras[i].columnas);
+        if (nuevo)
+            grupos.append(i);
     }
+    for (qsizetype g : grupos) {
+        const Escritura& modelo = escrituras[g];
+        QStringList columnas;
+        for (const QString& c : modelo.columnas)
+            columnas.append(id(c));
+        const QString cabeza =
+            u"INSERT INTO "_s + id(modelo.tabla) + u" ("_s + columnas.join(u',') + u") VALUES "_s;
+        QString sql;
+        QList<int> productos;
+        auto cerrar = [&] {
+            if (!productos.isEmpty())
+                lote.escritura(sql, avisar(productos, modelo.tabla));
+            sql.clear();
+            productos.clear();
+        };
+        for (qsizetype i = g; i < escrituras.size(); ++i) {
+            const Escritura& e = escrituras[i];
+            if (!e.insercion || e.tabla != modelo.tabla || e.columnas != modelo.columnas)
+                continue;
+            QStringList valores;
+            for (const Valor& v : e.valores)
+                valores.append(m_cn.literal(v));
+            const QString fila = u'(' + valores.join(u',') + u')';
+            if (!productos.isEmpty() && (sql.size() + fila.size()) * 4 > m_bytesPorViaje / 2)
+                cerrar();
+            sql += (productos.isEmpty() ? cabeza : u","_s) + fila;
+            productos.append(e.producto);
+        }
+        cerrar();
+    }
+    for (const Escritura& e : escrituras)
+        if (!e.insercion)
+            lote.escritura(Sql::update(m_cn, e.tabla, e.columnas, e.valores, e.condicion, e.limite),
+                           avisar({e.producto}, e.tabla));
+    const bool bien = lote.enviar(error);
+    m_viajes += lote.viajes();
+    return bien;
+}
 
-    for (const Existencia& e : plan.existencias) {
-        qint64 valorOpcion = 0;
-        if (!valorDeOpcion(opcion, e.referencia, &valorOpcion, error))
-            return false;
-        // The stock row of this size: updated in place, since orders and carts point at its id.
-        Recordset rs;
-        const bool hay =
-            m_web.AbrirTabla(rs, m_cn,
-                             Consulta(u"oc_product_option_value"_s)
-                                 .donde_(u"product_option_id"_s, numero(opcionProducto))
-                                 .donde_(u"product_id"_s, numero(idWeb))
-                                 .donde_(u"option_id"_s, numero(opcion))
-                                 .donde_(u"option_value_id"_s, numero(valorOpcion))
-                                 .limitar(1));
-        if (!rs.abierto())
-            return fallo(rs.ultimoError(), error);
-        const int i = rs.indice(u"quantity"_s);
-        const Valor cantidad = valorParaColumna(i >= 0 ? &rs.campo(i) : nullptr, e.cantidad);
-        if (!hay) {
-            if (!insertar(rs, u"oc_product_option_value"_s,
-                          {{u"product_option_id"_s, numero(opcionProducto)},
-                           {u"product_id"_s, numero(idWeb)},
-                           {u"option_id"_s, numero(opcion)},
-                           {u"option_value_id"_s, numero(valorOpcion)},
-                           {u"quantity"_s, cantidad},
-                           {u"subtract"_s, numero(1)},
-                           {u"price"_s, numero(0)},
-                           {u"price_prefix"_s, Valor(u"+"_s)},
-                           {u"points"_s, numero(0)},
-                           {u"points_prefix"_s, Valor(u"+"_s)},
-                           {u"weight"_s, numero(0)},
-                           {u"weight_prefix"_s, Valor(u"+"_s)}},
-                          false, error))
-                return false;
+bool EscritorWeb::terminar(bool bien, QString* error) {
+    if (!m_config.transaccional || m_config.simulacro)
+        return bien;
+    ++m_viajes;
+    if (bien && !m_cn.Execute(u"COMMIT"_s)) {
+        *error = m_cn.ultimoError();
+        bien = false;
+    }
+    if (!bien && m_cn.abierta())
+        m_cn.Execute(u"ROLLBACK"_s);
+    return bien;
+}
+
+bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
+                               QList<ResultadoProducto>* resultados, QString* error) {
+    resultados->clear();
+    resultados->resize(planes.size());
+    if (planes.isEmpty())
+        return true;
+    Bloque b;
+    b.planes = &planes;
+    b.resultados = resultados;
+    const QString llave = planes.first().columnas.first();
+    const ColumnaTienda* columnaLlave = tabla(m_config.tablaProductos).columna(llave);
+    QStringList claves;
+    for (qsizetype i = 0; i < planes.size(); ++i) {
+        const QString& clave = planes[i].clave;
+        const QString guardada =
+            valorParaTienda(columnaLlave, Valor(clave), m_config.codificar).texto();
+        b.llaves.append(guardada);
+        b.crudas.append(guardada == clave ? QString() : clave);
+        // A key the column would cut or alter would make a row that no later send finds again.
+        const QString motivo = columnaLlave ? claveNoCabe(*columnaLlave, guardada) : QString();
+        if (!motivo.isEmpty()) {
+            (*resultados)[i].fallido = true;
+            (*resultados)[i].error =
+                u"No se envía: %1 (tabla %2)"_s.arg(motivo, m_config.tablaProductos);
             continue;
         }
-        // The column is whole; a fractional stock is stored rounded, so compare it rounded too.
-        bool a = false;
-        bool b = false;
-        const double actual = rs.valor(u"quantity"_s).texto().toDouble(&a);
-        const double nueva = cantidad.texto().toDouble(&b);
-        if (a && b && std::llround(actual) == std::llround(nueva))
-            continue;
-        const Condicion id{{u"product_option_value_id"_s, rs.valor(u"product_option_value_id"_s)}};
-        if (!m_cn.Execute(
-                Sql::update(m_cn, u"oc_product_option_value"_s, {u"quantity"_s}, {cantidad}, id)))
-            return fallo(QString(), error);
+        for (const QString& c : {guardada, b.crudas.last()})
+            if (!c.isNull() && !claves.contains(c))
+                claves.append(c);
     }
-    return true;
+    if (claves.isEmpty())
+        return true;
+
+    bool bien = leer(b, claves, false, error);
+    if (bien) {
+        decidirProductos(b);
+        const bool releer = b.hayInserciones && !m_config.simulacro;
+        bien = escribir(b, error) && (!releer || leer(b, claves, true, error));
+    }
+    if (bien) {
+        decidirRelacionadas(b);
+        const bool releer = b.hayInserciones && !m_config.simulacro;
+        bien = escribir(b, error) && (!releer || leer(b, claves, true, error));
+    }
+    if (bien) {
+        decidirExistencias(b);
+        bien = escribir(b, error);
+    }
+    return terminar(bien, error);
 }

@@ -1,20 +1,35 @@
 #pragma once
 
+#include "esquema_tienda.h"
+#include "lote_sql.h"
 #include "plan_producto.h"
 #include "valores_iniciales.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
-class BasesDD;
 class Conexion;
-class Recordset;
+class VentanaEnvio;
 
-// The statements that carry a product's plan into the shop's database: find or create the product
-// row, write its mapped columns, the external tables and the size/colour options.
-// Error convention: every method returns false with the server's message in *error; the caller
-// decides what a failed product means for the run.
+// What became of one product of a block.
+struct ResultadoProducto {
+    bool fallido = false;
+    bool creado = false;   // its product row was new
+    bool cambiado = false; // something of it was written
+    QString error;
+    QStringList avisos; // values the shop's columns did not take as sent
+};
+
+// Carries the products' plans into the shop: finds each product row by its key (as the key
+// column's collation compares), decides what differs from what the shop holds, and writes only
+// that: new rows with their defaults and mapped values in one statement, changed columns only,
+// store links of new products, external rows and size/colour options. Decisions work on a model of
+// the block's rows, so a product sees what earlier products of the run wrote.
+// Blocks of one product sent statement by statement are the per-product run; larger blocks read in
+// bulk and send several statements per round trip. Both reach the same end state.
+// Error convention: false with the message in *error.
 class EscritorWeb {
 public:
     struct Configuracion {
@@ -23,33 +38,73 @@ public:
         bool usaTallasOColores = false;
         bool usaTallas = false;     // sizes (true) or colours
         QString carpetaPrograma;    // where the defaults files are
-        bool transaccional = false; // one transaction per product
+        bool transaccional = false; // one transaction per block
+        bool codificar = true;      // text stored as the shop's forms store it
+        QList<int> tiendas{0};      // stores new products are linked to
+        bool porLotes = true;       // several statements per round trip
+        bool simulacro = false;     // report what would change (through the window), write nothing
+        QDateTime ahora;            // the moment the run's new rows are made
     };
 
-    EscritorWeb(BasesDD& web, Conexion& cn, const Configuracion& configuracion);
+    EscritorWeb(Conexion& cn, const Configuracion& configuracion, VentanaEnvio* ventana);
 
-    // Writes the product. *creado tells whether its row was new.
-    bool EnviarProducto(const PlanProducto& plan, bool* creado, QString* error);
+    // Reads the shop's tables and the server's packet limit, and finds or creates the option values
+    // of the sizes or colours named (in first-use order).
+    // Also learns which product row each point-of-sale key finds (`claves`, by key column
+    // `columnaLlave`), so each block reads its rows by primary key.
+    bool preparar(const QStringList& tablasExternas, const QStringList& nombresOpcion,
+                  const QString& columnaLlave, const QStringList& claves, QString* error);
+    // Writes a block of products. False when a statement failed: the block's transaction is rolled
+    // back, and the results are not to be used.
+    bool EnviarBloque(const QList<PlanProducto>& planes, QList<ResultadoProducto>* resultados,
+                      QString* error);
 
     // The option numbers of the shop for sizes and colours, and the languages that get the names.
     static constexpr int OpcionTallas = 11;
     static constexpr int OpcionColores = 5;
     static constexpr int Idiomas[2] = {1, 3};
+    // The shop's tables share the prefix of the product table ("oc_" for "oc_product").
+    static QString prefijoDe(const QString& tablaProductos);
+
+    qint64 viajes() const { return m_viajes; }
+
+    struct Fila; // a shop row as read, or as this block will leave it
+    struct Bloque;
 
 private:
-    bool escribirProducto(const PlanProducto& plan, bool* creado, QString* error);
-    bool EnviarTablasExternas(const PlanProducto& plan, const Recordset& filaWeb, QString* error);
-    bool EnviarTallasYColores(qint64 idWeb, const PlanProducto& plan, QString* error);
-    // The option value named so (language 1) in the option, created with its names when missing.
-    bool valorDeOpcion(int opcion, const QString& nombre, qint64* id, QString* error);
-    // Adds a new row with the table's defaults; *id receives its AUTO_INCREMENT value.
-    bool insertar(Recordset& rs, const QString& tabla,
-                  const QList<std::pair<QString, Valor>>& fijos, bool conDefectos, QString* error);
-    bool fallo(const QString& texto, QString* error) const;
+    bool opcionesDeValor(const QStringList& nombres, QString* error);
+    QList<std::pair<QString, Valor>> defectosDe(const QString& tabla);
+    const TablaTienda& tabla(const QString& nombre);
+    QString tablaOpcion(const QString& sufijo) const { return m_prefijo + sufijo; }
+    bool leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error);
+    bool conocerFilas(const QString& columnaLlave, const QStringList& claves, QString* error);
+    QString claveGuardada(const QString& clave) const;
+    void decidirProductos(Bloque& b);
+    void decidirRelacionadas(Bloque& b);
+    void decidirExistencias(Bloque& b);
+    bool escribir(Bloque& b, QString* error);
+    bool terminar(bool bien, QString* error);
 
-    BasesDD& m_web;
     Conexion& m_cn;
     Configuracion m_config;
-    QHash<QString, ValoresIniciales> m_defectos; // defaults files read this run, by table
-    QHash<QString, qint64> m_valoresOpcion;      // "option|lower-cased name" → option_value_id
+    VentanaEnvio* m_ventana;
+    QString m_prefijo;
+    int m_opcion = 0;
+    qint64 m_bytesPorViaje = 1 << 20;
+    qint64 m_viajes = 0;
+    QHash<QString, TablaTienda> m_esquema;
+    QHash<QString, QList<std::pair<QString, Valor>>> m_defectos; // by table, resolved and encoded
+    QHash<QString, qint64> m_valoresOpcion; // name's weight → option_value_id
+    QHash<QString, QString> m_pesosOpcion;  // encoded name → weight
+    // Keys whose product row did not exist when this run first looked: their rows are this run's,
+    // also when a failed block made them and a product-by-product retry finds them.
+    QSet<QString> m_creadas;
+    // The product table's rows as found by key: each key's weight under the key column's
+    // collation, and the first row (primary key) of each weight. Without a primary key, each
+    // block looks its rows up by key instead.
+    QString m_columnaLlave;
+    QString m_primaria;
+    QHash<QString, QString> m_pesoDeClave;
+    QHash<QString, QString> m_filaDePeso;
+    qint64 m_ultimaFila = 0;
 };

@@ -1,9 +1,13 @@
 #include "paso_imagenes.h"
 
 #include "config/ajustes.h"
+#include "config/certificado_ftp.h"
 #include "ftp/clsftp.h"
+#include "ftp/destino_ftp.h"
+#include "manifiesto_imagenes.h"
 #include "services/basesdd.h"
-#include "services/dearchivos.h"
+#include "texto_tienda.h"
+#include "ventana_envio.h"
 
 #include <QDir>
 #include <QLoggingCategory>
@@ -11,6 +15,20 @@
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_LOGGING_CATEGORY(lcNombres)
+
+namespace {
+// Keys per look-up of shop rows: a few kilobytes of statement, far under any packet limit.
+constexpr qsizetype ClavesPorConsulta = 500;
+// The column of the shop's product table that holds the main picture.
+const QString ColumnaPrincipal = u"image"_s;
+
+// Text as the shop's usual collations compare it: without letter case and trailing blanks.
+QString comoColacion(QString texto) {
+    while (texto.endsWith(u' '))
+        texto.chop(1);
+    return texto.toCaseFolded();
+}
+} // namespace
 
 QStringList ArchivosDeImagen(const QString& carpeta, const QString& clave) {
     if (carpeta.isEmpty() || clave.isEmpty())
@@ -27,109 +45,361 @@ QStringList ArchivosDeImagen(const QString& carpeta, const QString& clave) {
 }
 
 PasoImagenes::PasoImagenes(BasesDD& web, Conexion& cn, const Ajustes& ajustes,
-                           const QString& columnaLlave, const QString& carpetaPrograma, clsFTP& ftp)
+                           const QString& columnaLlave, const QString& carpetaPrograma, clsFTP* ftp)
     : m_web(web)
     , m_cn(cn)
     , m_ajustes(ajustes)
     , m_columnaLlave(columnaLlave)
     , m_carpetaPrograma(carpetaPrograma)
-    , m_ftp(ftp) {}
+    , m_ftpPropio(ftp ? nullptr : std::make_unique<clsFTP>())
+    , m_ftp(ftp ? *ftp : *m_ftpPropio) {
+    if (m_ftpPropio) {
+        m_ftpPropio->SetModePassive();
+        m_ftpPropio->SetTransferBinary();
+    }
+}
+
+PasoImagenes::~PasoImagenes() = default;
+
+QList<PasoImagenes::Producto> PasoImagenes::productosDe(Recordset& productos) {
+    QList<Producto> lista;
+    for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext())
+        lista.append({productos.valor(u"Clave"_s).texto(), productos.valor(u"Descrip"_s).texto()});
+    return lista;
+}
 
 bool PasoImagenes::conectar(QString* error) {
-    if (m_ftp.IsConnected())
-        return true;
-    m_ftp.SetAcceptedInsecureHost(m_ajustes.ServidorFTPAceptado);
+    AplicarSeguridadFTP(m_ftp, m_ajustes);
     if (m_ftp.OpenConnection(m_ajustes.DireccionFTP, m_ajustes.UsuarioFTP, m_ajustes.PasswordFTP))
         return true;
-    *error = m_ftp.GetLastErrorMessage();
+    *error = MensajeErrorFTP(m_ftp, m_ajustes);
     return false;
 }
 
-PasoImagenes::Cuenta PasoImagenes::enviarProducto(const QString& clave) {
-    Cuenta cuenta;
-    for (const QString& archivo : ArchivosDeImagen(m_ajustes.CarpetaImagenesProductos, clave)) {
-        const QString local = m_ajustes.CarpetaImagenesProductos + archivo;
-        const QString remoto = m_ajustes.CarpetaFTP + DeArchivos::NombreDeArchivo(local);
-        QString error;
-        bool bien = conectar(&error);
-        if (bien) {
-            bien = m_ftp.FTPUploadFile(local, remoto);
-            // A connection that dropped since the last file is opened again once.
-            if (!bien && !m_ftp.IsConnected() && conectar(&error))
-                bien = m_ftp.FTPUploadFile(local, remoto);
-            if (!bien)
-                error = m_ftp.GetLastErrorMessage();
-        }
-        if (bien)
-            bien = registrar(clave, archivo, &error);
-        if (bien) {
-            ++cuenta.subidas;
-        } else {
-            ++cuenta.fallidas;
-            qCWarning(lcNombres).noquote()
-                << u"Imagen «%1» del producto «%2» no enviada: %3"_s.arg(archivo, clave, error);
-        }
+QString PasoImagenes::nombreRemoto(const QString& archivo) const {
+    return m_ajustes.CarpetaFTP + archivo;
+}
+
+bool PasoImagenes::prepararServidor(QString* error) {
+    if (!conectar(error))
+        return false;
+    // "Carpeta del FTP" is put before the file name: its folder is up to the last slash.
+    const QString& prefijo = m_ajustes.CarpetaFTP;
+    const QString carpeta = prefijo.left(prefijo.lastIndexOf(u'/') + 1);
+    if (!carpeta.isEmpty() && !m_ftp.CreateFTPDirectoryPath(carpeta)) {
+        *error = m_ftp.GetLastErrorMessage();
+        return false;
     }
+    // One listing gives what is on the server: an empty or unreadable folder sends everything.
+    m_remotos.clear();
+    const QString resto = prefijo.mid(carpeta.size());
+    const cDirList* lista = m_ftp.GetDirectoryListing(carpeta.isEmpty() ? QString() : carpeta);
+    if (!lista)
+        return true;
+    for (const cDirItem& e : *lista) {
+        if (e.Directory)
+            continue;
+        if (clsFTP::IsPartialUploadName(e.filename)) {
+            // An upload of an earlier pass was cut off before its rename.
+            if (m_ftp.DeleteFTPFile(carpeta + e.filename))
+                qCInfo(lcNombres).noquote()
+                    << u"Se borró del servidor el envío incompleto «%1»"_s.arg(e.filename);
+            continue;
+        }
+        if (e.filename.startsWith(resto))
+            m_remotos.insert(e.filename.mid(resto.size()), e.FileSize);
+    }
+    return true;
+}
+
+PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
+                                          std::atomic<bool>& interrumpir, VentanaEnvio& ventana) {
+    const Ajustes& a = m_ajustes;
+    Cuenta cuenta;
+    ManifiestoImagenes manifiesto(ManifiestoImagenes::rutaPara(a.RutaIni));
+    QList<Registro> registros;
+    bool preparado = false;
+    QString sinServidor; // why no more file can be sent
+    QString origen;      // server and login folder, for the manifest's keys
+    const qint64 total = productos.size();
+    qint64 n = 0;
+    for (const Producto& p : productos) {
+        ++n;
+        if (interrumpir) {
+            cuenta.interrumpido = true;
+            break;
+        }
+        ventana.imagenProducto(p.clave, p.descripcion, n, total);
+        const QStringList archivos = ArchivosDeImagen(a.CarpetaImagenesProductos, p.clave);
+        if (archivos.isEmpty())
+            continue;
+        if (!sinServidor.isEmpty()) {
+            cuenta.fallidas += archivos.size();
+            continue;
+        }
+        // On the server and in the shop's URLs both slashes separate folders: the picture would
+        // land under another name, possibly another product's ("X\P0001.png" as "P0001.png").
+        if (p.clave.contains(u'\\') || p.clave.contains(u'/')) {
+            cuenta.fallidas += archivos.size();
+            qCWarning(lcNombres).noquote()
+                << u"Imágenes del producto «%1» no enviadas: la clave lleva «\\» o «/», que en el "
+                   u"servidor separan carpetas, y la imagen quedaría con otro nombre"_s.arg(
+                       p.clave);
+            continue;
+        }
+        if (!preparado) {
+            QString error;
+            if (!prepararServidor(&error)) {
+                sinServidor = error;
+                cuenta.fallidas += archivos.size();
+                continue;
+            }
+            preparado = true;
+            origen = a.UsuarioFTP + u'@' + DestinoFTP::sinContrasena(a.DireccionFTP.trimmed()) +
+                     m_ftp.GetFTPDirectory();
+        }
+        Registro registro{p.clave, {}, 0, 0};
+        ventana.subiendoArchivos(true);
+        for (qsizetype i = 0; i < archivos.size(); ++i) {
+            const QString& archivo = archivos[i];
+            const QString local = a.CarpetaImagenesProductos + archivo;
+            const QString remoto = nombreRemoto(archivo);
+            const QString clave = origen + u'|' + remoto;
+            qint64 tamano = -1;
+            const QByteArray huella = ManifiestoImagenes::huellaDe(local, &tamano);
+            if (!huella.isEmpty() && manifiesto.subido(clave, huella, tamano) &&
+                m_remotos.value(archivo, -1) == tamano) {
+                ++registro.sinCambios;
+                registro.archivos.append(archivo);
+                continue;
+            }
+            bool bien = m_ftp.FTPUploadFile(local, remoto);
+            // A dropped connection is opened again once; a server that cannot be reached or
+            // refuses the login ends the uploads.
+            QString error;
+            if (!bien && m_ftp.LastErrorIsConnectionFailure()) {
+                if (conectar(&error))
+                    bien = m_ftp.FTPUploadFile(local, remoto);
+                else
+                    sinServidor = error;
+            }
+            if (bien) {
+                if (!huella.isEmpty())
+                    manifiesto.anotar(clave, huella, tamano);
+                m_remotos.insert(archivo, tamano);
+                ++registro.subidas;
+                registro.archivos.append(archivo);
+                continue;
+            }
+            ++cuenta.fallidas;
+            if (!sinServidor.isEmpty()) {
+                cuenta.fallidas += archivos.size() - i - 1;
+                break;
+            }
+            qCWarning(lcNombres).noquote() << u"Imagen «%1» del producto «%2» no enviada: %3"_s.arg(
+                archivo, p.clave, m_ftp.GetLastErrorMessage());
+        }
+        ventana.subiendoArchivos(false);
+        cuenta.subidas += registro.subidas;
+        cuenta.sinCambios += registro.sinCambios;
+        if (!registro.archivos.isEmpty())
+            registros.append(registro);
+    }
+    m_ftp.CloseConnection();
+    if (!sinServidor.isEmpty())
+        qCCritical(lcNombres).noquote()
+            << u"No se enviaron imágenes al servidor FTP: %1"_s.arg(sinServidor);
+    QString error;
+    if (!manifiesto.guardar(&error))
+        qCWarning(lcNombres).noquote()
+            << u"No se guardó el registro de imágenes enviadas (la próxima vez se envían de "
+               u"nuevo): %1"_s.arg(error);
+    if (cuenta.sinCambios > 0)
+        qCInfo(lcNombres).noquote()
+            << u"Imágenes sin cambios desde su último envío (no se suben de nuevo): %1"_s.arg(
+                   cuenta.sinCambios);
+    registrar(registros, cuenta);
     return cuenta;
 }
 
-bool PasoImagenes::registrar(const QString& clave, const QString& archivo, QString* error) {
+bool PasoImagenes::leerPorClaves(const QString& tabla, const QString& columna,
+                                 const QStringList& columnas, const QStringList& valores,
+                                 QHash<QString, QList<Valor>>& filas, QString* error) {
+    QStringList lista;
+    for (const QString& c : columnas)
+        lista.append(Conexion::identificador(c));
+    const QString inicio = u"SELECT "_s + lista.join(u',') + u" FROM "_s +
+                           Conexion::identificador(tabla) + u" WHERE "_s;
+    const QString condicion = Conexion::identificador(columna);
+    for (qsizetype desde = 0; desde < valores.size(); desde += ClavesPorConsulta) {
+        const QStringList trozo = valores.mid(desde, ClavesPorConsulta);
+        QStringList literales;
+        for (const QString& v : trozo)
+            literales.append(m_cn.literal(v));
+        // The server decides which rows match (the column's collation); each row is then given
+        // back to its key: the same text first, else the same under case and trailing blanks.
+        ResultadoConsulta r;
+        if (!m_cn.consultar(inicio + condicion + u" IN ("_s + literales.join(u',') + u')', r)) {
+            *error = m_cn.ultimoError();
+            return false;
+        }
+        QList<bool> reclamada(r.filas.size(), false);
+        QStringList sinFila;
+        for (const QString& v : trozo) {
+            qsizetype hallada = -1;
+            for (qsizetype i = 0; i < r.filas.size() && hallada < 0; ++i)
+                if (!r.filas[i][0].esNulo() && r.filas[i][0].texto() == v)
+                    hallada = i;
+            const QString comparable = comoColacion(v);
+            for (qsizetype i = 0; i < r.filas.size() && hallada < 0; ++i)
+                if (!r.filas[i][0].esNulo() && comoColacion(r.filas[i][0].texto()) == comparable)
+                    hallada = i;
+            if (hallada < 0) {
+                sinFila.append(v);
+                continue;
+            }
+            reclamada[hallada] = true;
+            filas.insert(v, r.filas[hallada]);
+        }
+        // Rows that no key claimed matched under a rule of the collation not followed here
+        // (accents, expansions): those keys are looked up one by one, as the server compares.
+        if (!reclamada.contains(false))
+            continue;
+        for (const QString& v : std::as_const(sinFila)) {
+            ResultadoConsulta una;
+            if (!m_cn.consultar(inicio + condicion + u'=' + m_cn.literal(v) + u" LIMIT 1"_s, una)) {
+                *error = m_cn.ultimoError();
+                return false;
+            }
+            if (!una.filas.isEmpty())
+                filas.insert(v, una.filas.first());
+        }
+    }
+    return true;
+}
+
+void PasoImagenes::registrar(const QList<Registro>& registros, Cuenta& cuenta) {
+    if (registros.isEmpty())
+        return;
     const Ajustes& a = m_ajustes;
-    if (!m_web.AbrirBdD(m_cn, m_web.cMiBase)) {
-        *error = m_cn.ultimoError();
-        return false;
+    auto fallar = [&](const Registro& r, const QString& error) {
+        cuenta.subidas -= r.subidas;
+        cuenta.sinCambios -= r.sinCambios;
+        cuenta.fallidas += r.archivos.size();
+        qCWarning(lcNombres).noquote()
+            << u"Imágenes del producto «%1» no registradas en la tienda: %2"_s.arg(r.clave, error);
+    };
+    auto fallarTodas = [&](const QString& error) {
+        for (const Registro& r : registros)
+            fallar(r, error);
+    };
+    if (!m_web.AbrirBdD(m_cn, m_web.cMiBase))
+        return fallarTodas(m_cn.ultimoError());
+    Recordset estructura;
+    m_web.AbrirTabla(estructura, m_cn, Consulta(a.TablaProductosWeb).limitar(0));
+    if (!estructura.abierto())
+        return fallarTodas(estructura.ultimoError());
+    if (estructura.indice(a.LlaveProductosImagen) < 0)
+        return fallarTodas(u"la tabla %1 no tiene la columna «%2»"_s.arg(a.TablaProductosWeb,
+                                                                         a.LlaveProductosImagen));
+    QStringList columnas{m_columnaLlave, a.LlaveProductosImagen};
+    const int principal = estructura.indice(ColumnaPrincipal);
+    if (principal >= 0)
+        columnas.append(estructura.campo(principal).Name);
+
+    // The shop stores its key column encoded like any text; picture names are never encoded.
+    QStringList busquedas;
+    for (const Registro& r : registros)
+        busquedas.append(a.CodificarTexto ? CodificarComoTienda(r.clave) : r.clave);
+    QHash<QString, QList<Valor>> productos;
+    QString error;
+    if (!leerPorClaves(a.TablaProductosWeb, m_columnaLlave, columnas, busquedas, productos, &error))
+        return fallarTodas(error);
+    QStringList identificadores;
+    for (const QString& b : std::as_const(busquedas))
+        if (productos.contains(b) && !productos[b][1].esNulo())
+            identificadores.append(productos[b][1].texto());
+    QHash<QString, QList<Valor>> imagenes;
+    if (!leerPorClaves(a.TablaExternaImagenes, a.LlaveTablaExternaImagen,
+                       {a.LlaveTablaExternaImagen, a.CampoExternaImagen}, identificadores, imagenes,
+                       &error))
+        return fallarTodas(error);
+
+    for (qsizetype i = 0; i < registros.size(); ++i) {
+        const Registro& r = registros[i];
+        const auto p = productos.constFind(busquedas[i]);
+        if (p == productos.cend()) {
+            fallar(r, u"el producto no está en la tabla %1"_s.arg(a.TablaProductosWeb));
+            continue;
+        }
+        Escritura w;
+        w.identificador = p->at(1);
+        if (w.identificador.esNulo()) {
+            fallar(r, u"su columna «%1» está vacía"_s.arg(a.LlaveProductosImagen));
+            continue;
+        }
+        // One picture row per product: it ends with the name found last.
+        w.imagen = a.PrefijoCampoImagen + r.archivos.last();
+        const auto fila = imagenes.constFind(w.identificador.texto());
+        w.crearFila = fila == imagenes.cend();
+        // Compared here, byte for byte: SQL would take names differing in case as equal.
+        w.cambiarImagen = !w.crearFila && (fila->at(1).esNulo() || fila->at(1).texto() != w.imagen);
+        if (principal >= 0 && (p->at(2).esNulo() || p->at(2).texto().isEmpty())) {
+            w.fijarPrincipal = true;
+            w.principal = a.PrefijoCampoImagen + r.archivos.first();
+        }
+        bool bien = escribir(w, &error);
+        if (!bien && m_cn.conexionPerdida() && m_web.AbrirBdD(m_cn, m_web.cMiBase))
+            bien = escribir(w, &error);
+        if (!bien)
+            fallar(r, error);
+        else if (w.crearFila)
+            imagenes.insert(w.identificador.texto(), {w.identificador, w.imagen});
     }
-    Recordset fila;
-    const bool hay = m_web.AbrirTabla(
-        fila, m_cn, Consulta(a.TablaProductosWeb).donde_(m_columnaLlave, clave).limitar(1));
-    if (!fila.abierto()) {
-        *error = fila.ultimoError();
-        return false;
-    }
-    if (!hay) {
-        *error = u"el producto no está en la tabla %1"_s.arg(a.TablaProductosWeb);
-        return false;
-    }
-    bool existe = false;
-    const Valor identificador = fila.valor(a.LlaveProductosImagen, &existe);
-    if (!existe) {
-        *error = u"la tabla %1 no tiene la columna «%2»"_s.arg(a.TablaProductosWeb,
-                                                               a.LlaveProductosImagen);
-        return false;
-    }
-    const Condicion condicion{{a.LlaveTablaExternaImagen, identificador}};
-    Consulta busqueda(a.TablaExternaImagenes);
-    busqueda.donde = condicion;
-    busqueda.limite = 1;
-    Recordset imagen;
-    const bool tiene = m_web.AbrirTabla(imagen, m_cn, busqueda);
-    if (!imagen.abierto()) {
-        *error = imagen.ultimoError();
-        return false;
-    }
-    if (!tiene) {
+}
+
+bool PasoImagenes::escribir(const Escritura& w, QString* error) {
+    const Ajustes& a = m_ajustes;
+    if (w.crearFila) {
         if (!m_defectosLeidos) {
             m_defectos = LeerValoresIniciales(
                 rutaValoresIniciales(m_carpetaPrograma, a.TablaExternaImagenes));
             m_defectosLeidos = true;
         }
-        imagen.AddNew();
-        imagen.fijar(a.LlaveTablaExternaImagen, identificador);
-        AsignarValoresIniciales(m_defectos, imagen, QDateTime::currentDateTime());
-        if (!imagen.Update()) {
-            *error = imagen.ultimoError();
+        if (!m_nuevas.abierto()) {
+            m_web.AbrirTabla(m_nuevas, m_cn, Consulta(a.TablaExternaImagenes).limitar(0));
+            if (!m_nuevas.abierto()) {
+                *error = m_nuevas.ultimoError();
+                return false;
+            }
+        }
+        m_nuevas.AddNew();
+        m_nuevas.fijar(a.LlaveTablaExternaImagen, w.identificador);
+        AsignarValoresIniciales(m_defectos, m_nuevas, QDateTime::currentDateTime());
+        m_nuevas.fijar(a.CampoExternaImagen, w.imagen);
+        if (!m_nuevas.Update()) {
+            *error = m_nuevas.ultimoError();
             return false;
         }
-    }
-    const QString nombre = a.PrefijoCampoImagen + archivo;
-    if (!m_cn.Execute(Sql::update(m_cn, a.TablaExternaImagenes, {a.CampoExternaImagen}, {nombre},
-                                  condicion, 1))) {
+    } else if (w.cambiarImagen &&
+               !m_cn.Execute(Sql::update(m_cn, a.TablaExternaImagenes, {a.CampoExternaImagen},
+                                         {w.imagen}, {{a.LlaveTablaExternaImagen, w.identificador}},
+                                         1))) {
         *error = m_cn.ultimoError();
         return false;
     }
+    if (w.fijarPrincipal) {
+        // Only while it is still empty: a main picture chosen meanwhile in the shop stays.
+        const QString columna = Conexion::identificador(ColumnaPrincipal);
+        const QString sql = u"UPDATE "_s + Conexion::identificador(a.TablaProductosWeb) +
+                            u" SET "_s + columna + u'=' + m_cn.literal(w.principal) + u" WHERE "_s +
+                            Conexion::identificador(a.LlaveProductosImagen) + u'=' +
+                            m_cn.literal(w.identificador) + u" AND ("_s + columna +
+                            u" IS NULL OR "_s + columna + u"='') LIMIT 1"_s;
+        if (!m_cn.Execute(sql)) {
+            *error = m_cn.ultimoError();
+            return false;
+        }
+    }
     return true;
-}
-
-void PasoImagenes::terminar() {
-    m_ftp.CloseConnection();
 }

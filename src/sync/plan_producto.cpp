@@ -4,6 +4,8 @@
 #include "services/basesdd.h"
 #include "services/dialogos.h"
 
+#include <QSet>
+
 using namespace Qt::StringLiterals;
 
 bool ValidarCamposEnvio(const clnCampos& campos) {
@@ -103,4 +105,17 @@ bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan
     if (m_conExistencias)
         plan->existencias = m_existencias.value(plan->clave.toLower());
     return true;
+}
+
+QStringList PlanificadorEnvio::nombresDeExistencias(Recordset& productos) const {
+    QStringList nombres;
+    QSet<QString> vistos;
+    for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext())
+        for (const Existencia& e :
+             m_existencias.value(productos.valor(u"Clave"_s).texto().toLower()))
+            if (!vistos.contains(e.referencia)) {
+                vistos.insert(e.referencia);
+                nombres.append(e.referencia);
+            }
+    return nombres;
 }

@@ -66,6 +66,9 @@ public:
     // order).
     bool cargarExistencias(BasesDD& bases, Conexion& pos, QString* error);
 
+    // The size or colour names of the products, each once, in the order the run first uses them.
+    QStringList nombresDeExistencias(Recordset& productos) const; // leaves it at its end
+
     // The plan for the product on the recordset's current row; false with *error when a mapped
     // column is missing or a related name cannot be read.
     bool planificar(const Recordset& producto, PlanProducto* plan, QString* error) const;

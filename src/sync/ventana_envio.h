@@ -12,7 +12,7 @@ struct ResumenEnvio {
         Terminado,     // the product loop ran to its end
         Interrumpido,  // the user asked to stop
         MapeoInvalido, // refused before opening anything
-        EnCurso,       // another run on the same settings file is active
+        EnCurso,       // another run on the same settings file or shop database is active
         SinConexion,   // a database did not open (or could not be reopened)
         ErrorLectura,  // the product list could not be read
     };
@@ -20,7 +20,8 @@ struct ResumenEnvio {
     QString mensaje; // why the run stopped early, for the user
     qint64 leidos = 0;
     qint64 creados = 0;
-    qint64 actualizados = 0;
+    qint64 actualizados = 0; // existing products with something changed
+    qint64 sinCambios = 0;   // existing products the shop already held as they are
     qint64 fallidos = 0;
     // Products written, but with a value the shop's column could not hold as sent (cut, replaced).
     qint64 conAvisos = 0;
@@ -30,6 +31,7 @@ struct ResumenEnvio {
     };
     QList<Fallo> productosFallidos; // in send order
     qint64 sentencias = 0;          // statements and queries sent to both servers
+    qint64 viajesTienda = 0;        // round trips to the shop's server
     double segundos = 0;
     QString rutaBitacora;
     // The picture pass, when it was asked for.
@@ -39,8 +41,8 @@ struct ResumenEnvio {
 
     // Every product read was written.
     bool completo() const {
-        return estado == Estado::Terminado && fallidos == 0 && creados + actualizados == leidos &&
-               imagenesFallidas == 0;
+        return estado == Estado::Terminado && fallidos == 0 &&
+               creados + actualizados + sinCambios == leidos && imagenesFallidas == 0;
     }
     QString texto() const;
 };

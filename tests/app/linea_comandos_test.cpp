@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QProcess>
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -18,8 +20,10 @@ struct Resultado {
     QString errores;
 };
 
-Resultado ejecutar(const QStringList& argumentos) {
+Resultado ejecutar(const QStringList& argumentos,
+                   const QProcessEnvironment& ambiente = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
+    p.setProcessEnvironment(ambiente);
     p.start(entorno::ejecutable(), argumentos);
     if (!p.waitForFinished(60000))
         ADD_FAILURE() << "vendaro no terminó";
@@ -119,6 +123,33 @@ TEST(LineaComandos, ComprobarBasesYFtp) {
     EXPECT_TRUE(r.salida.contains(u"Servidor FTP: sin configurar"_s)) << qPrintable(r.salida);
 }
 
+TEST(LineaComandos, ComprobarConexionCifradaConLaTienda) {
+    Escenario e;
+    e.ajustar(u"Dirección del FTP"_s, u" "_s);
+    const QStringList argumentos{u"--check"_s, u"--ini"_s, e.ajustes.RutaIni};
+    // By default TLS is used whenever the server offers it, and the check says with what.
+    Resultado r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"» en 127.0.0.1:"_s + QString::number(entorno::mysql().puerto) +
+                                  u": conexión correcta, cifrada (TLSv1."_s))
+        << qPrintable(r.salida);
+
+    e.ajustar(u"Conexión segura WEB"_s, u"verificada"_s);
+    e.ajustar(u"Certificado CA WEB"_s, entorno::mysqlOtraCa());
+    r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_TRUE(r.salida.contains(u"Base de datos de la tienda «"_s + e.tienda.nombre()))
+        << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"no se pudo abrir (Error 2026"_s)) << qPrintable(r.salida);
+
+    e.ajustar(u"Certificado CA WEB"_s, entorno::mysqlCa());
+    r = ejecutar(argumentos);
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"conexión correcta, cifrada (TLSv1."_s)) << qPrintable(r.salida);
+    // Optional keys are never written by the program.
+    EXPECT_FALSE(e.carpeta.leer(u"vendaro.ini"_s).contains("Conexión segura WEB=preferida"));
+}
+
 TEST(LineaComandos, ComprobarConContrasenaEquivocada) {
     CarpetaTemporal carpeta;
     BaseTemporal pos(u"pos"_s);
@@ -127,6 +158,42 @@ TEST(LineaComandos, ComprobarConContrasenaEquivocada) {
     EXPECT_EQ(r.codigo, 1);
     EXPECT_TRUE(r.salida.contains(u"no se pudo abrir"_s)) << qPrintable(r.salida);
     EXPECT_TRUE(r.salida.contains(u"1045"_s));
+}
+
+TEST(LineaComandos, EnviarSinElPuntoDeVenta) {
+    CarpetaTemporal carpeta;
+    BaseTemporal pos(u"pos"_s);
+    const QString ini = prepararInstalacion(carpeta, pos.nombre(), u"equivocada"_s);
+    const Resultado r = ejecutar({u"--send"_s, u"--ini"_s, ini});
+    // The point of sale's own error, not a complaint about the mapping.
+    EXPECT_EQ(r.codigo, 1) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"No se abrió la base de datos del punto de venta «"_s +
+                                  pos.nombre() + u"»: Error 1045"_s))
+        << qPrintable(r.salida);
+    EXPECT_FALSE((r.salida + r.errores).contains(u"relación de campos"_s));
+}
+
+TEST(LineaComandos, DatosHostilesYContrasenasEnLaSalida) {
+    Escenario e;
+    e.mapeoBasico();
+    e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio) VALUES "
+                   u"('P\n01', CONCAT('borra', CHAR(27), '[2J', CHAR(0), 'fin'), 1)"_s);
+    // The shop rejects the product with a message that repeats the shop's password.
+    const QString contrasena = entorno::mysql().contrasena;
+    ASSERT_TRUE(e.tienda.conexion().Execute(
+        u"CREATE TRIGGER rechazo BEFORE INSERT ON oc_product FOR EACH ROW SIGNAL SQLSTATE '45000' "
+        u"SET MESSAGE_TEXT = 'clave "_s +
+        contrasena + u"'"_s));
+    const Resultado r = ejecutar({u"--send"_s, u"--ini"_s, e.ajustes.RutaIni});
+    EXPECT_EQ(r.codigo, 1) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"Producto 1 de 1: P\\n01 borra\\x1b[2J\\x00fin\n"_s))
+        << qPrintable(r.salida);
+    EXPECT_FALSE(r.salida.contains(QChar(0x1b)));
+    EXPECT_TRUE(r.errores.contains(u"Producto «P\\n01» no enviado"_s)) << qPrintable(r.errores);
+    EXPECT_TRUE(r.errores.contains(u"clave ****"_s)) << qPrintable(r.errores);
+    const QByteArray bitacora = e.carpeta.leer(u"vendaro.log"_s);
+    EXPECT_FALSE(bitacora.contains(contrasena.toUtf8()));
+    EXPECT_FALSE(r.errores.contains(contrasena));
 }
 
 TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
@@ -138,13 +205,14 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
     Resultado r = ejecutar(argumentos + QStringList{u"-qvtx"_s});
     EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
     EXPECT_TRUE(r.salida.contains(u"Producto 50 de 50: P50 Producto 50"_s)) << qPrintable(r.salida);
-    EXPECT_TRUE(
-        r.salida.contains(u"Productos leídos: 50; creados: 50; actualizados: 0; con error: 0"_s));
+    EXPECT_TRUE(r.salida.contains(
+        u"Productos leídos: 50; creados: 50; actualizados: 0; sin cambios: 0; con error: 0"_s));
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"50"_s});
 
     r = ejecutar(argumentos);
     EXPECT_EQ(r.codigo, 0);
-    EXPECT_TRUE(r.salida.contains(u"Productos leídos: 60; creados: 10; actualizados: 50"_s))
+    EXPECT_TRUE(
+        r.salida.contains(u"Productos leídos: 60; creados: 10; actualizados: 0; sin cambios: 50"_s))
         << qPrintable(r.salida);
 
     // The log beside the settings file tells the run, never a password.
@@ -157,10 +225,25 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
     ASSERT_TRUE(e.tienda.conexion().Execute(
         u"CREATE TRIGGER rechazo BEFORE UPDATE ON oc_product FOR EACH ROW IF NEW.model = 'P07' "
         u"THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no se deja'; END IF"_s));
+    e.pos.ejecutar(u"UPDATE productos SET Precio = Precio + 1;"_s);
     r = ejecutar(argumentos);
     EXPECT_EQ(r.codigo, 1);
     EXPECT_TRUE(r.errores.contains(u"Producto «P07» no enviado"_s)) << qPrintable(r.errores);
-    EXPECT_TRUE(r.salida.contains(u"actualizados: 59; con error: 1"_s)) << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"con error: 1"_s)) << qPrintable(r.salida);
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product WHERE price = "_s
+                             u"CAST(SUBSTRING(model, 2) AS DECIMAL) + 1.5"_s),
+              QStringList{u"59"_s});
+
+    // A dry run tells what would change and writes nothing.
+    e.pos.ejecutar(u"UPDATE productos SET Descrip = 'Otra <b>' WHERE Clave = 'P02';"_s);
+    const QStringList antes = e.tienda.filas(u"SELECT * FROM oc_product_description"_s);
+    r = ejecutar({u"--send"_s, u"--dry-run"_s, u"--ini"_s, e.ajustes.RutaIni});
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.errores);
+    EXPECT_TRUE(r.salida.contains(u"Tabla oc_product_description:\n  actualizar producto «P02»:\n"
+                                  u"    name: «Producto 2» → «Otra &lt;b&gt;»"_s))
+        << qPrintable(r.salida);
+    EXPECT_EQ(e.tienda.filas(u"SELECT * FROM oc_product_description"_s), antes);
+    EXPECT_FALSE(QFileInfo::exists(e.ajustes.RutaIni + u".lock"_s));
 
     // A mapping without its key is unusable settings.
     e.mapear(u"Clave"_s, QString());
@@ -173,6 +256,98 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
     // No installation: unusable settings.
     e.ajustar(ClaveRutaHost, e.carpeta.ruta(u"no-existe"_s));
     EXPECT_EQ(ejecutar(argumentos).codigo, 2);
+}
+
+TEST(LineaComandos, ArchivoDeConfiguracionEditadoAMano) {
+    Escenario e;
+    e.mapeoBasico();
+    e.ajustar(u"Dirección del FTP"_s, u" "_s);
+    ASSERT_EQ(ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni}).codigo, 0);
+    // Every key present, but one, so that the check rewrites the file to add its default.
+    QStringList lineas = QString::fromUtf8(e.carpeta.leer(u"vendaro.ini"_s)).split(u'\n');
+    const QString intervalo = u"Intervalo en minutos para enviar existencias=0"_s;
+    ASSERT_EQ(lineas.removeAll(intervalo), 1);
+    const QString texto = lineas.join(u'\n') + u"; cambié\n"_s;
+
+    QByteArray utf16("\xFF\xFE");
+    for (QChar c : texto) {
+        utf16 += char(c.unicode() & 0xFF);
+        utf16 += char(c.unicode() >> 8);
+    }
+    QByteArray windows = texto.toUtf8();
+    windows.replace("cambié", "cambi\xe9");
+    const std::pair<const char*, QByteArray> casos[] = {{"una línea en Windows-1252", windows},
+                                                        {"UTF-16 con BOM", utf16}};
+    for (const auto& [nombre, bytes] : casos) {
+        SCOPED_TRACE(nombre);
+        e.carpeta.escribir(u"vendaro.ini"_s, bytes);
+        QFile::remove(e.carpeta.ruta(u"vendaro.ini.bak"_s));
+        const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
+        EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
+        // Rewritten as UTF-8 with every line as it was plus the missing default: no double
+        // encoding, no second section of placeholders; the bytes as they were kept beside it.
+        QByteArray escrito = e.carpeta.leer(u"vendaro.ini"_s);
+        if (escrito.startsWith("\xEF\xBB\xBF"))
+            escrito.remove(0, 3);
+        const QStringList leidas = QString::fromUtf8(escrito).split(u'\n');
+        for (const QString& linea : texto.split(u'\n'))
+            EXPECT_TRUE(leidas.contains(linea)) << qPrintable(linea);
+        EXPECT_TRUE(leidas.contains(intervalo));
+        EXPECT_EQ(leidas.size(), texto.split(u'\n').size() + 1);
+        EXPECT_EQ(e.carpeta.leer(u"vendaro.ini.bak"_s), bytes);
+    }
+}
+
+TEST(LineaComandos, LlaveDeCifradoPerdida) {
+    Escenario e;
+    e.mapeoBasico();
+    e.productos(3);
+    e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
+    // The program run by another user, or after the key file was deleted.
+    CarpetaTemporal otraConfiguracion;
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert(u"XDG_CONFIG_HOME"_s, otraConfiguracion.raiz());
+    const QString llave = otraConfiguracion.ruta(u"vendaro/vendaro.key"_s);
+    for (const QString& accion : {u"--check"_s, u"--send"_s}) {
+        SCOPED_TRACE(qPrintable(accion));
+        const Resultado r = ejecutar({accion, u"--ini"_s, e.ajustes.RutaIni}, ambiente);
+        EXPECT_EQ(r.codigo, 2) << qPrintable(r.salida + r.errores);
+        EXPECT_TRUE(
+            r.salida.contains(u"Los valores cifrados no se pueden leer: falta la llave "_s + llave))
+            << qPrintable(r.salida);
+        EXPECT_FALSE(QFile::exists(llave));
+    }
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
+}
+
+TEST(LineaComandos, DosEnviosALaMismaTiendaNoDuplican) {
+    Escenario e;
+    e.mapeoBasico();
+    e.productos(300);
+    // A second settings file (a copied folder, another workstation) naming the same shop.
+    CarpetaTemporal otra;
+    const QString otroIni = otra.escribir(u"vendaro.ini"_s, e.carpeta.leer(u"vendaro.ini"_s));
+    QProcess procesos[2];
+    const QString inis[2] = {e.ajustes.RutaIni, otroIni};
+    for (int i = 0; i < 2; ++i)
+        procesos[i].start(entorno::ejecutable(), {u"--send"_s, u"--ini"_s, inis[i]});
+    QString salidas;
+    int codigos = 0;
+    for (QProcess& p : procesos) {
+        EXPECT_TRUE(p.waitForFinished(120000));
+        salidas += QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        codigos += p.exitCode();
+    }
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*), COUNT(DISTINCT model) FROM oc_product"_s),
+              QStringList{u"300|300"_s})
+        << qPrintable(salidas);
+    // Either the second run waited for the first, or it ended saying who holds the shop.
+    if (codigos != 0) {
+        EXPECT_EQ(codigos, 1) << qPrintable(salidas);
+        EXPECT_TRUE(salidas.contains(u"Otro envío a la tienda «"_s + e.tienda.nombre() +
+                                     u"» está en curso desde 127.0.0.1:"_s))
+            << qPrintable(salidas);
+    }
 }
 
 TEST(LineaComandos, AyudaYVersion) {

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
@@ -147,6 +148,8 @@ TEST_F(Ventana, CuentaRegresiva) {
 
 TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
     e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"10"_s);
+    // Product by product, so the interruption lands between two products of this small catalogue.
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
     cargar();
     reloj->avanzar(125);
     QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
@@ -307,6 +310,56 @@ TEST_F(Ventana, ColumnasDeLaRelacionSeArrastranYSeRecuerdan) {
     reloj = new RelojDePrueba; // the first window's scheduler owned the other
     cargar();
     EXPECT_NEAR(v->relacion->mhgReja->columnWidth(3), antes + 90, 1);
+}
+
+TEST_F(Ventana, GrabarConLlaveDanadaNoEscribeNada) {
+    CarpetaTemporal otra;
+    QDir().mkpath(otra.ruta(u"vendaro"_s));
+    const QString llave = otra.escribir(u"vendaro/vendaro.key"_s, "no es una llave\n");
+    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    cargar();
+    qputenv("XDG_CONFIG_HOME", anterior);
+    const QByteArray antes = e.carpeta.leer(u"vendaro.ini"_s);
+
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    v->configuracion->txtDato(5)->setText(u"nueva"_s);
+    e.dialogos.cajas.clear();
+    QTest::mouseClick(v->configuracion->cmdGrabar, Qt::LeftButton);
+    ASSERT_FALSE(e.dialogos.cajas.isEmpty());
+    EXPECT_EQ(e.dialogos.cajas.last().titulo, u"Grabar"_s);
+    EXPECT_TRUE(e.dialogos.cajas.last().texto.startsWith(
+        u"No se pudo cifrar «Usuario WEB»: la llave "_s + llave + u" está dañada"_s))
+        << qPrintable(e.dialogos.cajas.last().texto);
+    // Nothing written, and the page keeps what was typed.
+    EXPECT_EQ(e.carpeta.leer(u"vendaro.ini"_s), antes);
+    EXPECT_EQ(v->stbTabs->currentWidget(), v->configuracion);
+    EXPECT_EQ(v->configuracion->txtDato(5)->text(), u"nueva"_s);
+}
+
+TEST_F(Ventana, LlavePerdidaSePreguntaAntesDeCrearOtra) {
+    e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
+    // The window's components take the key from this folder, where there is none.
+    CarpetaTemporal otra;
+    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    const QString llave = otra.ruta(u"vendaro/vendaro.key"_s);
+    {
+        frmInicial rechazada(e.ajustes.RutaIni, new RelojDePrueba);
+        EXPECT_FALSE(rechazada.Form_Load()) << "answered No: the program ends";
+    }
+    ASSERT_FALSE(e.dialogos.cajas.isEmpty());
+    EXPECT_EQ(e.dialogos.cajas.last().titulo, u"Llave de cifrado"_s);
+    EXPECT_TRUE(e.dialogos.cajas.last().texto.startsWith(
+        u"Los valores cifrados no se pueden leer: falta la llave "_s + llave))
+        << qPrintable(e.dialogos.cajas.last().texto);
+    EXPECT_FALSE(QFile::exists(llave));
+
+    e.dialogos.respuestas.append(Respuesta::Si);
+    v = std::make_unique<frmInicial>(e.ajustes.RutaIni, reloj);
+    EXPECT_TRUE(v->Form_Load());
+    EXPECT_TRUE(QFile::exists(llave));
+    qputenv("XDG_CONFIG_HOME", anterior);
 }
 
 TEST_F(Ventana, ProbarConexionYVerEncriptados) {
@@ -520,7 +573,7 @@ TEST_F(Ventana, VistaPreviaMuestraElCambioSinEscribir) {
     EXPECT_EQ(tabla->item(0, 0)->text(), u"P03"_s);
     EXPECT_EQ(tabla->item(0, 1)->text(), u"price"_s);
     EXPECT_EQ(tabla->item(0, 2)->text(), u"3.5000"_s);
-    EXPECT_EQ(tabla->item(0, 3)->text(), u"99.99"_s);
+    EXPECT_EQ(tabla->item(0, 3)->text(), u"99.9900"_s) << "the point of sale's exact decimal";
     EXPECT_EQ(v->principal->tblEnvios->rowCount(), enHistorial) << "a preview is not a run";
 }
 

@@ -3,6 +3,9 @@
 #include "services/instalacion.h"
 #include "support/entorno.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -72,6 +75,8 @@ TEST_F(Configuracion, ArchivoNuevoRecibeLasClavesEnOrdenConSusDefectos) {
     EXPECT_EQ(leer(u"Puerto"_s), u"3306"_s);
     EXPECT_EQ(leer(u"Intervalo en minutos para enviar existencias"_s), u"0"_s);
     for (const ClaveAjuste& clave : clavesAjustes()) {
+        if (clave.opcional)
+            continue;
         const QString guardado = leer(clave.clave);
         EXPECT_EQ(Cifrador::estaCifrado(guardado), clave.cifrada) << qPrintable(clave.clave);
         EXPECT_EQ(c.utilerias->DesEncripta(guardado), clave.defecto);
@@ -208,4 +213,72 @@ TEST(ClavesDeSecciones, RejaYCampos) {
     EXPECT_EQ(claveReja(3), u"Columna 3"_s);
     EXPECT_EQ(u"Clave"_s + SufijoCampo::CampoWeb, u"Clave.CampoWEB"_s);
     EXPECT_EQ(u"Clave"_s + SufijoCampo::CampoEnTablaExt, u"Clave.CampoEnTablaExt"_s);
+}
+
+namespace {
+// Components whose key file lives in a folder of the test's own, so a key can be lost or damaged
+// without touching the one the other tests share.
+struct LlavePropia {
+    CarpetaTemporal carpeta;
+    std::unique_ptr<Utilerias> utilerias;
+    LlavePropia() {
+        const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", carpeta.raiz().toUtf8());
+        utilerias = std::make_unique<Utilerias>();
+        qputenv("XDG_CONFIG_HOME", anterior);
+    }
+    ~LlavePropia() { Cifrador::impedirLlaveNueva(false); }
+    QString llave() const { return utilerias->cifrador().rutaLlave(); }
+};
+} // namespace
+
+TEST_F(Configuracion, GrabarConLlaveDanadaNoEscribeNada) {
+    LlavePropia propia;
+    ASSERT_TRUE(propia.llave().startsWith(propia.carpeta.raiz()));
+    QDir().mkpath(QFileInfo(propia.llave()).path());
+    QFile danada(propia.llave());
+    ASSERT_TRUE(danada.open(QIODevice::WriteOnly));
+    danada.write("no es una llave\n");
+    danada.close();
+
+    const QByteArray antes = "[Configuración]\nContraseña WEB=VND1:loquesea\n";
+    carpeta.escribir(u"vendaro.ini"_s, antes);
+    QStringList textos;
+    for (int i = 0; i < NumeroCampos; ++i)
+        textos.append(u"texto "_s + QString::number(i));
+    QString error;
+    EXPECT_FALSE(GrabarAjustes(textos, *c.qvtx, *propia.utilerias, ajustes.RutaIni, &error));
+    EXPECT_TRUE(error.startsWith(u"No se pudo cifrar «Usuario WEB»: la llave "_s + propia.llave() +
+                                 u" está dañada"_s))
+        << qPrintable(error);
+    EXPECT_EQ(carpeta.leer(u"vendaro.ini"_s), antes);
+}
+
+TEST_F(Configuracion, LlavePerdidaNoSeReemplazaSinPermiso) {
+    LlavePropia propia;
+    carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nUsuario WEB=" +
+                                           c.utilerias->Encripta(u"u"_s).toUtf8() + "\n");
+    // Nothing encrypted yet: a first start creates the key as usual.
+    const QString limpio = carpeta.escribir(u"limpio.ini"_s, "[Configuración]\nPuerto=1\n");
+    EXPECT_EQ(ComprobarLlave(*c.qvtx, *propia.utilerias, limpio), QString());
+
+    const QString problema = ComprobarLlave(*c.qvtx, *propia.utilerias, ajustes.RutaIni);
+    EXPECT_EQ(problema,
+              u"Los valores cifrados no se pueden leer: falta la llave "_s + propia.llave() + u'.');
+    // No key appears behind the user's back, and nothing is blanked when saving.
+    EXPECT_EQ(propia.utilerias->Encripta(u"x"_s), QString());
+    EXPECT_FALSE(QFile::exists(propia.llave()));
+    QString error;
+    EXPECT_FALSE(GrabarAjustes(QStringList(NumeroCampos, u"x"_s), *c.qvtx, *propia.utilerias,
+                               ajustes.RutaIni, &error));
+    EXPECT_TRUE(error.contains(u"falta la llave "_s + propia.llave())) << qPrintable(error);
+    // Loading does not write placeholders it cannot encrypt.
+    CargarAjustes(ajustes, *c.qvtx, *propia.utilerias);
+    const QByteArray cargado = carpeta.leer(u"vendaro.ini"_s);
+    EXPECT_FALSE(cargado.contains("Contraseña WEB=")) << cargado.constData();
+
+    // Once the user agrees, a new key is made.
+    ASSERT_TRUE(propia.utilerias->cifrador().reemplazarLlave());
+    EXPECT_TRUE(QFile::exists(propia.llave()));
+    EXPECT_EQ(propia.utilerias->DesEncripta(propia.utilerias->Encripta(u"x"_s)), u"x"_s);
 }

@@ -54,6 +54,12 @@ CREATE TABLE oc_product_to_store (
   PRIMARY KEY (product_id, store_id)
 ) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4;
 
+CREATE TABLE oc_product_to_category (
+  product_id INT NOT NULL,
+  category_id INT NOT NULL,
+  PRIMARY KEY (product_id, category_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4;
+
 CREATE TABLE oc_option (
   option_id INT(11) NOT NULL AUTO_INCREMENT,
   type VARCHAR(32) NOT NULL,

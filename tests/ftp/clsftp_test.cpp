@@ -1,10 +1,12 @@
 // The FTP client against the fixture's real servers, plain and with explicit TLS. Each test works
 // in a folder of its own on the server and checks the server's files on disk.
-#include "ftp/certificado_ftp.h"
+#include "config/ajustes.h"
+#include "config/certificado_ftp.h"
 #include "ftp/clsftp.h"
 #include "support/entorno.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -224,6 +226,26 @@ TEST_P(PruebaFTP, ArchivosYCarpetasRemotos) {
     EXPECT_EQ(enCarpeta(), QStringList{u"y"_s});
 }
 
+TEST_P(PruebaFTP, CarpetaConSusPadres) {
+    // each missing level is made; an existing one is no error
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"image/catalog/pos/"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(QFileInfo(enServidor(u"image/catalog/pos"_s)).isDir());
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"/"_s + m_carpeta + u"/image/catalog/otra"_s));
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"image"_s));
+    EXPECT_EQ(enCarpeta(u"image/catalog"_s), (QStringList{u"otra"_s, u"pos"_s}));
+    EXPECT_EQ(ftp.GetFTPDirectory(), u'/' + m_carpeta) << "the current folder stays";
+
+    // a file where a level should be: one error that names the folder
+    escribirServidor(u"archivo"_s, "x");
+    EXPECT_FALSE(ftp.CreateFTPDirectoryPath(u"archivo/sub"_s));
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"No se pudo crear la carpeta «/"_s + m_carpeta +
+                                                   u"/archivo/sub»"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_FALSE(ftp.LastErrorIsConnectionFailure());
+    EXPECT_TRUE(ftp.IsConnected());
+}
+
 TEST_P(PruebaFTP, TamanosDeArchivos) {
     escribirServidor(u"foto con espacios.jpg"_s, QByteArray(1234, 'a'));
     escribirServidor(u"foto_con_espacios.jpg"_s, QByteArray(10, 'b'));
@@ -427,29 +449,76 @@ INSTANTIATE_TEST_SUITE_P(Servidores, PruebaFTP,
                              return std::string(i.param.nombre);
                          });
 
-TEST(CertificadoFTP, SeRechazaSiNoVerificaSalvoQueSeAcepte) {
+// The SHA-256 of a PEM certificate file, in hexadecimal.
+QByteArray huellaDe(const QString& pem) {
+    QFile f(pem);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray texto = f.readAll();
+    texto = texto.mid(texto.indexOf('\n') + 1);
+    texto = texto.left(texto.indexOf("-----END"));
+    return QCryptographicHash::hash(QByteArray::fromBase64(texto.simplified().replace(' ', "")),
+                                    QCryptographicHash::Sha256)
+        .toHex();
+}
+
+TEST(CertificadoFTP, SeRechazaSiNoVerificaSalvoSuHuella) {
     const QString servidor = entorno::ftpHost() + u':' + QString::number(entorno::ftpsPuerto());
+    const QByteArray huella = huellaDe(entorno::ftpsCertificado());
+    ASSERT_EQ(huella.size(), 64);
     clsFTP ftp;
     ftp.SetTransferBinary();
     ftp.SetModePassive();
 
-    // a self-signed certificate the system does not trust
+    // a self-signed certificate the system does not trust: refused, with what it is
     EXPECT_FALSE(ftp.OpenConnection(servidor, entorno::ftpUsuario(), entorno::ftpContrasena()));
     const QString mensaje = ftp.GetLastErrorMessage();
     EXPECT_TRUE(mensaje.startsWith(u"InternetConnect error code: 60"_s)) << mensaje.toStdString();
-    EXPECT_TRUE(mensaje.contains(u"certificado"_s));
-    EXPECT_TRUE(mensaje.contains(ClaveAceptarCertificadoFTP));
-    EXPECT_TRUE(mensaje.contains(entorno::ftpHost()));
+    EXPECT_TRUE(mensaje.contains(u"sha256:"_s + QString::fromLatin1(huella)))
+        << mensaje.toStdString();
+    EXPECT_TRUE(ftp.LastErrorIsUnverifiedCertificate());
+    EXPECT_EQ(ftp.PeerCertificateSha256(), huella);
+    // the program's message gives the settings line that accepts it
+    Ajustes ajustes;
+    ajustes.DireccionFTP = servidor;
+    EXPECT_TRUE(MensajeErrorFTP(ftp, ajustes)
+                    .endsWith(u"Aceptar certificado FTP de="_s + entorno::ftpHost() +
+                              u" sha256:"_s + QString::fromLatin1(huella)))
+        << MensajeErrorFTP(ftp, ajustes).toStdString();
 
-    // accepting another host changes nothing
-    ftp.SetAcceptedInsecureHost(u"otro.servidor.com"_s);
+    // that certificate for another host, or another certificate for this host: refused
+    ftp.SetAcceptedCertificate(u"otro.servidor.com"_s, huella);
+    EXPECT_FALSE(ftp.OpenConnection(servidor, entorno::ftpUsuario(), entorno::ftpContrasena()));
+    QByteArray otra = huella;
+    otra[0] = otra[0] == '0' ? '1' : '0';
+    ftp.SetAcceptedCertificate(entorno::ftpHost(), otra);
+    EXPECT_FALSE(ftp.OpenConnection(servidor, entorno::ftpUsuario(), entorno::ftpContrasena()));
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no es el aceptado"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+
+    // the old form with the host alone accepts nothing any more
+    ajustes.ServidorFTPAceptado = entorno::ftpHost();
+    AplicarSeguridadFTP(ftp, ajustes);
     EXPECT_FALSE(ftp.OpenConnection(servidor, entorno::ftpUsuario(), entorno::ftpContrasena()));
 
-    // accepted for this host: it connects and works
-    ftp.SetAcceptedInsecureHost(entorno::ftpHost());
+    // accepted by its fingerprint, written as openssl prints it: it connects and works
+    QByteArray conDosPuntos;
+    for (qsizetype i = 0; i < huella.size(); i += 2)
+        conDosPuntos += (i ? ":" : "") + huella.mid(i, 2).toUpper();
+    ajustes.ServidorFTPAceptado =
+        entorno::ftpHost() + u" sha256:"_s + QString::fromLatin1(conDosPuntos);
+    AplicarSeguridadFTP(ftp, ajustes);
     ASSERT_TRUE(ftp.OpenConnection(servidor, entorno::ftpUsuario(), entorno::ftpContrasena()))
         << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.IsEncrypted());
     EXPECT_GE(ftp.GetFTPFileSize(u"/no-existe"_s), -1);
+
+    // a plain server is not encrypted (what --check warns about)
+    clsFTP plano;
+    ASSERT_TRUE(
+        plano.OpenConnection(entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()),
+                             entorno::ftpUsuario(), entorno::ftpContrasena()));
+    EXPECT_FALSE(plano.IsEncrypted());
 
     // trusted through a CA file, TLS required by the address
     clsFTP confiado;
@@ -465,5 +534,24 @@ TEST(CertificadoFTP, SeRechazaSiNoVerificaSalvoQueSeAcepte) {
     EXPECT_FALSE(confiado.IsConnected());
     EXPECT_TRUE(confiado.GetLastErrorMessage().contains(u"no ofrece TLS"_s))
         << confiado.GetLastErrorMessage().toStdString();
+}
+
+// Without the system's CA bundle (ca-certificates not installed) libcurl cannot even start the
+// handshake; the error must say what is missing. A CA file that does not exist fails the same way.
+TEST(CertificadoFTP, SinAutoridadesInstaladasLoDice) {
+    const QString faltante = entorno::ftpsCertificado() + u".no-existe"_s;
+    ASSERT_FALSE(QFileInfo::exists(faltante));
+    clsFTP ftp;
+    ftp.SetCAFile(faltante);
+    EXPECT_FALSE(
+        ftp.OpenConnection(entorno::ftpHost() + u':' + QString::number(entorno::ftpsPuerto()),
+                           entorno::ftpUsuario(), entorno::ftpContrasena()));
+    EXPECT_FALSE(ftp.IsConnected());
+    const QString mensaje = ftp.GetLastErrorMessage();
+    EXPECT_TRUE(mensaje.startsWith(u"InternetConnect error code: 77"_s)) << mensaje.toStdString();
+    EXPECT_TRUE(mensaje.contains(
+        u"no hay certificados de autoridades instalados (paquete ca-certificates)"_s))
+        << mensaje.toStdString();
+    EXPECT_TRUE(mensaje.contains(faltante)) << mensaje.toStdString();
 }
 } // namespace

@@ -61,3 +61,8 @@ int ServidorPropio::sesiones() const {
     QFile f(m_dir.filePath(u"servidor.log"_s));
     return f.open(QIODevice::ReadOnly) ? int(f.readAll().count("FTP session opened")) : -1;
 }
+
+QByteArray ServidorPropio::bitacora() const {
+    QFile f(m_dir.filePath(u"servidor.log"_s));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}

@@ -23,6 +23,8 @@ public:
 
     // FTP sessions the server has opened so far (from its log).
     int sesiones() const;
+    // The server's log so far.
+    QByteArray bitacora() const;
 
     static QString usuario() { return QStringLiteral("cliente"); }
     static QString contrasena() { return QStringLiteral("clave-propia"); }

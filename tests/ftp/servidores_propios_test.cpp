@@ -1,6 +1,5 @@
 // The FTP client against servers that behave badly or speak another variant: one that drops the
 // client mid-upload, one that never answers, one without MLSD, implicit TLS and SFTP.
-#include "ftp/certificado_ftp.h"
 #include "ftp/clsftp.h"
 #include "servidor_propio.h"
 #include "support/entorno.h"
@@ -8,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -101,6 +101,33 @@ TEST(ServidoresPropios, ServidorMudoDaErrorPorTiempo) {
         << ftp.GetLastErrorMessage().toStdString();
 }
 
+TEST(ServidoresPropios, SubidaAtascadaSeAbandonaPorTiempo) {
+    // The server stops reading mid-upload but keeps the connection open.
+    ServidorPropio servidor({u"--stall-after"_s, u"100000"_s});
+    CarpetaTemporal carpeta;
+    const QString archivo = carpeta.escribir(u"grande.jpg"_s, QByteArray(16 << 20, 'g'));
+    clsFTP ftp;
+    ftp.SetTransferBinary();
+    ftp.SetModePassive();
+    ftp.SetTimeouts(5, 5, 2);
+    ASSERT_TRUE(ftp.OpenConnection(local(servidor), ServidorPropio::usuario(),
+                                   ServidorPropio::contrasena()));
+    EXPECT_FALSE(ftp.FTPUploadFile(archivo, u"grande.jpg"_s));
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"error code: 28"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.LastErrorIsConnectionFailure());
+    EXPECT_FALSE(QFile::exists(servidor.raiz() + u"/grande.jpg"_s));
+}
+
+TEST(ServidoresPropios, NombreDeSubidaIncompleta) {
+    EXPECT_TRUE(clsFTP::IsPartialUploadName(u".P01.jpg.vendaro-3fa9c2.part"_s));
+    EXPECT_TRUE(clsFTP::IsPartialUploadName(u".a b.png.vendaro-0.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u"P01.jpg.vendaro-3fa9c2.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u".P01.jpg.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u".P01.jpg.vendaro-xyz.part"_s));
+    EXPECT_FALSE(clsFTP::IsPartialUploadName(u".P01.jpg.vendaro-3fa9c2.part.jpg"_s));
+}
+
 TEST(ServidoresPropios, ServidorSinMLSDListaConLIST) {
     ServidorPropio servidor({u"--no-mlsd"_s});
     // LIST shows minutes, and the time of day only for recent files
@@ -164,6 +191,43 @@ TEST(ServidoresPropios, TLSImplicito) {
     EXPECT_EQ(ftp.Directory().Item(1)->FileSize, 510);
 }
 
+TEST(ServidoresPropios, SoloElCertificadoAceptado) {
+    // A second server with a certificate of its own, made here, on the same host name.
+    CarpetaTemporal carpeta;
+    const QString cert = carpeta.ruta(u"otro.pem"_s);
+    const QString llave = carpeta.ruta(u"otro.key"_s);
+    QProcess openssl;
+    openssl.start(u"openssl"_s,
+                  {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-keyout"_s,
+                   llave, u"-out"_s, cert, u"-days"_s, u"2"_s, u"-subj"_s, u"/CN=127.0.0.1"_s});
+    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+    ServidorPropio propio(
+        {u"--tls"_s, u"--cert"_s, entorno::ftpsCertificado(), u"--key"_s,
+         QFileInfo(entorno::ftpsCertificado()).dir().filePath(u"ftps-key.pem"_s)});
+    ServidorPropio impostor({u"--tls"_s, u"--cert"_s, cert, u"--key"_s, llave});
+
+    clsFTP ftp;
+    ftp.SetModePassive();
+    ASSERT_FALSE(
+        ftp.OpenConnection(local(propio), ServidorPropio::usuario(), ServidorPropio::contrasena()));
+    const QByteArray huella = ftp.PeerCertificateSha256();
+    ASSERT_EQ(huella.size(), 64);
+    ftp.SetAcceptedCertificate(u"127.0.0.1"_s, huella);
+    EXPECT_TRUE(
+        ftp.OpenConnection(local(propio), ServidorPropio::usuario(), ServidorPropio::contrasena()))
+        << ftp.GetLastErrorMessage().toStdString();
+
+    // the other certificate is refused before the password is sent
+    EXPECT_FALSE(ftp.OpenConnection(local(impostor), ServidorPropio::usuario(),
+                                    ServidorPropio::contrasena()));
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no es el aceptado"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_NE(ftp.PeerCertificateSha256(), huella);
+    EXPECT_EQ(impostor.sesiones(), 1);
+    EXPECT_FALSE(impostor.bitacora().contains("login")) << impostor.bitacora().toStdString();
+    EXPECT_TRUE(propio.bitacora().contains("logged in")) << propio.bitacora().toStdString();
+}
+
 TEST(ServidoresPropios, SFTPConLlaveDelServidor) {
     ServidorPropio servidor({u"--sftp"_s, u"--host-key"_s, u"{dir}/llave"_s});
     const QString direccion = u"sftp://"_s + local(servidor);
@@ -174,20 +238,15 @@ TEST(ServidoresPropios, SFTPConLlaveDelServidor) {
 
     clsFTP ftp;
     ftp.SetKnownHostsFile(conocidos);
-    // an unknown host key is refused, with the way to accept it
-    EXPECT_FALSE(
-        ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()));
-    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no está entre las conocidas"_s))
-        << ftp.GetLastErrorMessage().toStdString();
-    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(ClaveAceptarCertificadoFTP));
-
-    // accepted by the setting
-    ftp.SetAcceptedInsecureHost(u"127.0.0.1"_s);
-    EXPECT_TRUE(
+    // an unknown host key is remembered on first use
+    ASSERT_TRUE(
         ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()))
         << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(leer(conocidos).contains(llave.split(' ').at(1))) << leer(conocidos).toStdString();
+    ASSERT_TRUE(
+        ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()));
 
-    // a different key on record for this server is refused even then
+    // a different key on record for this server (the server's key changed) is refused
     const QByteArray entrada = "[127.0.0.1]:" + QByteArray::number(servidor.puerto()) + ' ';
     carpeta.escribir(
         u"known_hosts"_s,
@@ -195,19 +254,26 @@ TEST(ServidoresPropios, SFTPConLlaveDelServidor) {
             "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIP4XqOOopMyZ68wDKKO3AJcFJ4VGMxnkNdp6VT7PUIcb\n");
     EXPECT_FALSE(
         ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()));
-    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no es la registrada"_s))
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(u"no es la que se recordó"_s))
         << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.GetLastErrorMessage().contains(conocidos));
+    EXPECT_FALSE(leer(conocidos).contains(llave.split(' ').at(1))) << "the file is not changed";
 
     // the right key on record
     carpeta.escribir(u"known_hosts"_s, entrada + llave + '\n');
-    ftp.SetAcceptedInsecureHost(QString());
     EXPECT_FALSE(ftp.OpenConnection(direccion, ServidorPropio::usuario(), u"mala"_s));
     ASSERT_TRUE(
         ftp.OpenConnection(direccion, ServidorPropio::usuario(), ServidorPropio::contrasena()))
         << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.IsEncrypted());
     EXPECT_EQ(ftp.GetFTPDirectory(), u"/"_s);
 
     // the same operations as over FTP
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"/a/b c/d"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(QFileInfo(servidor.raiz() + u"/a/b c/d"_s).isDir());
+    ASSERT_TRUE(ftp.CreateFTPDirectoryPath(u"/a/b c"_s));
+    ASSERT_TRUE(QDir(servidor.raiz() + u"/a"_s).removeRecursively());
     ASSERT_TRUE(ftp.CreateFTPDirectory(u"img nueva"_s)) << ftp.GetLastErrorMessage().toStdString();
     ASSERT_TRUE(ftp.SetFTPDirectory(u"img nueva"_s)) << ftp.GetLastErrorMessage().toStdString();
     EXPECT_FALSE(ftp.SetFTPDirectory(u"/no existe"_s));

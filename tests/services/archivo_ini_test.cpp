@@ -42,17 +42,82 @@ TEST(ArchivoIni, FinesDeLineaYCodificacion) {
     crlf.desdeTexto("[A]\r\nx=1\r\n");
     crlf.fijar(u"A"_s, u"y"_s, u"2"_s);
     EXPECT_EQ(crlf.aTexto(), QByteArray("[A]\r\nx=1\r\ny=2\r\n"));
+    EXPECT_TRUE(crlf.eraUtf8Limpio());
 
-    // A file saved by a Windows editor in its code page still reads, and is written back as UTF-8.
-    ArchivoIni ansi;
-    ansi.desdeTexto("[Configuraci\xf3n]\nContrase\xf1"
-                    "a WEB=a\n");
-    EXPECT_EQ(ansi.valor(u"Configuración"_s, u"Contraseña WEB"_s), u"a"_s);
-    EXPECT_TRUE(ansi.aTexto().startsWith("[Configuración]"));
+    const QString esperado = u"[Configuración]\nContraseña WEB=€ñ\n"_s;
+    struct Caso {
+        const char* nombre;
+        QByteArray bytes;
+        bool limpio;
+        QByteArray escrito; // what a rewrite without changes gives
+    };
+    const QByteArray utf8 = esperado.toUtf8();
+    QByteArray utf16le("\xFF\xFE"), utf16be("\xFE\xFF");
+    for (QChar c : esperado) {
+        utf16le += char(c.unicode() & 0xFF);
+        utf16le += char(c.unicode() >> 8);
+        utf16be += char(c.unicode() >> 8);
+        utf16be += char(c.unicode() & 0xFF);
+    }
+    const Caso casos[] = {
+        {"UTF-8", utf8, true, utf8},
+        {"UTF-8 con BOM", "\xEF\xBB\xBF" + utf8, true, "\xEF\xBB\xBF" + utf8},
+        {"Windows-1252",
+         "[Configuraci\xf3n]\nContrase\xf1"
+         "a WEB=\x80\xf1\n",
+         false, utf8},
+        {"UTF-16 LE", utf16le, false, "\xEF\xBB\xBF" + utf8},
+        {"UTF-16 BE", utf16be, false, "\xEF\xBB\xBF" + utf8},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.nombre);
+        ArchivoIni ini;
+        ini.desdeTexto(caso.bytes);
+        EXPECT_EQ(ini.valor(u"configuración"_s, u"contraseña web"_s), u"€ñ"_s);
+        EXPECT_EQ(ini.eraUtf8Limpio(), caso.limpio);
+        EXPECT_EQ(ini.aTexto(), caso.escrito);
+    }
 
-    ArchivoIni bom;
-    bom.desdeTexto("\xEF\xBB\xBF[A]\nx=1\n");
-    EXPECT_EQ(bom.valor(u"A"_s, u"x"_s), u"1"_s);
+    // UTF-8 with one line pasted from a Windows editor: only the bytes that are not UTF-8 are read
+    // as Windows-1252, the rest keeps its text (never double-encoded).
+    ArchivoIni mezcla;
+    mezcla.desdeTexto(utf8 + "; cambi\xe9 \x93x\x94\n");
+    EXPECT_FALSE(mezcla.eraUtf8Limpio());
+    EXPECT_EQ(mezcla.aTexto(), utf8 + "; cambié “x”\n");
+    EXPECT_EQ(mezcla.claves(u"Configuración"_s), QStringList{u"Contraseña WEB"_s});
+
+    // An accent saved as a combining mark still names the same section.
+    ArchivoIni descompuesto;
+    descompuesto.desdeTexto("[Configuracio\xcc\x81n]\nx=1\n");
+    EXPECT_EQ(descompuesto.valor(u"Configuración"_s, u"x"_s), u"1"_s);
+}
+
+TEST(ArchivoIni, LaPrimeraReescrituraGuardaLaCopia) {
+    CarpetaTemporal carpeta;
+    const QByteArray original = "[Configuración]\nPuerto=3306\n; cambi\xe9\n";
+    const QString ruta = carpeta.escribir(u"vendaro.ini"_s, original);
+    libQVTX qvtx;
+    ASSERT_TRUE(qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"3307"_s, ruta));
+    EXPECT_EQ(carpeta.leer(u"vendaro.ini.bak"_s), original);
+    EXPECT_FALSE(plataforma::accesiblePorOtros(carpeta.ruta(u"vendaro.ini.bak"_s)));
+    EXPECT_EQ(carpeta.leer(u"vendaro.ini"_s),
+              QByteArray("[Configuración]\nPuerto=3307\n; cambié\n"));
+
+    // Once clean, later rewrites leave the copy alone; a clean file never gets one.
+    ASSERT_TRUE(qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"3308"_s, ruta));
+    EXPECT_EQ(carpeta.leer(u"vendaro.ini.bak"_s), original);
+    const QString limpio = carpeta.escribir(u"limpio.ini"_s, "[A]\nx=1\n");
+    ASSERT_TRUE(qvtx.EscribeIni(u"A"_s, u"x"_s, u"2"_s, limpio));
+    EXPECT_FALSE(QFile::exists(carpeta.ruta(u"limpio.ini.bak"_s)));
+
+    // When the copy cannot be kept, the file is not rewritten.
+    carpeta.escribir(u"otro.ini"_s, original);
+    QDir(carpeta.raiz()).mkdir(u"otro.ini.bak"_s);
+    CapturaBitacora bitacora;
+    EXPECT_FALSE(
+        qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"1"_s, carpeta.ruta(u"otro.ini"_s)));
+    EXPECT_EQ(carpeta.leer(u"otro.ini"_s), original);
+    EXPECT_TRUE(bitacora.contiene(u"otro.ini.bak"_s));
 }
 
 TEST(ArchivoIni, UnSaltoDeLineaEnElValorNoCreaClaves) {

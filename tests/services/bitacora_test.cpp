@@ -1,5 +1,6 @@
 #include "services/bitacora.h"
 #include "services/plataforma.h"
+#include "services/texto_seguro.h"
 #include "support/entorno.h"
 
 #include <QFile>
@@ -32,4 +33,31 @@ TEST(Bitacora, EscribeJuntoAlIniYRotaPorTamano) {
     EXPECT_TRUE(ultima.contains("aviso: línea número 39 de la prueba")) << ultima.constData();
     EXPECT_LE(QFile(ruta + u".1"_s).size(), 300 + 80);
     EXPECT_FALSE(ultima.contains("depuración"));
+}
+
+TEST(Bitacora, ControlesEscapadosYContrasenasOcultas) {
+    using textoSeguro::escapado;
+    EXPECT_EQ(escapado(u"a\nb\r\tc\0d\x1b[2Je\x7f\x85 ñ€\\"_s),
+              u"a\\nb\\r\\tc\\x00d\\x1b[2Je\\x7f\\x85 ñ€\\"_s);
+    EXPECT_EQ(escapado(u"orden \u202Eoculto"_s), u"orden \\u{202e}oculto"_s);
+    EXPECT_EQ(textoSeguro::paraMostrar(u"uno\ndos\x1b"_s, true), u"uno\ndos\\x1b"_s);
+
+    // A secret is masked wherever it appears; one too short to mask would blank ordinary words.
+    textoSeguro::ocultar(u"Contraseña-de-prueba"_s);
+    textoSeguro::ocultar(u"de"_s);
+    EXPECT_EQ(textoSeguro::paraMostrar(u"usuario de x:Contraseña-de-prueba@h"_s),
+              u"usuario de x:****@h"_s);
+
+    // In the log: one line per message, whatever its text holds.
+    CarpetaTemporal carpeta;
+    const QString ruta = carpeta.ruta(u"vendaro.log"_s);
+    bitacora::Opciones opciones;
+    opciones.terminal = false;
+    ASSERT_TRUE(bitacora::iniciar(ruta, opciones));
+    qWarning().noquote() << u"Producto «P\n01»: Contraseña-de-prueba\x1b]0;título\x07"_s;
+    bitacora::terminar();
+    const QByteArray escrito = carpeta.leer(u"vendaro.log"_s);
+    EXPECT_EQ(escrito.count('\n'), 1) << escrito.constData();
+    EXPECT_TRUE(escrito.contains("Producto «P\\n01»: ****\\x1b]0;título\\x07\n"))
+        << escrito.constData();
 }

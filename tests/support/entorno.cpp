@@ -47,6 +47,15 @@ DatosConexion mysql(const QString& base) {
     return DatosConexion{valor("VENDARO_MYSQL_HOST"), valor("VENDARO_MYSQL_PORT").toInt(),
                          valor("VENDARO_MYSQL_USER"), valor("VENDARO_MYSQL_PASSWORD"), base};
 }
+QString mysqlCa() {
+    return valor("VENDARO_MYSQL_CA");
+}
+QString mysqlOtraCa() {
+    return valor("VENDARO_MYSQL_OTRA_CA");
+}
+int mysqlSinTlsPuerto() {
+    return valor("VENDARO_MYSQL_SIN_TLS_PORT").toInt();
+}
 QString ftpHost() {
     return valor("VENDARO_FTP_HOST");
 }

@@ -12,6 +12,11 @@
 namespace entorno {
 QString valor(const char* nombre);
 DatosConexion mysql(const QString& base = QString());
+// The CA that signed the test server's certificate, and another that signed nothing.
+QString mysqlCa();
+QString mysqlOtraCa();
+// The port of a second MariaDB server, same user, that offers no TLS.
+int mysqlSinTlsPuerto();
 QString ftpHost();
 int ftpPuerto();
 int ftpsPuerto();

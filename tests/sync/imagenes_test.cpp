@@ -1,5 +1,6 @@
 #include "escenario.h"
 #include "ftp/clsftp.h"
+#include "sync/manifiesto_imagenes.h"
 #include "sync/paso_imagenes.h"
 
 #include <QDir>
@@ -42,6 +43,38 @@ struct Imagenes : ::testing::Test {
     }
     QStringList enServidor() const {
         return QDir(entorno::ftpRaiz() + u'/' + remota).entryList(QDir::Files | QDir::Hidden);
+    }
+    QString rutaServidor(const QString& nombre) const {
+        return entorno::ftpRaiz() + u'/' + remota + u'/' + nombre;
+    }
+    QByteArray enServidor(const QString& nombre) const {
+        QFile f(rutaServidor(nombre));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
+    }
+    // Marks the server's copies as old: an upload replaces the file, and with it this time.
+    void envejecer() const {
+        for (const QString& n : enServidor()) {
+            QFile f(rutaServidor(n));
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(f.setFileTime(Antes, QFileDevice::FileModificationTime));
+        }
+    }
+    bool reenviada(const QString& nombre) const {
+        return QFileInfo(rutaServidor(nombre)).lastModified() != Antes;
+    }
+    static inline const QDateTime Antes{QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC};
+    static int lineasCon(const CapturaBitacora& b, const QString& texto) {
+        int n = 0;
+        for (const QString& l : b.lineas())
+            n += l.contains(texto) ? 1 : 0;
+        return n;
+    }
+    // Logins the client tried: each failure is logged once under this operation.
+    static int intentosDeEntrar(const CapturaBitacora& b) {
+        int n = 0;
+        for (const QString& l : b.lineas())
+            n += l.startsWith(u"InternetConnect"_s) ? 1 : 0;
+        return n;
     }
 };
 } // namespace
@@ -88,20 +121,205 @@ TEST_F(Imagenes, SubeYRegistraSoloLoSubido) {
               QStringList{u"P01.jpg"_s});
 }
 
-TEST_F(Imagenes, ServidorQueRechazaElAccesoNoRegistraNada) {
-    foto(u"P01.jpg"_s, 100);
-    foto(u"P03.png"_s, 100);
+TEST_F(Imagenes, ServidorQueRechazaElAccesoTerminaTrasElPrimerIntento) {
+    // Many pictures: a refused login must not be tried again for each (accounts get locked).
+    for (int i = 1; i <= 4; ++i)
+        for (const char* ext : {"a.jpg", "b.jpg", "c.png"})
+            foto(u"P%1.%2"_s.arg(i, 2, 10, QChar(u'0')).arg(QString::fromLatin1(ext)), 100);
     e.ajustar(u"Password del FTP"_s, u"equivocada"_s);
     CapturaBitacora bitacora;
     const ResumenEnvio r = e.enviar();
     EXPECT_EQ(r.creados, 4);
     EXPECT_EQ(r.imagenesSubidas, 0);
-    EXPECT_EQ(r.imagenesFallidas, 2);
+    EXPECT_EQ(r.imagenesFallidas, 12);
     EXPECT_FALSE(r.completo());
-    EXPECT_TRUE(r.texto().contains(u"imágenes con error: 2"_s));
+    EXPECT_TRUE(r.texto().contains(u"imágenes con error: 12"_s));
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product_image"_s), QStringList{u"0"_s});
-    EXPECT_TRUE(bitacora.contiene(u"Imagen «P01.jpg» del producto «P01» no enviada: 530"_s))
+    EXPECT_EQ(intentosDeEntrar(bitacora), 1) << qPrintable(bitacora.lineas().join(u'\n'));
+    EXPECT_EQ(lineasCon(bitacora, u"No se enviaron imágenes al servidor FTP: 530"_s), 1)
         << qPrintable(bitacora.lineas().join(u'\n'));
+    EXPECT_EQ(lineasCon(bitacora, u"no enviada"_s), 0);
+}
+
+TEST_F(Imagenes, ServidorInalcanzableTerminaTrasElPrimerIntento) {
+    foto(u"P01.jpg"_s, 10);
+    foto(u"P02.jpg"_s, 10);
+    foto(u"P03.jpg"_s, 10);
+    // A privileged port nobody listens on: refused at once.
+    e.ajustar(u"Dirección del FTP"_s, u"127.0.0.1:1"_s);
+    CapturaBitacora bitacora;
+    const ResumenEnvio r = e.enviar();
+    EXPECT_EQ(r.imagenesFallidas, 3);
+    EXPECT_EQ(intentosDeEntrar(bitacora), 1) << qPrintable(bitacora.lineas().join(u'\n'));
+}
+
+TEST_F(Imagenes, SoloSeEnviaLoQueCambio) {
+    foto(u"P01.jpg"_s, 100);
+    foto(u"P02.jpg"_s, 200);
+    foto(u"P03.png"_s, 300);
+    foto(u"P04.jpg"_s, 400);
+    ASSERT_TRUE(e.enviar().completo());
+    const QString manifiesto = ManifiestoImagenes::rutaPara(e.ajustes.RutaIni);
+    ASSERT_TRUE(QFile::exists(manifiesto));
+    envejecer();
+    {
+        SCOPED_TRACE("nothing changed: no file sent, every name recorded again");
+        e.tienda.ejecutar(u"DELETE FROM oc_product_image;"_s);
+        e.ventana.imagenes = true;
+        const ResumenEnvio r = e.enviar();
+        EXPECT_TRUE(r.completo());
+        EXPECT_EQ(r.imagenesSubidas, 0);
+        for (const QString& n : enServidor())
+            EXPECT_FALSE(reenviada(n)) << qPrintable(n);
+        EXPECT_EQ(e.tienda.filas(u"SELECT product_id, image FROM oc_product_image ORDER BY 1"_s),
+                  (QStringList{u"1|catalog/P01.jpg"_s, u"2|catalog/P02.jpg"_s,
+                               u"3|catalog/P03.png"_s, u"4|catalog/P04.jpg"_s}));
+    }
+    {
+        SCOPED_TRACE("changed here, deleted or replaced there, a leftover partial upload");
+        // The same size, another content.
+        e.carpeta.escribir(u"fotos/P01.jpg"_s, QByteArray(100, 'y'));
+        ASSERT_TRUE(QFile::remove(rutaServidor(u"P02.jpg"_s)));
+        {
+            QFile otro(rutaServidor(u"P03.png"_s));
+            ASSERT_TRUE(otro.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            otro.write("cambiada en el servidor");
+        }
+        QFile parte(rutaServidor(u".P04.jpg.vendaro-3fa9c2.part"_s));
+        ASSERT_TRUE(parte.open(QIODevice::WriteOnly));
+        parte.close();
+        envejecer();
+        e.ventana.imagenes = true;
+        const ResumenEnvio r = e.enviar();
+        EXPECT_TRUE(r.completo());
+        EXPECT_EQ(r.imagenesSubidas, 3);
+        EXPECT_EQ(enServidor(u"P01.jpg"_s), QByteArray(100, 'y'));
+        EXPECT_EQ(enServidor(u"P02.jpg"_s), QByteArray(200, 'x'));
+        EXPECT_EQ(enServidor(u"P03.png"_s), QByteArray(300, 'x'));
+        EXPECT_FALSE(reenviada(u"P04.jpg"_s));
+        EXPECT_EQ(enServidor(),
+                  (QStringList{u"P01.jpg"_s, u"P02.jpg"_s, u"P03.png"_s, u"P04.jpg"_s}));
+    }
+    {
+        SCOPED_TRACE("a damaged record of what was sent: everything goes again");
+        QFile m(manifiesto);
+        ASSERT_TRUE(m.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        m.write("{\"formato\": 1, \"archivos\": {\"");
+        m.close();
+        envejecer();
+        e.ventana.imagenes = true;
+        const ResumenEnvio r = e.enviar();
+        EXPECT_TRUE(r.completo());
+        EXPECT_EQ(r.imagenesSubidas, 4);
+        EXPECT_TRUE(reenviada(u"P04.jpg"_s));
+    }
+    {
+        SCOPED_TRACE("another folder on the same server is another destination");
+        e.ajustar(u"Carpeta del FTP"_s, remota + u"/otra/"_s);
+        e.ventana.imagenes = true;
+        EXPECT_EQ(e.enviar().imagenesSubidas, 4);
+    }
+}
+
+TEST_F(Imagenes, ImagenPrincipalSoloCuandoFalta) {
+    foto(u"P01.b.jpg"_s, 10);
+    foto(u"P01.a.jpg"_s, 10);
+    foto(u"P02.jpg"_s, 10);
+    // The run creates the products; P02 then gets a main picture of the shop's own.
+    e.ventana.imagenes = false;
+    ASSERT_TRUE(e.enviar().completo());
+    e.tienda.ejecutar(u"UPDATE oc_product SET image = 'catalog/propia.jpg' WHERE model = 'P02';"_s
+                      u"UPDATE oc_product SET image = '' WHERE model = 'P03';"_s);
+    foto(u"P03.jpg"_s, 10);
+    e.ventana.imagenes = true;
+    ASSERT_TRUE(e.enviar().completo());
+    const QString consulta = u"SELECT p.model, p.image, i.image FROM oc_product p LEFT JOIN "_s
+                             u"oc_product_image i USING (product_id) ORDER BY 1"_s;
+    EXPECT_EQ(e.tienda.filas(consulta),
+              (QStringList{u"P01|catalog/P01.a.jpg|catalog/P01.b.jpg"_s,
+                           u"P02|catalog/propia.jpg|catalog/P02.jpg"_s,
+                           u"P03|catalog/P03.jpg|catalog/P03.jpg"_s, u"P04|NULL|NULL"_s}));
+
+    // A picture that sorts first later on does not replace the main picture.
+    foto(u"P01.0.jpg"_s, 10);
+    e.ventana.imagenes = true;
+    ASSERT_TRUE(e.enviar().completo());
+    EXPECT_EQ(e.tienda.filas(u"SELECT image FROM oc_product WHERE model = 'P01'"_s),
+              QStringList{u"catalog/P01.a.jpg"_s});
+
+    // A product table without that column: pictures are recorded all the same.
+    e.tienda.ejecutar(u"ALTER TABLE oc_product DROP COLUMN image;"_s);
+    e.ajustar(u"Prefijo para el campo en tabla de imagen"_s, u"otro/"_s);
+    e.ventana.imagenes = true;
+    ASSERT_TRUE(e.enviar().completo());
+    EXPECT_EQ(e.tienda.filas(u"SELECT image FROM oc_product_image ORDER BY product_id"_s),
+              (QStringList{u"otro/P01.b.jpg"_s, u"otro/P02.jpg"_s, u"otro/P03.jpg"_s}));
+}
+
+TEST_F(Imagenes, CreaLaCarpetaQueFalta) {
+    foto(u"P01.jpg"_s, 10);
+    foto(u"P02.jpg"_s, 10);
+    e.ajustar(u"Carpeta del FTP"_s, remota + u"/image/catalog/pos/"_s);
+    ASSERT_TRUE(e.enviar().completo());
+    EXPECT_EQ(enServidor(u"image/catalog/pos/P02.jpg"_s), QByteArray(10, 'x'));
+
+    // A folder that cannot exist (a file stands where a parent should): one error for the pass.
+    QFile estorbo(rutaServidor(u"ocupado"_s));
+    ASSERT_TRUE(estorbo.open(QIODevice::WriteOnly));
+    estorbo.close();
+    e.ajustar(u"Carpeta del FTP"_s, remota + u"/ocupado/fotos/"_s);
+    e.ventana.imagenes = true;
+    CapturaBitacora bitacora;
+    const ResumenEnvio r = e.enviar();
+    EXPECT_EQ(r.imagenesFallidas, 2);
+    EXPECT_EQ(lineasCon(bitacora, u"No se pudo crear la carpeta"_s), 2)
+        << "one from the client, one for the pass\n"
+        << qPrintable(bitacora.lineas().join(u'\n'));
+    EXPECT_EQ(lineasCon(bitacora, u"no enviada"_s), 0);
+}
+
+TEST_F(Imagenes, ClaveConBarraNoPisaOtraImagen) {
+    e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio) VALUES ("_s +
+                   e.pos.conexion().literal(u"X\\P01"_s) + u", 'Otro', 1);"_s);
+    foto(u"P01.jpg"_s, 10);
+    e.carpeta.escribir(u"fotos/X\\P01.jpg"_s, "ajena");
+    CapturaBitacora bitacora;
+    const ResumenEnvio r = e.enviar();
+    EXPECT_EQ(r.imagenesSubidas, 1);
+    EXPECT_EQ(r.imagenesFallidas, 1);
+    EXPECT_EQ(enServidor(), QStringList{u"P01.jpg"_s});
+    EXPECT_EQ(enServidor(u"P01.jpg"_s), QByteArray(10, 'x'));
+    EXPECT_TRUE(bitacora.contiene(u"Imágenes del producto «X\\P01» no enviadas: la clave lleva"_s))
+        << qPrintable(bitacora.lineas().join(u'\n'));
+    EXPECT_EQ(e.tienda.filas(u"SELECT product_id, image FROM oc_product_image"_s),
+              QStringList{u"1|catalog/P01.jpg"_s});
+}
+
+TEST_F(Imagenes, ClaveConAmpersandSeBuscaComoLaGuardaLaTienda) {
+    const QString clave = u"A&B <1>"_s;
+    e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio) VALUES ("_s +
+                   e.pos.conexion().literal(clave) + u", 'Con signos', 1);"_s);
+    // The shop's own forms stored this product's key encoded.
+    e.tienda.ejecutar(
+        u"INSERT INTO oc_product (product_id, model, sku, upc, ean, jan, isbn, mpn, "_s
+        u"location, stock_status_id, manufacturer_id, tax_class_id, date_added, "_s
+        u"date_modified) VALUES (50, 'A&amp;B &lt;1&gt;', '', '', '', '', '', '', "_s
+        u"'', 0, 0, 0, NOW(), NOW());"_s);
+    e.carpeta.escribir(u"fotos/"_s + clave + u".jpg"_s, "signos");
+    ASSERT_EQ(e.enviar().imagenesFallidas, 0);
+    EXPECT_EQ(e.tienda.filas(u"SELECT product_id, image FROM oc_product_image"_s),
+              QStringList{u"50|catalog/A&B <1>.jpg"_s})
+        << "picture names are never encoded";
+    EXPECT_EQ(enServidor(clave + u".jpg"_s), "signos");
+
+    // Stored as it comes: the key is looked up as it comes.
+    e.ajustar(u"Codificar texto como la tienda"_s, u"0"_s);
+    e.tienda.ejecutar(u"DELETE FROM oc_product_image;"_s);
+    e.ventana.imagenes = true;
+    ASSERT_EQ(e.enviar().imagenesFallidas, 0);
+    EXPECT_EQ(e.tienda.filas(u"SELECT p.model FROM oc_product_image i JOIN oc_product p USING "_s
+                             u"(product_id)"_s),
+              QStringList{clave});
 }
 
 TEST_F(Imagenes, InterrupcionEntreProductos) {

@@ -1,0 +1,525 @@
+#!/usr/bin/python3
+"""The send-run benchmark. Run it through bench/envio.sh, which installs and builds what it needs.
+
+For each strategy ("Modo de envío": por lotes, por producto), on a fresh point-of-sale database and
+a fresh empty shop, it runs: the first send, a second send with nothing changed, a third after 1 %
+of the prices and stocks changed, and two sends with pictures (the second with nothing changed).
+The shop is reached through our relay (bench/proxy_latencia.cpp) that adds the latency; the
+point-of-sale database through a second relay without latency, for counting only. Everything runs
+on loopback, in throwaway servers that are stopped at the end.
+"""
+import argparse
+import datetime
+import difflib
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True  # no caches in the source tree
+AQUI = os.path.dirname(os.path.abspath(__file__))
+RAIZ = os.path.dirname(AQUI)
+sys.path.insert(0, AQUI)
+import catalogo  # noqa: E402
+
+MODOS = {"lotes": "por lotes", "producto": "por producto"}
+ESTADO = ["Com_select", "Com_insert", "Com_insert_select", "Com_update", "Com_update_multi",
+          "Com_delete", "Com_delete_multi", "Com_replace", "Handler_write", "Handler_update",
+          "Handler_delete", "Handler_read_rnd_next", "Questions"]
+TABLAS_TIENDA = ["oc_product", "oc_product_description", "oc_option_value",
+                 "oc_option_value_description", "oc_product_option", "oc_product_option_value",
+                 "oc_product_image"]
+
+
+class Servidores:
+    def __init__(self, carpeta):
+        self.carpeta = carpeta
+        subprocess.run([os.path.join(RAIZ, "scripts", "servers.sh"), "start", carpeta], check=True,
+                       stdout=subprocess.DEVNULL)
+        self.env = {}
+        for linea in open(os.path.join(carpeta, "servers.env")):
+            k, _, v = linea.strip().partition("=")
+            self.env[k] = v
+
+    def parar(self):
+        subprocess.run([os.path.join(RAIZ, "scripts", "servers.sh"), "stop", self.carpeta],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def sql(self, texto, base=None, entrada=None):
+        """Runs SQL as root over the socket, never through a relay, so it is not counted."""
+        orden = ["mariadb", "--no-defaults", "-S", self.env["VENDARO_MYSQL_SOCKET"], "-uroot",
+                 "-N", "-B"]
+        if base:
+            orden.append(base)
+        if texto is not None:
+            orden += ["-e", texto]
+        r = subprocess.run(orden, input=entrada, capture_output=True, text=True)
+        if r.returncode != 0:
+            raise RuntimeError("SQL failed: %s\n%s" % ((texto or "")[:200], r.stderr))
+        return r.stdout
+
+    def estado(self):
+        salida = self.sql("SHOW GLOBAL STATUS WHERE Variable_name IN (%s)"
+                          % ", ".join("'%s'" % v for v in ESTADO))
+        return {k: int(v) for k, v in (l.split("\t") for l in salida.splitlines())}
+
+    def volcado(self, base, donde_producto=None):
+        """The shop's tables as sorted, one-row-per-line SQL, without the values that only say
+        when the dump was made or how far a counter went."""
+        orden = ["mysqldump", "--no-defaults", "-S", self.env["VENDARO_MYSQL_SOCKET"], "-uroot",
+                 "--skip-dump-date", "--order-by-primary", "--skip-extended-insert",
+                 "--skip-comments", base]
+        if donde_producto is None:
+            texto = subprocess.run(orden, capture_output=True, text=True, check=True).stdout
+        else:
+            texto = ""
+            for t in TABLAS_TIENDA:
+                extra = []
+                if t not in ("oc_option_value", "oc_option_value_description"):
+                    extra = ["--where", "product_id <= %d" % donde_producto]
+                texto += subprocess.run(orden + [t] + extra, capture_output=True, text=True,
+                                        check=True).stdout
+        return [re.sub(r" AUTO_INCREMENT=\d+", "", l) for l in texto.splitlines()]
+
+
+class Relevo:
+    """One of our relays, started for one run and stopped after it to read its counters."""
+
+    vivos = []
+
+    def __init__(self, binario, destino, escucha, latencia_ms, carpeta, nombre):
+        self.estadisticas = os.path.join(carpeta, nombre + ".json")
+        puerto = os.path.join(carpeta, nombre + ".puerto")
+        for f in (self.estadisticas, puerto):
+            if os.path.exists(f):
+                os.remove(f)
+        self.proceso = subprocess.Popen([binario, "--destino", str(destino), "--escucha",
+                                         str(escucha), "--latencia-ms", str(latencia_ms),
+                                         "--puerto-archivo", puerto, "--estadisticas",
+                                         self.estadisticas])
+        Relevo.vivos.append(self.proceso)
+        for _ in range(200):
+            if os.path.exists(puerto) or self.proceso.poll() is not None:
+                break
+            time.sleep(0.01)
+        if not os.path.exists(puerto):
+            raise RuntimeError("the relay did not start (port %d)" % escucha)
+
+    def parar(self):
+        if self.proceso.poll() is None:
+            self.proceso.send_signal(signal.SIGTERM)
+            self.proceso.wait(10)
+        return json.load(open(self.estadisticas))
+
+
+def puerto_libre():
+    import socket
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    p = s.getsockname()[1]
+    s.close()
+    return p
+
+
+def contar_ftp(log):
+    """Completed uploads in the FTP server's log: (files, bytes)."""
+    archivos = bytes_ = 0
+    if os.path.exists(log):
+        for linea in open(log, errors="replace"):
+            if " STOR " in linea and "completed=1" in linea:
+                archivos += 1
+                m = re.search(r"bytes=(\d+)", linea)
+                bytes_ += int(m.group(1)) if m else 0
+    return archivos, bytes_
+
+
+def leer_resumen(texto):
+    """The figures of Vendaro's last summary line ("Productos leídos: 10; creados: 10; ...")."""
+    lineas = [l for l in texto.splitlines() if "Productos leídos:" in l]
+    if not lineas:
+        return None, {}
+    linea = lineas[-1][lineas[-1].index("Productos leídos:"):]
+    cifras = {}
+    for nombre, valor in re.findall(r"([^;:]+): ([\d.]+)", linea):
+        cifras[nombre.strip()] = float(valor) if "." in valor else int(valor)
+    return linea, cifras
+
+
+class Banco:
+    def __init__(self, a, run):
+        self.a = a
+        self.run = run
+        self.srv = Servidores(os.path.join(run, "servidores"))
+        self.puerto_tienda = puerto_libre()
+        self.puerto_pos = puerto_libre()
+        self.fotos = os.path.join(run, "fotos") + "/"
+
+    def preparar(self, nombre, n, modo, con_fotos=True):
+        """A fresh point-of-sale database with n products, a fresh empty shop and the program's
+        folder with its settings, for one strategy."""
+        e = self.srv.env
+        pos, tienda = "pos_" + nombre, "tienda_" + nombre
+        self.srv.sql("DROP DATABASE IF EXISTS %s; DROP DATABASE IF EXISTS %s; "
+                     "CREATE DATABASE %s CHARACTER SET utf8mb4; "
+                     "CREATE DATABASE %s CHARACTER SET utf8mb4" % (pos, tienda, pos, tienda))
+        self.srv.sql(None, pos, open(os.path.join(RAIZ, "tests/data/pos_esquema.sql")).read())
+        partes = []
+        catalogo.sql_pos(n, self.fotos if con_fotos else "", partes.append)
+        self.srv.sql(None, pos, "".join(partes))
+        self.srv.sql(None, tienda, open(os.path.join(RAIZ, "tests/data/tienda_esquema.sql")).read())
+
+        carpeta = os.path.join(self.run, nombre)
+        shutil.rmtree(carpeta, ignore_errors=True)
+        os.makedirs(os.path.join(carpeta, "velmora"))
+        os.makedirs(os.path.join(e["VENDARO_FTP_ROOT"], nombre), exist_ok=True)
+        with open(os.path.join(carpeta, "velmora", "velmora.ini"), "w") as f:
+            f.write("[Servidor]\nMySQLServer=127.0.0.1\nMySQLPuerto=%d\nMySQLUsuario=%s\n"
+                    "MySQLPassword=%s\n" % (self.puerto_pos, e["VENDARO_MYSQL_USER"],
+                                            e["VENDARO_MYSQL_PASSWORD"]))
+        descripcion = "product_id,language_id=1,language_id=3"
+        with open(os.path.join(carpeta, "vendaro.ini"), "w") as f:
+            f.write(f"""[Configuración]
+Ruta de Velmora Premium={carpeta}/velmora
+Base de datos principal={pos}
+Usuario WEB={e["VENDARO_MYSQL_USER"]}
+Contraseña WEB={e["VENDARO_MYSQL_PASSWORD"]}
+Dirección IP=127.0.0.1
+Base de datos WEB={tienda}
+Nombre de la tabla=oc_product
+Puerto={self.puerto_tienda}
+Intervalo en minutos para enviar existencias=0
+Modo de envío={modo}
+Campo en productos para talla o color=product_id
+Tabla externa para imágenes=oc_product_image
+Llave en productos para imagen=product_id
+Llave en tabla externa para imagen=product_id
+Campo en tabla externa para imagen=image
+Prefijo para el campo en tabla de imagen=catalog/productos/
+Dirección del FTP=127.0.0.1:{e["VENDARO_FTP_PORT"]}
+Carpeta del FTP={nombre}/
+Usuario del FTP={e["VENDARO_FTP_USER"]}
+Password del FTP={e["VENDARO_FTP_PASSWORD"]}
+
+[Campos]
+Clave.CampoWEB=model
+Precio.CampoWEB=price
+Existencia.CampoWEB=quantity
+CodigoBarras.CampoWEB=ean
+Peso.CampoWEB=weight
+Alta.CampoWEB=date_available
+unidadmedida.CampoWEB=location
+Descrip.CampoWEB=name
+Descrip.TablaExterna=oc_product_description
+Descrip.CampoEnProds=product_id
+Descrip.CampoEnTablaExt={descripcion}
+marca.CampoWEB=tag
+marca.TablaExterna=oc_product_description
+marca.CampoEnProds=product_id
+marca.CampoEnTablaExt={descripcion}
+linea.CampoWEB=meta_keyword
+linea.TablaExterna=oc_product_description
+linea.CampoEnProds=product_id
+linea.CampoEnTablaExt={descripcion}
+""")
+        # New rows get fixed dates, so that two runs at different times can leave equal shops.
+        with open(os.path.join(carpeta, "oc_product.txt"), "w") as f:
+            f.write("sku =\nupc =\njan =\nisbn =\nmpn =\nstock_status_id = 7\n"
+                    "manufacturer_id = 0\ntax_class_id = 9\nstatus = 1\n"
+                    "date_added = 2026-01-01 00:00:00\ndate_modified = 2026-01-01 00:00:00\n")
+        with open(os.path.join(carpeta, "oc_product_description.txt"), "w") as f:
+            f.write("description =\nmeta_title =\nmeta_description =\n")
+        with open(os.path.join(carpeta, "oc_product_image.txt"), "w") as f:
+            f.write("sort_order = 0\n")
+        return carpeta
+
+    def medir(self, carpeta, etiqueta, latencia_ms, imagenes=False):
+        """One `vendaro --send` through the relays, with what it cost."""
+        vendaro = self.a.vendaro
+        salida = os.path.join(carpeta, etiqueta + ".salida")
+        tiempo = os.path.join(carpeta, etiqueta + ".time")
+        e = self.srv.env
+        tienda = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_tienda, latencia_ms,
+                        carpeta, etiqueta + ".tienda")
+        pos = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_pos, 0, carpeta,
+                     etiqueta + ".pos")
+        try:
+            log_ftp = os.path.join(self.srv.carpeta, "ftp.log")
+            ftp_antes = contar_ftp(log_ftp)
+            antes = self.srv.estado()
+            orden = ["/usr/bin/time", "-v", "-o", tiempo, vendaro, "--send"]
+            if imagenes:
+                orden.append("--pictures")
+            orden += ["--ini", os.path.join(carpeta, "vendaro.ini")]
+            inicio = time.monotonic()
+            with open(salida, "w") as f:
+                # Its own process group, so that an interrupted benchmark leaves no Vendaro behind.
+                proceso = subprocess.Popen(orden, stdout=f, stderr=subprocess.STDOUT,
+                                           start_new_session=True,
+                                           env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+                try:
+                    codigo = proceso.wait()
+                except BaseException:
+                    os.killpg(proceso.pid, signal.SIGKILL)
+                    raise
+            segundos = time.monotonic() - inicio
+            despues = self.srv.estado()
+            time.sleep(0.3)  # the FTP server writes its log line after the transfer
+            ftp_despues = contar_ftp(log_ftp)
+        finally:
+            st, sp = tienda.parar(), pos.parar()
+        d = {k: despues[k] - antes[k] for k in ESTADO}
+        linea, cifras = leer_resumen(open(salida, errors="replace").read())
+        rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", open(tiempo).read())
+        r = {
+            "paso": etiqueta, "codigo_salida": codigo, "segundos": round(segundos, 2),
+            "memoria_kib": int(rss.group(1)) if rss else None,
+            "tienda": st, "pos": sp,
+            "servidor": d,
+            "filas_insertadas": d["Handler_write"], "filas_cambiadas": d["Handler_update"],
+            "filas_borradas": d["Handler_delete"],
+            "filas_recorridas": d["Handler_read_rnd_next"],
+            "archivos_ftp": ftp_despues[0] - ftp_antes[0],
+            "bytes_ftp": ftp_despues[1] - ftp_antes[1],
+            "resumen": linea, "cifras_vendaro": cifras,
+        }
+        if linea is None:
+            print("  ! no summary line in %s (exit code %d)" % (salida, codigo))
+        return r
+
+
+def sentencias(rel):
+    s = rel["sentencias"]
+    return "%d (%d SEL, %d INS, %d UPD)" % (rel["sentencias_total"], s.get("SELECT", 0),
+                                           s.get("INSERT", 0), s.get("UPDATE", 0))
+
+
+def fila_tabla(r):
+    t, p = r["tienda"], r["pos"]
+    minimo = 2 * t["latencia_ms"] * t["viajes"] / 1000
+    return [r["paso"], "%.1f" % r["segundos"], "%.1f" % minimo, sentencias(t), str(t["viajes"]),
+            "%d/%d" % (p["sentencias_total"], p["viajes"]),
+            "%d/%d" % (r["filas_insertadas"], r["filas_cambiadas"]),
+            "%.0f/%.0f" % (t["bytes_al_servidor"] / 1024, t["bytes_al_cliente"] / 1024),
+            "%d" % r["archivos_ftp"],
+            "%.0f" % ((r["memoria_kib"] or 0) / 1024)]
+
+
+CABECERA = ["paso", "s", "s mín.", "sentencias a la tienda", "viajes tienda", "TPV sent/viajes",
+            "filas ins/camb", "KiB →/← tienda", "archivos FTP", "MiB máx"]
+
+
+def imprimir_tabla(filas):
+    anchos = [max(len(str(f[i])) for f in [CABECERA] + filas) for i in range(len(CABECERA))]
+    for j, f in enumerate([CABECERA] + filas):
+        print("  " + "  ".join(str(c).ljust(anchos[i]) if i == 0 else str(c).rjust(anchos[i])
+                               for i, c in enumerate(f)))
+        if j == 0:
+            print("  " + "  ".join("-" * w for w in anchos))
+
+
+PASOS = [("primer_envio", "primer envío (tienda vacía)", False, None),
+         ("sin_cambios", "segundo envío, sin cambios", False, None),
+         ("cambio_1pc", "tercer envío, 1 % cambiado", False, "cambios"),
+         ("imagenes_1", "envío con imágenes (1.ª vez)", True, None),
+         ("imagenes_2", "envío con imágenes, sin cambios", True, None)]
+
+
+def estrategias(banco, a, run):
+    resultados = {}
+    for nombre in a.estrategias:
+        n = a.productos_por_producto if nombre == "producto" and a.productos_por_producto else \
+            a.productos
+        print("\n== Modo de envío «%s»: %d productos, %s ms de latencia en cada sentido"
+              % (MODOS[nombre], n, a.latencia_ms), flush=True)
+        carpeta = banco.preparar(nombre, n, MODOS[nombre])
+        pasos = []
+        for clave, etiqueta, imagenes, antes in PASOS:
+            if antes == "cambios":
+                banco.srv.sql(catalogo.sql_cambios(n), "pos_" + nombre)
+            r = banco.medir(carpeta, clave, a.latencia_ms, imagenes)
+            r["etiqueta"] = etiqueta
+            pasos.append(r)
+            print("  %-34s %8.1f s  %s" % (etiqueta, r["segundos"], r["resumen"] or "(sin resumen)"),
+                  flush=True)
+        resultados[nombre] = {"productos": n, "pasos": pasos}
+    return resultados
+
+
+def comparar(banco, resultados, run):
+    """Whether both strategies left the same shop and the same files on the FTP server."""
+    if len(resultados) < 2:
+        return None
+    nl, np_ = resultados["lotes"]["productos"], resultados["producto"]["productos"]
+    limite = None if nl == np_ else min(nl, np_)
+    a = banco.srv.volcado("tienda_lotes", limite)
+    b = banco.srv.volcado("tienda_producto", limite)
+    raiz = banco.srv.env["VENDARO_FTP_ROOT"]
+
+    def archivos(nombre):
+        d = os.path.join(raiz, nombre)
+        return {f: open(os.path.join(d, f), "rb").read() for f in sorted(os.listdir(d))
+                if limite is None or int(re.match(r"P(\d+)", f).group(1)) <= limite}
+
+    fa, fb = archivos("lotes"), archivos("producto")
+    diff = list(difflib.unified_diff(a, b, "tienda_lotes", "tienda_producto", lineterm="", n=1))
+    with open(os.path.join(run, "tienda_lotes.sql"), "w") as f:
+        f.write("\n".join(a) + "\n")
+    with open(os.path.join(run, "tienda_producto.sql"), "w") as f:
+        f.write("\n".join(b) + "\n")
+    return {"limitado_a_productos": limite, "tiendas_iguales": not diff,
+            "lineas_distintas": sum(1 for l in diff[2:] if l[:1] in "+-"),
+            "extracto": diff[:40], "archivos_iguales": fa == fb,
+            "archivos": [len(fa), len(fb)]}
+
+
+def memoria(banco, a):
+    """First sends of growing catalogues at no latency, batched: peak memory and time per product."""
+    filas = []
+    print("\n== Memoria y linealidad: «%s», sin latencia" % MODOS["lotes"], flush=True)
+    for n in a.memoria_productos:
+        carpeta = banco.preparar("memoria", n, MODOS["lotes"], con_fotos=False)
+        r = banco.medir(carpeta, "primer_envio_%d" % n, 0)
+        r["productos"] = n
+        r["ms_por_producto"] = round(1000 * r["segundos"] / n, 3)
+        filas.append(r)
+        print("  %7d productos: %8.1f s, %.3f ms por producto, memoria máxima %.0f MiB, "
+              "%d sentencias a la tienda" % (n, r["segundos"], r["ms_por_producto"],
+                                             (r["memoria_kib"] or 0) / 1024,
+                                             r["tienda"]["sentencias_total"]), flush=True)
+    return filas
+
+
+def informe(a, res, comp, mem, run):
+    print("\n==== Resultados (latencia %s ms en cada sentido entre Vendaro y la tienda)"
+          % (0 if a.memoria else a.latencia_ms))
+    print("  sentencias y viajes contados por nuestro relevo (sentencias: las de cada COM_QUERY, "
+          "separadas por «;»);\n  filas: Handler_write / Handler_update del servidor (filas "
+          "insertadas / filas que cambiaron; el TPV solo se lee);\n  s mín.: viajes a la tienda × "
+          "2 × latencia, lo que ningún equipo más rápido ahorra;\n  filas recorridas: "
+          "Handler_read_rnd_next, filas leídas por recorridos de tabla sin índice;\n  archivos FTP: subidas "
+          "completas en el registro del servidor FTP; MiB máx: /usr/bin/time -v")
+    for nombre, r in res.items():
+        print("\n  Modo de envío «%s», %d productos:" % (MODOS[nombre], r["productos"]))
+        imprimir_tabla([fila_tabla(p) for p in r["pasos"]])
+    if len(res) == 2:
+        nl, np_ = res["lotes"]["productos"], res["producto"]["productos"]
+        escala = nl / np_
+        print("\n  «por producto» / «por lotes»%s:" % (
+            "" if nl == np_ else " (por producto: %d frente a %d productos; cocientes por producto)"
+            % (np_, nl)))
+        for pl, pp in zip(res["lotes"]["pasos"], res["producto"]["pasos"]):
+            def cociente(f):
+                x, y = f(pl), f(pp)
+                return "%.1f×" % (y * escala / x) if x else ("= 0" if not y else "∞")
+            print("    %-34s tiempo %8s  sentencias %8s  viajes %8s" % (
+                pl["etiqueta"], cociente(lambda r: r["segundos"]),
+                cociente(lambda r: r["tienda"]["sentencias_total"]),
+                cociente(lambda r: r["tienda"]["viajes"])))
+    if comp:
+        lim = comp["limitado_a_productos"]
+        print("\n  Estado final de las dos tiendas%s: %s; archivos en el FTP (%d y %d): %s" % (
+            "" if lim is None else " (filas de los primeros %d productos)" % lim,
+            "IDÉNTICO" if comp["tiendas_iguales"] else
+            "DISTINTO (%d líneas)" % comp["lineas_distintas"],
+            comp["archivos"][0], comp["archivos"][1],
+            "iguales" if comp["archivos_iguales"] else "DISTINTOS"))
+        if not comp["tiendas_iguales"]:
+            print("    " + "\n    ".join(l[:160] for l in comp["extracto"]))
+    if mem:
+        print("\n  Memoria (por lotes, sin latencia, primer envío):")
+        base = mem[0]["ms_por_producto"]
+        for r in mem:
+            print("    %7d productos  %8.1f s  %7.3f ms/producto (%.2f × el de %d)  %7d sentencias"
+                  "  %7d viajes  %11d filas recorridas  %5.0f MiB %s"
+                  % (r["productos"], r["segundos"], r["ms_por_producto"],
+                     r["ms_por_producto"] / base if base else 0, mem[0]["productos"],
+                     r["tienda"]["sentencias_total"], r["tienda"]["viajes"],
+                     r["filas_recorridas"],
+                     (r["memoria_kib"] or 0) / 1024,
+                     "≤ 200 MiB" if (r["memoria_kib"] or 0) <= 200 * 1024 else "> 200 MiB"))
+    print("\n  Resumen legible por programas: %s/resumen.json y %s/resumen.tsv" % (run, run))
+
+
+def escribir_resumen(a, res, comp, mem, run):
+    with open(os.path.join(run, "resumen.json"), "w") as f:
+        json.dump({"opciones": vars(a), "estrategias": res, "comparacion": comp,
+                   "memoria": mem}, f, indent=1, ensure_ascii=False)
+    columnas = ["modo", "productos", "latencia_ms", "paso", "segundos", "codigo_salida",
+                "sentencias_tienda", "select_tienda", "insert_tienda", "update_tienda",
+                "viajes_tienda", "bytes_a_tienda", "bytes_de_tienda", "sentencias_pos",
+                "viajes_pos", "bytes_de_pos", "filas_insertadas", "filas_cambiadas",
+                "com_insert", "com_update", "filas_recorridas", "archivos_ftp", "bytes_ftp",
+                "memoria_kib"]
+    with open(os.path.join(run, "resumen.tsv"), "w") as f:
+        f.write("\t".join(columnas) + "\n")
+        todas = [(n, r["productos"], a.latencia_ms, p) for n, r in res.items() for p in r["pasos"]]
+        todas += [("memoria", p["productos"], 0, p) for p in (mem or [])]
+        for modo, n, lat, p in todas:
+            t, s, d = p["tienda"], p["pos"], p["servidor"]
+            f.write("\t".join(str(x) for x in [
+                modo, n, lat, p["paso"], p["segundos"], p["codigo_salida"], t["sentencias_total"],
+                t["sentencias"].get("SELECT", 0), t["sentencias"].get("INSERT", 0),
+                t["sentencias"].get("UPDATE", 0), t["viajes"], t["bytes_al_servidor"],
+                t["bytes_al_cliente"], s["sentencias_total"], s["viajes"], s["bytes_al_cliente"],
+                p["filas_insertadas"], p["filas_cambiadas"], d["Com_insert"], d["Com_update"],
+                p["filas_recorridas"], p["archivos_ftp"], p["bytes_ftp"], p["memoria_kib"]]) + "\n")
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    p.add_argument("--productos", type=int, default=10000, help="catalogue size (10000)")
+    p.add_argument("--latencia-ms", type=float, default=10,
+                   help="delay added in each direction to the shop; 0 adds none (the relay "
+                   "still counts) (10)")
+    p.add_argument("--estrategias", default="lotes,producto",
+                   help="which values of «Modo de envío»: lotes, producto or both (lotes,producto)")
+    p.add_argument("--productos-por-producto", type=int, default=0,
+                   help="a smaller catalogue for the per-product run; ratios are then per product")
+    p.add_argument("--memoria", action="store_true",
+                   help="instead: first sends at 0 ms, batched, of --memoria-productos products")
+    p.add_argument("--memoria-productos", default="10000,50000,100000")
+    p.add_argument("--carpeta", default=os.path.join(RAIZ, "bench-run"),
+                   help="where each run gets its folder (bench-run/)")
+    p.add_argument("--conservar", action="store_true",
+                   help="leave the servers running (stop them with scripts/servers.sh stop DIR)")
+    p.add_argument("--vendaro", required=True)
+    p.add_argument("--proxy", required=True)
+    a = p.parse_args()
+    a.estrategias = [e.strip() for e in a.estrategias.split(",") if e.strip()]
+    if not a.estrategias or any(e not in MODOS for e in a.estrategias):
+        p.error("--estrategias takes lotes, producto or lotes,producto")
+    a.estrategias.sort()  # lotes first
+    a.memoria_productos = [int(x) for x in a.memoria_productos.split(",")]
+
+    run = os.path.join(a.carpeta, datetime.datetime.now().strftime("%Y%m%d-%H%M%S"))
+    os.makedirs(run)
+    print("Carpeta de la medición: %s" % run, flush=True)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(130))
+    banco = Banco(a, run)
+    res, comp, mem = {}, None, None
+    try:
+        if a.memoria:
+            mem = memoria(banco, a)
+        else:
+            n_fotos = catalogo.fotos(max(a.productos, a.productos_por_producto), banco.fotos)
+            print("Catálogo generado; %d archivos de imagen en %s" % (n_fotos, banco.fotos))
+            res = estrategias(banco, a, run)
+            comp = comparar(banco, res, run)
+        escribir_resumen(a, res, comp, mem, run)
+        informe(a, res, comp, mem, run)
+    finally:
+        for proceso in Relevo.vivos:
+            if proceso.poll() is None:
+                proceso.kill()
+        if a.conservar:
+            print("Servidores en marcha: scripts/servers.sh stop %s" % banco.srv.carpeta)
+        else:
+            banco.srv.parar()
+
+
+if __name__ == "__main__":
+    main()
