@@ -15,6 +15,7 @@ packages=(
     time
     ca-certificates
     dpkg-dev file
+    xvfb openbox trayer xdotool wmctrl x11-utils libxcb1-dev libglib2.0-bin
 )
 
 missing=()

@@ -8,16 +8,48 @@
 #include "services/ventanas_gui.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+// A cell too narrow for its text shows the whole text as its tool tip.
+class TextoCompleto : public QObject {
+public:
+    explicit TextoCompleto(QTableWidget* reja)
+        : QObject(reja)
+        , m_reja(reja) {}
+
+    bool eventFilter(QObject*, QEvent* evento) override {
+        if (evento->type() != QEvent::ToolTip)
+            return false;
+        const auto* ayuda = static_cast<QHelpEvent*>(evento);
+        const QTableWidgetItem* celda = m_reja->itemAt(ayuda->pos());
+        const QString texto = celda ? celda->text() : QString();
+        // The style's text margins on both sides of a cell.
+        const int margen = 2 * (m_reja->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        if (!texto.isEmpty() && m_reja->fontMetrics().horizontalAdvance(texto) + margen >
+                                    m_reja->columnWidth(celda->column()))
+            QToolTip::showText(ayuda->globalPos(), texto, m_reja->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+
+private:
+    QTableWidget* m_reja;
+};
+} // namespace
 
 CamposPage::CamposPage(QWidget* padre)
     : QWidget(padre) {
     setObjectName(u"RelacionCampos"_s);
     mhgReja = new QTableWidget(2, Columnas, this);
     mhgReja->setObjectName(u"mhgReja"_s);
+    mhgReja->viewport()->installEventFilter(new TextoCompleto(mhgReja));
     auto* pagina = new QVBoxLayout(this);
     pagina->addWidget(mhgReja);
 }
@@ -38,8 +70,12 @@ void CamposPage::encabezados() {
     static const QString Titulos[Columnas] = {
         QString(),          u"Campo de Velmora"_s,         u"Equivalente en web"_s,
         u"Tabla externa"_s, u"Llave en tabla principal"_s, u"Llave en tabla externa"_s};
-    for (int c = 0; c < Columnas; ++c)
+    for (int c = 0; c < Columnas; ++c) {
         mhgReja->setItem(0, c, new QTableWidgetItem(Titulos[c]));
+        auto* titulo = new QTableWidgetItem(Titulos[c]);
+        titulo->setToolTip(Titulos[c]);
+        mhgReja->setHorizontalHeaderItem(c, titulo);
+    }
 }
 
 void CamposPage::reiniciar(const libQVTX& qvtx, const QString& rutaIni) {
@@ -48,6 +84,15 @@ void CamposPage::reiniciar(const libQVTX& qvtx, const QString& rutaIni) {
     mhgReja->setColumnCount(Columnas);
     ZonaFija::Fijar(mhgReja, 1, 2);
     encabezados();
+    // The header row is drawn by a header whose borders the user drags to resize the columns;
+    // row 0 keeps the titles (the grid's indices stay the program's) but is not shown.
+    QHeaderView* cabecera = mhgReja->horizontalHeader();
+    cabecera->setSectionResizeMode(QHeaderView::Interactive);
+    cabecera->setStretchLastSection(false);
+    cabecera->setMinimumSectionSize(12);
+    cabecera->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    cabecera->show();
+    mhgReja->setRowHidden(0, true);
     for (int c = 0; c < Columnas; ++c) {
         mhgReja->setColumnWidth(c, twips::aPixelesX(mhgReja, Anchos[c]));
         const double guardado = libQVTX::qvVal(qvtx.LeeIni(SeccionReja, claveReja(c), rutaIni));

@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -15,6 +16,11 @@ clsInicio::clsInicio(QWidget* ventana, QObject* padre)
     : QObject(padre)
     , m_ventana(ventana) {}
 
+clsInicio::~clsInicio() {
+    // A menu has no parent widget (it is a window of its own).
+    delete m_menu;
+}
+
 bool clsInicio::hayBandeja() {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
@@ -22,11 +28,18 @@ bool clsInicio::hayBandeja() {
 void clsInicio::PonerSystray() {
     if (!m_icono) {
         m_icono = new QSystemTrayIcon(QIcon(u":/vendaro/vendaro.svg"_s), this);
+        // The right button opens the menu; restoring as well would take the focus from it.
         connect(m_icono, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason razon) {
-                    if (razon != QSystemTrayIcon::MiddleClick)
+                    if (razon == QSystemTrayIcon::Trigger || razon == QSystemTrayIcon::DoubleClick)
                         Q_EMIT restaurarPedido();
                 });
+        m_menu = new QMenu;
+        m_menu->setObjectName(u"mnBandeja"_s);
+        m_menu->addAction(u"&Mostrar la ventana"_s, this, &clsInicio::restaurarPedido);
+        m_menu->addSeparator();
+        m_menu->addAction(u"&Cerrar el programa"_s, this, &clsInicio::cerrarPedido);
+        m_icono->setContextMenu(m_menu);
     }
     if (m_ventana)
         m_icono->setToolTip(m_ventana->windowTitle().left(63));
@@ -49,7 +62,10 @@ void clsInicio::notificar(const QString& titulo, const QString& texto, bool esEr
 void clsInicio::Restaurar(QWidget* ventana) {
     if (!ventana)
         return;
-    ventana->setWindowState((ventana->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    // A window the window manager iconified keeps that state while hidden in the tray: clear it
+    // first, so that the window is mapped in the normal state rather than iconified again.
+    if (ventana->windowState() & Qt::WindowMinimized)
+        ventana->setWindowState(ventana->windowState() & ~Qt::WindowMinimized);
     ventana->show();
     ventana->raise();
     ventana->activateWindow();
@@ -58,10 +74,11 @@ void clsInicio::Restaurar(QWidget* ventana) {
         contenedor->setFocus();
 }
 
-void clsInicio::SiRegistrado(const QString& nombreEjecutable, const QString& rutaEjecutable) {
-    if (plataforma::inicioAutomaticoRegistrado(nombreEjecutable) == rutaEjecutable)
+void clsInicio::SiRegistrado(const QString& nombreEjecutable, const QStringList& orden) {
+    if (plataforma::inicioAutomaticoRegistrado(nombreEjecutable) ==
+        plataforma::ordenInicioAutomatico(orden))
         return;
-    if (!plataforma::registrarInicioAutomatico(nombreEjecutable, rutaEjecutable))
+    if (!plataforma::registrarInicioAutomatico(nombreEjecutable, orden))
         qCWarning(lcBandeja).noquote() << "No se pudo registrar el inicio automático en"
                                        << plataforma::archivoInicioAutomatico(nombreEjecutable);
 }

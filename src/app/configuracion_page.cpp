@@ -67,7 +67,7 @@ ConfiguracionPage::ConfiguracionPage(const libQVTX& qvtx, QWidget* padre)
     Picture1->setObjectName(u"Picture1"_s);
     Picture1->setFocusPolicy(Qt::StrongFocus);
     Picture1->setStyleSheet(Asterisco);
-    chkVerPass = new QCheckBox(u"Ver encriptados"_s, Picture1);
+    chkVerPass = new QCheckBox(u"&Ver encriptados"_s, Picture1);
     chkVerPass->setObjectName(u"chkVerPass"_s);
 
     auto* rejilla = new QGridLayout(Picture1);
@@ -114,11 +114,11 @@ ConfiguracionPage::ConfiguracionPage(const libQVTX& qvtx, QWidget* padre)
     }
     rejilla->setRowStretch(fila, 1);
 
-    cmdGrabar = new QPushButton(u"Grabar"_s, this);
+    cmdGrabar = new QPushButton(u"&Grabar"_s, this);
     cmdGrabar->setObjectName(u"cmdGrabar"_s);
-    cmdCancelar = new QPushButton(u"Cancelar"_s, this);
+    cmdCancelar = new QPushButton(u"&Cancelar"_s, this);
     cmdCancelar->setObjectName(u"cmdCancelar"_s);
-    cmdProbar = new QPushButton(u"Probar conex."_s, this);
+    cmdProbar = new QPushButton(u"&Probar conex."_s, this);
     cmdProbar->setObjectName(u"cmdProbar"_s);
     auto* botones = new QHBoxLayout;
     botones->addStretch(1);
@@ -128,6 +128,12 @@ ConfiguracionPage::ConfiguracionPage(const libQVTX& qvtx, QWidget* padre)
     auto* pagina = new QVBoxLayout(this);
     pagina->addWidget(Picture1, 1);
     pagina->addLayout(botones);
+    // Tab follows the screen: the check box above the boxes, the boxes, then the buttons from
+    // left to right.
+    setTabOrder(chkVerPass, m_txtDato[0]);
+    setTabOrder(anterior, cmdProbar);
+    setTabOrder(cmdProbar, cmdGrabar);
+    setTabOrder(cmdGrabar, cmdCancelar);
 
     connect(chkVerPass, &QCheckBox::toggled, this, &ConfiguracionPage::chkVerPass_Click);
 }

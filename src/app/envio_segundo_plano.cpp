@@ -16,6 +16,9 @@ public:
         Q_EMIT m_dueno->imagenProducto(clave, descripcion, n, total);
     }
     void subiendoArchivos(bool subiendo) override { Q_EMIT m_dueno->subiendoArchivos(subiendo); }
+    void cambioPrevisto(const CambioPrevisto& cambio) override {
+        Q_EMIT m_dueno->cambioPrevisto(cambio);
+    }
     bool imagenesPedidas() override { return m_dueno->m_imagenes; }
     void limpiarImagenes() override {
         m_dueno->m_imagenes = false;
@@ -34,6 +37,7 @@ private:
 EnvioEnSegundoPlano::EnvioEnSegundoPlano(QObject* padre)
     : QObject(padre) {
     qRegisterMetaType<ResumenEnvio>("ResumenEnvio");
+    qRegisterMetaType<CambioPrevisto>("CambioPrevisto");
 }
 
 EnvioEnSegundoPlano::~EnvioEnSegundoPlano() {

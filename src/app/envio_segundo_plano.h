@@ -37,6 +37,8 @@ Q_SIGNALS:
     void imagenesLimpiadas();
     void imagenProducto(const QString& clave, const QString& descripcion, qint64 n, qint64 total);
     void subiendoArchivos(bool subiendo);
+    // A dry run's finding (the run is called with DatosEnvio::simulacro).
+    void cambioPrevisto(const CambioPrevisto& cambio);
     void terminado(const ResumenEnvio& resumen);
 
 private:

@@ -1,12 +1,15 @@
 #include "frmdescripcion_window.h"
 
 #include "services/dearchivos.h"
+#include "services/dialogos.h"
 #include "services/libqvtx.h"
 #include "services/ventanas_gui.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTextEdit>
 
 using namespace Qt::StringLiterals;
@@ -31,7 +34,7 @@ frmDescripcion::frmDescripcion(const libQVTX& qvtx, const DeArchivos& archivos,
         show();
         raise();
     });
-    connect(mnEditINI, &QAction::triggered, this, [this] { m_archivos.AbreDocumento(m_rutaIni); });
+    connect(mnEditINI, &QAction::triggered, this, [this] { EditarINI(m_archivos, m_rutaIni); });
 
     auto* centro = new QWidget(this);
     setCentralWidget(centro);
@@ -40,10 +43,47 @@ frmDescripcion::frmDescripcion(const libQVTX& qvtx, const DeArchivos& archivos,
     rtbTexto->setReadOnly(true);
     QFile texto(rutaTexto);
     if (texto.open(QIODevice::ReadOnly))
-        rtbTexto->setPlainText(QString::fromUtf8(texto.readAll()));
+        rtbTexto->setPlainText(Reflujo(QString::fromUtf8(texto.readAll())));
 
     resize(twips::aPixelesX(this, 9180), twips::aPixelesY(this, 6330));
     Form_Load();
+}
+
+void frmDescripcion::EditarINI(const DeArchivos& archivos, const QString& rutaIni) {
+    if (archivos.AbreDocumento(rutaIni))
+        return;
+    CajaMensaje(u"Ningún programa pudo abrir el archivo de configuración. Puede abrirlo con un "
+                u"editor de texto; está en:\n"_s +
+                    QDir::toNativeSeparators(rutaIni),
+                Botones::Informacion, u"Archivo de configuración"_s);
+}
+
+QString frmDescripcion::Reflujo(const QString& texto) {
+    // The file is written with line breaks for editors; the window wraps to its own width. A
+    // line joins the one before it when both are indented alike, unless a blank line (a
+    // paragraph) or a list item ("• ", "- ") comes between; a change of indentation (a heading
+    // and its indented lines, or the end of a list) starts a new line.
+    static const QRegularExpression vineta(u"^\\s*([•\\-*] )"_s);
+    QStringList salida;
+    bool unir = false;
+    QString anterior;
+    for (QString linea : QString(texto).replace(u"\r\n"_s, u"\n"_s).split(u'\n')) {
+        const bool sangrada = linea.startsWith(u' ');
+        if (linea.trimmed().isEmpty()) {
+            salida.append(QString());
+            unir = false;
+        } else if (vineta.match(linea).hasMatch()) {
+            salida.append(linea.trimmed());
+            unir = true;
+        } else if (unir && sangrada == anterior.startsWith(u' ')) {
+            salida.last() += u' ' + linea.trimmed();
+        } else {
+            salida.append(sangrada ? linea.trimmed() : linea);
+            unir = true;
+        }
+        anterior = linea;
+    }
+    return salida.join(u'\n');
 }
 
 void frmDescripcion::Form_Load() {

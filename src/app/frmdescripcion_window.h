@@ -16,6 +16,13 @@ public:
     frmDescripcion(const libQVTX& qvtx, const DeArchivos& archivos, const QString& rutaIni,
                    const QString& rutaTexto, QWidget* padre = nullptr);
 
+    // The text file as the window shows it: lines joined into paragraphs that wrap to the window;
+    // blank lines, headings and list items ("• ") keep their own lines.
+    static QString Reflujo(const QString& texto);
+    // Opens the settings file in the desktop's program for it; where none could be started, says
+    // where the file is, so the user can open it by hand.
+    static void EditarINI(const DeArchivos& archivos, const QString& rutaIni);
+
 protected:
     void resizeEvent(QResizeEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;

@@ -5,10 +5,13 @@
 #include "config/mapeo.h"
 #include "configuracion_page.h"
 #include "envio_segundo_plano.h"
+#include "frmbitacora_window.h"
 #include "frmdescripcion_window.h"
+#include "frmvistaprevia_window.h"
 #include "ftp/clsftp.h"
 #include "principal_page.h"
 #include "programador.h"
+#include "services/bitacora.h"
 #include "services/decontroles_gui.h"
 #include "services/dialogos.h"
 #include "services/instalacion.h"
@@ -37,8 +40,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QString Titulo = u"Actualización de productos en línea"_s;
-const QString EnviarAhoraTexto = u"Enviar ahora"_s;
-const QString InterrumpirTexto = u"Interrumpir"_s;
+const QString EnviarAhoraTexto = u"&Enviar ahora"_s;
+const QString InterrumpirTexto = u"&Interrumpir"_s;
+const QString InterrumpiendoTexto = u"Interrumpiendo…"_s;
 
 QString estiloPiel() {
     return u"frmInicial { background: #eef3f7; }"
@@ -57,7 +61,8 @@ QString frmInicial::VersionTexto() {
 
 frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
     : QWidget(padre)
-    , m_rutaIni(rutaIni) {
+    , m_rutaIni(rutaIni)
+    , m_historial(rutaIni) {
     setObjectName(u"frmInicial"_s);
     setWindowTitle(Titulo);
     setWindowIcon(QIcon(u":/vendaro/vendaro.svg"_s));
@@ -90,6 +95,10 @@ frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
     connect(principal->chkImagenes, &QCheckBox::toggled, m_envio,
             &EnvioEnSegundoPlano::setImagenesPedidas);
     connect(m_bandeja, &clsInicio::restaurarPedido, this, [this] { clsInicio::Restaurar(this); });
+    connect(m_bandeja, &clsInicio::cerrarPedido, this, [this] {
+        clsInicio::Restaurar(this);
+        cmdTerminar_Click();
+    });
     connect(m_envio, &EnvioEnSegundoPlano::inicio, this, [this] {
         m_envioMostrado = true;
         principal->Label3->clear();
@@ -115,6 +124,13 @@ frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
     connect(m_envio, &EnvioEnSegundoPlano::imagenesLimpiadas, this,
             [this] { principal->chkImagenes->setChecked(false); });
     connect(m_envio, &EnvioEnSegundoPlano::terminado, this, &frmInicial::alTerminarEnvio);
+    connect(m_envio, &EnvioEnSegundoPlano::cambioPrevisto, this, [this](const CambioPrevisto& c) {
+        if (m_simulacro && m_vistaPrevia)
+            m_vistaPrevia->agregar(c);
+    });
+    connect(principal->cmdBitacora, &QPushButton::clicked, this, &frmInicial::mostrarBitacora);
+    connect(principal->cmdVistaPrevia, &QPushButton::clicked, this,
+            &frmInicial::cmdVistaPrevia_Click);
 
     // The window sees these keys before its controls.
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -157,14 +173,18 @@ bool frmInicial::Form_Load() {
 
     clsProcedimenti(m_c, m_ajustes).LeerConfiguracion(m_clnCampos);
     mostrarConfiguracion();
+    m_historial.leer();
+    principal->mostrarHistorial(m_historial);
 
     setWindowTitle(windowTitle().trimmed() + VersionTexto());
     configuracion->txtDato(0)->setText(m_c.bases->cMiBase);
     configuracion->txtDato(1)->setText(QString::number(m_ajustes.IntervaloMinutos));
 
     m_bandeja->PonerSystray();
+    if (m_ordenInicio.isEmpty())
+        m_ordenInicio = {QCoreApplication::applicationFilePath(), u"--ini"_s, m_rutaIni};
     clsInicio::SiRegistrado(QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                            QCoreApplication::applicationFilePath());
+                            m_ordenInicio);
     if (m_ajustes.IntervaloMinutos == 0)
         clsInicio::Restaurar(this);
     stbTabs->setCurrentIndex(0);
@@ -238,19 +258,23 @@ void frmInicial::changeEvent(QEvent* evento) {
     QWidget::changeEvent(evento);
     if (evento->type() != QEvent::WindowStateChange || !m_cargada)
         return;
-    if (windowState() & Qt::WindowMinimized) {
-        if (clsInicio::hayBandeja()) {
-            // Hidden after the state change has been handled by the window system.
-            QMetaObject::invokeMethod(this, &frmInicial::ocultarEnBandeja, Qt::QueuedConnection);
-        }
-    } else if (!(windowState() & Qt::WindowMaximized)) {
-        show();
-    }
+    // Minimised by the window manager (its minimise button): into the tray, once the window manager
+    // has finished iconifying. Other state changes are only reports (a window the window manager
+    // withdraws reads as "normal" again) and never show the window: showing here is what once
+    // raced the window manager's pending unmap and left a window Qt believed shown but was not.
+    if ((windowState() & Qt::WindowMinimized) && isVisible() && clsInicio::hayBandeja())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isMinimized() && isVisible())
+                    ocultarEnBandeja();
+            },
+            Qt::QueuedConnection);
 }
 
 void frmInicial::ocultarEnBandeja() {
-    if (!(windowState() & Qt::WindowMinimized))
-        return;
+    // Withdrawn, never iconified on the way: an iconify request is answered by the window manager
+    // later, and a hide in between leaves its answers to arrive in either order.
     hide();
     m_bandeja->PonerSystray();
 }
@@ -267,16 +291,14 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
 
 void frmInicial::mouseDoubleClickEvent(QMouseEvent*) {
     if (m_c.archivos)
-        m_c.archivos->AbreDocumento(m_ajustes.RutaIni);
+        frmDescripcion::EditarINI(*m_c.archivos, m_ajustes.RutaIni);
 }
 
 void frmInicial::cmdMinimizar_Click() {
-    if (clsInicio::hayBandeja()) {
-        setWindowState(windowState() | Qt::WindowMinimized);
+    if (clsInicio::hayBandeja())
         ocultarEnBandeja();
-    } else {
+    else
         showMinimized();
-    }
 }
 
 void frmInicial::cmdTerminar_Click() {
@@ -306,8 +328,10 @@ void frmInicial::Form_Unload() {
     if (m_mFTP)
         m_mFTP->CloseConnection();
     m_bandeja->RemoverSystray();
-    if (m_descripcion)
-        m_descripcion->close();
+    for (QWidget* w : {static_cast<QWidget*>(m_descripcion), static_cast<QWidget*>(m_bitacora),
+                       static_cast<QWidget*>(m_vistaPrevia)})
+        if (w)
+            w->close();
     m_c.liberar();
     m_controles.reset();
 }
@@ -329,13 +353,61 @@ void frmInicial::mostrarDescripcion() {
     m_descripcion->raise();
 }
 
+frmVistaPrevia* frmInicial::vistaPrevia() const {
+    return m_vistaPrevia;
+}
+
+frmBitacora* frmInicial::bitacora() const {
+    return m_bitacora;
+}
+
+void frmInicial::mostrarBitacora() {
+    if (!m_bitacora) {
+        m_bitacora = new frmBitacora(bitacora::rutaPara(m_rutaIni), this);
+        m_bitacora->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_bitacora->actualizar();
+    }
+    m_bitacora->show();
+    m_bitacora->raise();
+    m_bitacora->activateWindow();
+}
+
+void frmInicial::cmdVistaPrevia_Click() {
+    if (m_envio->activo())
+        return;
+    if (!m_vistaPrevia) {
+        m_vistaPrevia = new frmVistaPrevia(this);
+        m_vistaPrevia->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_vistaPrevia->empezar();
+    m_vistaPrevia->show();
+    m_vistaPrevia->raise();
+    // The dry run reads as a send would and writes nothing; it runs like a send (the timer waits,
+    // "Interrumpir" stops it) but leaves no trace in the runs kept.
+    m_simulacro = true;
+    m_programador->apagar();
+    m_envioMostrado = false;
+    principal->cmdLeerAhora->setText(InterrumpirTexto);
+    principal->cmdVistaPrevia->setEnabled(false);
+    DatosEnvio datos = clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos);
+    datos.simulacro = true;
+    m_envio->setImagenesPedidas(false);
+    m_envio->iniciar(datos, nullptr);
+}
+
 void frmInicial::cmdLeerAhora_Click() {
     if (principal->cmdLeerAhora->text() == EnviarAhoraTexto) {
         EnviarAhora();
         return;
     }
-    if (Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true))
+    if (Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true)) {
+        // The run stops before its next product, which on a slow link may take a while: the
+        // button says at once that the request was heard.
         m_envio->interrumpir();
+        principal->cmdLeerAhora->setText(InterrumpiendoTexto);
+        principal->cmdLeerAhora->setEnabled(false);
+    }
 }
 
 void frmInicial::EnviarAhora() {
@@ -347,6 +419,7 @@ void frmInicial::EnviarAhora() {
     m_envioMostrado = false;
     m_envio->setImagenesPedidas(principal->chkImagenes->isChecked());
     principal->cmdLeerAhora->setText(InterrumpirTexto);
+    principal->cmdVistaPrevia->setEnabled(false);
     m_envio->iniciar(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos), m_mFTP);
 }
 
@@ -362,12 +435,24 @@ void frmInicial::mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBy
 
 void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
     principal->cmdLeerAhora->setText(EnviarAhoraTexto);
+    principal->cmdLeerAhora->setEnabled(true);
+    principal->cmdVistaPrevia->setEnabled(true);
     if (m_envioMostrado) {
         principal->Label3->hide();
         principal->Label5->hide();
         principal->pctPorcen->hide();
     }
-    if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido) {
+    const bool simulacro = m_simulacro;
+    m_simulacro = false;
+    if (simulacro) {
+        if (m_vistaPrevia)
+            m_vistaPrevia->terminar(resumen);
+    } else if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido &&
+               resumen.estado != ResumenEnvio::Estado::EnCurso) {
+        m_historial.agregar(resumen, QDateTime::currentDateTime());
+        principal->mostrarHistorial(m_historial);
+    }
+    if (!simulacro && resumen.estado != ResumenEnvio::Estado::MapeoInvalido) {
         QString texto = u"Último envío ("_s +
                         QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm"_s) + u"): "_s;
         if (!resumen.mensaje.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "config/ajustes.h"
 #include "config/estrucs.h"
+#include "historial_envios.h"
 #include "services/componentes.h"
 #include "sync/ventana_envio.h"
 
@@ -20,7 +21,9 @@ class QTabWidget;
 class Reloj;
 class clsInicio;
 class clsFTP;
+class frmBitacora;
 class frmDescripcion;
+class frmVistaPrevia;
 
 // The main window: loads everything the program needs, lives mostly in the notification area,
 // counts down to the next send and shows the run, and offers the configuration and mapping pages.
@@ -37,6 +40,10 @@ public:
     // Ends the program: takes everything down in order and leaves the event loop.
     void Descargar();
 
+    // How the program was started, for its start at logon: the executable and, when one was
+    // given, the settings file option (by default both).
+    void setOrdenInicio(const QStringList& orden) { m_ordenInicio = orden; }
+
     static QString VersionTexto();
     // Shows one page of the tab strip and hides the others.
     void MostrarPagina(int pagina);
@@ -47,6 +54,9 @@ public:
     Programador* programador() const { return m_programador; }
     EnvioEnSegundoPlano* envio() const { return m_envio; }
     clsFTP* ftp() const { return m_mFTP; }
+    const HistorialEnvios& historial() const { return m_historial; }
+    frmVistaPrevia* vistaPrevia() const;
+    frmBitacora* bitacora() const;
     QTabWidget* stbTabs;
     PrincipalPage* principal;
     ConfiguracionPage* configuracion;
@@ -78,11 +88,14 @@ private:
     void cmdMinimizar_Click();
     void stbTabs_Click(int pagina);
     void mostrarDescripcion();
+    void mostrarBitacora();
+    void cmdVistaPrevia_Click();
     void alTerminarEnvio(const ResumenEnvio& resumen);
     void mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBytes);
     void ocultarEnBandeja();
 
     QString m_rutaIni;
+    QStringList m_ordenInicio;
     Componentes m_c;
     std::unique_ptr<DeControles> m_controles;
     Ajustes m_ajustes;
@@ -92,6 +105,10 @@ private:
     clsInicio* m_bandeja;
     clsFTP* m_mFTP = nullptr;
     QPointer<frmDescripcion> m_descripcion;
+    QPointer<frmBitacora> m_bitacora;
+    QPointer<frmVistaPrevia> m_vistaPrevia;
+    HistorialEnvios m_historial;
+    bool m_simulacro = false; // the running send is the preview's dry run
     bool m_PrimeraActivacion = true;
     bool m_saliendo = false;
     bool m_cargada = false;

@@ -4,7 +4,9 @@
 #include "../services/decontroles_gui.h"
 #include "../services/dialogos_gui.h"
 #include "../services/modoprueba.h"
+#include "clsinicio_tray.h"
 #include "frminicial_window.h"
+#include "instancia_unica.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -58,6 +60,11 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     registrarClasesGui();
     const QString rutaIni = linea.rutaIni.isEmpty() ? rutaIniPredeterminada() : linea.rutaIni;
+    // A copy already running on these settings shows its window instead (before the log is
+    // opened, which is that copy's).
+    InstanciaUnica unica(rutaIni);
+    if (unica.avisarOTomar())
+        return Salida::Bien;
     bitacora::iniciar(bitacora::rutaPara(rutaIni), bitacora::Opciones{});
     DialogosQt dialogos;
     Dialogos::instalar(&dialogos);
@@ -65,6 +72,13 @@ int main(int argc, char* argv[]) {
     {
         frmInicial ventana(rutaIni);
         dialogos.setVentana(&ventana);
+        // The start at logon repeats the settings file option, and only that.
+        QStringList orden{QCoreApplication::applicationFilePath()};
+        if (!linea.rutaIni.isEmpty())
+            orden << u"--ini"_s << linea.rutaIni;
+        ventana.setOrdenInicio(orden);
+        QObject::connect(&unica, &InstanciaUnica::mostrarPedido, &ventana,
+                         [&ventana] { clsInicio::Restaurar(&ventana); });
         if (!ventana.Form_Load())
             resultado = Salida::AjustesInutiles;
         else

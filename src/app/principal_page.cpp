@@ -1,14 +1,17 @@
 #include "principal_page.h"
 
+#include "historial_envios.h"
 #include "services/decontroles_gui.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -23,9 +26,9 @@ PrincipalPage::PrincipalPage(QWidget* padre)
         w->setObjectName(nombre);
         return w;
     };
-    cmdConfigurar = new QPushButton(u"Configurar"_s, this);
+    cmdConfigurar = new QPushButton(u"&Configurar"_s, this);
     nombrar(cmdConfigurar, u"cmdConfigurar"_s);
-    cmdLeerAhora = new QPushButton(u"Enviar ahora"_s, this);
+    cmdLeerAhora = new QPushButton(u"&Enviar ahora"_s, this);
     nombrar(cmdLeerAhora, u"cmdLeerAhora"_s);
     // The picture buttons carry their caption as tool tip and accessible name.
     auto botonImagen = [this, &nombrar](const QString& nombre, const QString& icono,
@@ -68,12 +71,37 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     pctPorcen = new CajaPorcentaje(Picture2);
     nombrar(pctPorcen, u"pctPorcen"_s);
     pctPorcen->hide();
-    chkImagenes = new QCheckBox(u"Enviar archivos de imágenes"_s, Picture2);
+    chkImagenes = new QCheckBox(u"Enviar archivos de &imágenes"_s, Picture2);
     nombrar(chkImagenes, u"chkImagenes"_s);
     lblUltimoEnvio = new QLabel(Picture2);
     nombrar(lblUltimoEnvio, u"lblUltimoEnvio"_s);
     lblUltimoEnvio->setWordWrap(true);
     lblUltimoEnvio->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    // The last runs and the last run's failures: read-only tables that fit their page.
+    auto tabla = [&nombrar](QWidget* dueno, const QString& nombre, const QStringList& titulos) {
+        auto* t = new QTableWidget(0, int(titulos.size()), dueno);
+        nombrar(t, nombre);
+        t->setHorizontalHeaderLabels(titulos);
+        t->verticalHeader()->hide();
+        t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        t->setSelectionBehavior(QAbstractItemView::SelectRows);
+        t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        t->horizontalHeader()->setStretchLastSection(true);
+        return t;
+    };
+    auto* lblEnvios = new QLabel(u"Últimos envíos:"_s, Picture2);
+    tblEnvios = tabla(Picture2, u"tblEnvios"_s,
+                      {u"Inicio"_s, u"Duración"_s, u"Leídos"_s, u"Creados"_s, u"Actualizados"_s,
+                       u"Con error"_s, u"Con avisos"_s, u"Imágenes"_s, u"Resultado"_s});
+    auto* lblFallidos = new QLabel(u"Productos no enviados en el último envío:"_s, Picture2);
+    tblFallidos = tabla(Picture2, u"tblFallidos"_s, {u"Clave"_s, u"Mensaje del servidor"_s});
+    cmdBitacora = new QPushButton(u"Ver &bitácora"_s, this);
+    nombrar(cmdBitacora, u"cmdBitacora"_s);
+    cmdVistaPrevia = new QPushButton(u"&Vista previa"_s, this);
+    nombrar(cmdVistaPrevia, u"cmdVistaPrevia"_s);
+    cmdVistaPrevia->setToolTip(
+        u"Muestra lo que el próximo envío cambiaría en la tienda, sin escribir nada"_s);
 
     auto* contenido = new QVBoxLayout(Picture2);
     contenido->addWidget(titulo);
@@ -86,17 +114,28 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     contenido->addWidget(pctPorcen);
     contenido->addWidget(chkImagenes);
     contenido->addWidget(lblUltimoEnvio);
-    contenido->addStretch(1);
+    contenido->addWidget(lblEnvios);
+    contenido->addWidget(tblEnvios, 3);
+    contenido->addWidget(lblFallidos);
+    contenido->addWidget(tblFallidos, 2);
 
     auto* botones = new QHBoxLayout;
     botones->addWidget(cmdConfigurar);
     botones->addWidget(cmdLeerAhora);
+    botones->addWidget(cmdVistaPrevia);
+    botones->addWidget(cmdBitacora);
     botones->addStretch(1);
     botones->addWidget(cmdMinimizar);
     botones->addWidget(cmdTerminar);
     auto* pagina = new QVBoxLayout(this);
     pagina->addWidget(Picture2, 1);
     pagina->addLayout(botones);
+
+    // Tab follows the screen: top to bottom, then the buttons from left to right.
+    QWidget* orden[] = {chkImagenes,    tblEnvios,   tblFallidos,  cmdConfigurar, cmdLeerAhora,
+                        cmdVistaPrevia, cmdBitacora, cmdMinimizar, cmdTerminar};
+    for (size_t i = 1; i < std::size(orden); ++i)
+        setTabOrder(orden[i - 1], orden[i]);
 }
 
 bool PrincipalPage::ProgresoFTP(qint64 lCurrentBytes, qint64 lTotalBytes, QString* texto,
@@ -110,4 +149,41 @@ bool PrincipalPage::ProgresoFTP(qint64 lCurrentBytes, qint64 lTotalBytes, QStrin
     *texto = u"Bytes copiados "_s + local.toString(lCurrentBytes) + u" de "_s +
              local.toString(lTotalBytes);
     return true;
+}
+
+void PrincipalPage::mostrarHistorial(const HistorialEnvios& historial) {
+    const QLocale local;
+    auto celda = [](const QString& texto, bool numero) {
+        auto* c = new QTableWidgetItem(texto);
+        c->setTextAlignment(numero ? Qt::AlignRight | Qt::AlignVCenter
+                                   : Qt::AlignLeft | Qt::AlignVCenter);
+        return c;
+    };
+    const auto& envios = historial.envios();
+    tblEnvios->setRowCount(int(envios.size()));
+    for (int i = 0; i < envios.size(); ++i) {
+        const HistorialEnvios::Envio& e = envios[envios.size() - 1 - i]; // newest first
+        const QString resultado = !e.estado.isEmpty() ? e.estado
+                                  : e.fallidos > 0    ? u"Con errores"_s
+                                                      : u"Correcto"_s;
+        const QString textos[] = {e.inicio.toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s),
+                                  local.toString(e.segundos, 'f', 1) + u" s"_s,
+                                  local.toString(e.leidos),
+                                  local.toString(e.creados),
+                                  local.toString(e.actualizados),
+                                  local.toString(e.fallidos),
+                                  local.toString(e.conAvisos),
+                                  e.conImagenes ? local.toString(e.imagenesSubidas) : u"—"_s,
+                                  resultado};
+        for (int c = 0; c < 9; ++c)
+            tblEnvios->setItem(i, c, celda(textos[c], c > 0 && c < 8));
+    }
+    const auto& fallidos = historial.fallidosUltimo();
+    tblFallidos->setRowCount(int(fallidos.size()));
+    for (int i = 0; i < fallidos.size(); ++i) {
+        tblFallidos->setItem(i, 0, celda(fallidos[i].clave, false));
+        auto* mensaje = celda(fallidos[i].mensaje, false);
+        mensaje->setToolTip(fallidos[i].mensaje);
+        tblFallidos->setItem(i, 1, mensaje);
+    }
 }

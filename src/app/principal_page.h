@@ -3,9 +3,11 @@
 #include <QWidget>
 
 class CajaPorcentaje;
+class HistorialEnvios;
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QTableWidget;
 
 // Page "Principal": the countdown, the run's labels and progress, and the send, configure, hide
 // and close buttons. Only widgets: the main window drives them.
@@ -24,7 +26,14 @@ public:
     QLabel* Label5;
     CajaPorcentaje* pctPorcen;
     QCheckBox* chkImagenes;
-    QLabel* lblUltimoEnvio; // the last run's summary
+    QLabel* lblUltimoEnvio;    // the last run's summary
+    QTableWidget* tblEnvios;   // the last runs, newest first
+    QTableWidget* tblFallidos; // the products the last run could not write, and why
+    QPushButton* cmdBitacora;
+    QPushButton* cmdVistaPrevia;
+
+    // Fills the two tables from the runs kept.
+    void mostrarHistorial(const HistorialEnvios& historial);
 
     // The upload progress of one file: "Bytes copiados n de m" (thousands grouped as the locale
     // does) and the percentage rounded half to even, at most 100, and 100 for an empty file. False

@@ -385,6 +385,13 @@ bool EdicionGrid::TeclaEnReja(QKeyEvent* evento) {
         DevuelveFocoAlEditor();
         return true;
     }
+    // F2 edits the current cell, as a double click does.
+    if (evento->key() == Qt::Key_F2 && evento->modifiers() == Qt::NoModifier) {
+        if (!m_esEditable)
+            return false;
+        TeclaPresionadaReja(Tecla::Enter);
+        return true;
+    }
     int codigo = CodigoTecla::DeQt(evento->key());
     bool consumida = false;
     if (m_esEditable)

@@ -2,13 +2,28 @@
 
 #include "texto_seguro.h"
 #include <QApplication>
-
+#include <QIcon>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
+
+QString DialogosQt::icono(int botones) {
+    switch (botones & 0x70) {
+    case Botones::Critico:
+        return u":/vendaro/caja_error.svg"_s;
+    case Botones::Pregunta:
+        return u":/vendaro/caja_pregunta.svg"_s;
+    case Botones::Exclamacion:
+        return u":/vendaro/caja_aviso.svg"_s;
+    case Botones::Informacion:
+        return u":/vendaro/caja_informacion.svg"_s;
+    default:
+        return {};
+    }
+}
 
 int DialogosQt::mostrar(const Caja& caja) {
     if (QThread::currentThread() == qApp->thread())
@@ -26,21 +41,11 @@ int DialogosQt::mostrarAqui(const Caja& caja) {
     QMessageBox cuadro(m_ventana);
     cuadro.setWindowTitle(caja.titulo);
     cuadro.setText(texto);
-    switch (caja.botones & 0x70) {
-    case Botones::Critico:
-        cuadro.setIcon(QMessageBox::Critical);
-        break;
-    case Botones::Pregunta:
-        cuadro.setIcon(QMessageBox::Question);
-        break;
-    case Botones::Exclamacion:
-        cuadro.setIcon(QMessageBox::Warning);
-        break;
-    case Botones::Informacion:
-        cuadro.setIcon(QMessageBox::Information);
-        break;
-    default:
-        break;
+    // One icon set of the program's own for every box, drawn at the screen's resolution.
+    if (const QString icono = DialogosQt::icono(caja.botones); !icono.isEmpty()) {
+        const qreal escala = cuadro.devicePixelRatioF();
+        QPixmap dibujo = QIcon(icono).pixmap(QSize(48, 48), escala);
+        cuadro.setIconPixmap(dibujo);
     }
     const bool segundo = caja.botones & Botones::SegundoPorDefecto;
     QPushButton* primero = nullptr;

@@ -15,6 +15,8 @@ public:
         : m_ventana(ventana) {}
     void setVentana(QWidget* ventana) { m_ventana = ventana; }
     int mostrar(const Caja& caja) override;
+    // The resource of the icon the flags ask for; empty for none.
+    static QString icono(int botones);
 
 private:
     int mostrarAqui(const Caja& caja);

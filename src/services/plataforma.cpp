@@ -11,6 +11,7 @@
 #include <QSettings>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -63,52 +64,69 @@ QString archivoInicioAutomatico(const QString& nombreEjecutable) {
 namespace {
 const QString ClaveRun = u"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"_s;
 }
+QString ordenInicioAutomatico(const QStringList& argumentos) {
+    QStringList partes;
+    for (const QString& a : argumentos) {
+        QString n = QDir::toNativeSeparators(a);
+        n.replace(u'"', u"\\\""_s);
+        partes.append(n.contains(u' ') || n.contains(u'\t') || n.isEmpty() ? u'"' + n + u'"' : n);
+    }
+    return partes.join(u' ');
+}
 QString inicioAutomaticoRegistrado(const QString& nombreEjecutable) {
     QSettings run(ClaveRun, QSettings::NativeFormat);
     return run.value(nombreEjecutable).toString();
 }
-bool registrarInicioAutomatico(const QString& nombreEjecutable, const QString& rutaEjecutable) {
+bool registrarInicioAutomatico(const QString& nombreEjecutable, const QStringList& argumentos) {
     QSettings run(ClaveRun, QSettings::NativeFormat);
-    run.setValue(nombreEjecutable, QDir::toNativeSeparators(rutaEjecutable));
+    run.setValue(nombreEjecutable, ordenInicioAutomatico(argumentos));
     run.sync();
     return run.status() == QSettings::NoError;
 }
 #else
-namespace {
-// Exec values quote paths with blanks; the quotes are the entry's, not the path's.
-QString comillas(const QString& ruta) {
-    QString r = ruta;
-    r.replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s);
-    return r.contains(u' ') || r != ruta ? u'"' + r + u'"' : r;
+QString ordenInicioAutomatico(const QStringList& argumentos) {
+    // Desktop entries: an argument with a reserved character goes between double quotes, inside
+    // which ", `, $ and \ take a backslash; the value itself escapes \ once more, and % is
+    // doubled (a lone % starts a field code).
+    static const QString reservados = u" \t\n\"'\\><~|&;$*?#()`"_s;
+    QStringList partes;
+    for (const QString& a : argumentos) {
+        QString n = a;
+        n.replace(u'%', u"%%"_s);
+        const bool citar = n.isEmpty() || std::any_of(n.begin(), n.end(), [](QChar c) {
+                               return reservados.contains(c);
+                           });
+        if (citar) {
+            QString dentro;
+            for (QChar c : n) {
+                if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+                    dentro += u'\\';
+                dentro += c;
+            }
+            n = u'"' + dentro + u'"';
+        }
+        partes.append(n.replace(u'\\', u"\\\\"_s).replace(u'\n', u"\\n"_s));
+    }
+    return partes.join(u' ');
 }
-} // namespace
 
 QString inicioAutomaticoRegistrado(const QString& nombreEjecutable) {
     QFile f(archivoInicioAutomatico(nombreEjecutable));
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    for (const QByteArray& linea : f.readAll().split('\n')) {
-        if (!linea.startsWith("Exec="))
-            continue;
-        const QString exec = QString::fromUtf8(linea.mid(5)).trimmed();
-        if (exec.startsWith(u'"')) {
-            QString ruta;
-            for (qsizetype i = 1; i < exec.size() && exec[i] != u'"'; ++i)
-                ruta += exec[i] == u'\\' && i + 1 < exec.size() ? exec[++i] : exec[i];
-            return ruta;
-        }
-        return exec.section(u' ', 0, 0);
-    }
+    for (const QByteArray& linea : f.readAll().split('\n'))
+        if (linea.startsWith("Exec="))
+            return QString::fromUtf8(linea.mid(5)).trimmed();
     return {};
 }
 
-bool registrarInicioAutomatico(const QString& nombreEjecutable, const QString& rutaEjecutable) {
+bool registrarInicioAutomatico(const QString& nombreEjecutable, const QStringList& argumentos) {
     const QString archivo = archivoInicioAutomatico(nombreEjecutable);
     QDir().mkpath(QFileInfo(archivo).path());
     const QString texto = u"[Desktop Entry]\nType=Application\nName=Vendaro\n"
                           u"Comment=Envía los productos del punto de venta a la tienda en línea\n"
                           u"Exec="_s +
-                          comillas(rutaEjecutable) +
+                          ordenInicioAutomatico(argumentos) +
                           u"\nIcon=vendaro\nTerminal=false\nX-GNOME-Autostart-enabled=true\n"_s;
     QSaveFile f(archivo);
     if (!f.open(QIODevice::WriteOnly))

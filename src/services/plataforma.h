@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The few operating-system services the program needs, each behind one function so that nothing
 // else calls POSIX or Win32 directly.
@@ -20,11 +21,15 @@ QString carpetaConfiguracionUsuario();
 bool abrirDocumento(const QString& ruta);
 
 // The program's start when the user logs on: on Linux an XDG autostart entry named after the
-// executable whose Exec is its full path, on Windows the Run value of the current user. Returns the
-// path stored now (empty when none).
+// executable, on Windows the Run value of the current user. The command is the executable's full
+// path and its arguments.
+// The command as the platform stores it: an Exec value quoted as desktop entries want it (Linux),
+// a command line quoted for the Windows shell.
+QString ordenInicioAutomatico(const QStringList& argumentos);
+// The command stored now, as stored (empty when none).
 QString inicioAutomaticoRegistrado(const QString& nombreEjecutable);
-// Stores the executable's path as the logon start; false when it could not be written.
-bool registrarInicioAutomatico(const QString& nombreEjecutable, const QString& rutaEjecutable);
+// Stores the command as the logon start; false when it could not be written.
+bool registrarInicioAutomatico(const QString& nombreEjecutable, const QStringList& argumentos);
 // The file that holds the logon start (Linux: ~/.config/autostart/<name>.desktop).
 QString archivoInicioAutomatico(const QString& nombreEjecutable);
 

@@ -2,28 +2,42 @@
 #include "app/clsinicio_tray.h"
 #include "app/configuracion_page.h"
 #include "app/envio_segundo_plano.h"
+#include "app/frmbitacora_window.h"
 #include "app/frmdescripcion_window.h"
 #include "app/frminicial_window.h"
+#include "app/frmvistaprevia_window.h"
+#include "app/historial_envios.h"
 #include "app/principal_page.h"
 #include "app/programador.h"
 #include "services/decontroles_gui.h"
+#include "services/dialogos_gui.h"
 #include "services/plataforma.h"
 #include "sync/escenario.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +90,10 @@ struct Ventana : ::testing::Test {
         return r;
     }
     QLabel* lblInfo() { return v->principal->lblInfo; }
+    // A button's caption as read, without its mnemonic marker.
+    static QString leyenda(const QAbstractButton* boton) {
+        return QString(boton->text()).remove(u'&');
+    }
 };
 } // namespace
 
@@ -114,10 +132,10 @@ TEST_F(Ventana, CuentaRegresiva) {
     // At the three-hundredth second the send starts and the timer is off meanwhile.
     EXPECT_EQ(lblInfo()->text(), QString());
     EXPECT_FALSE(v->programador()->encendido());
-    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Interrumpir"_s);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Interrumpir"_s);
     const ResumenEnvio r = esperarEnvio();
     EXPECT_EQ(r.creados, 3);
-    EXPECT_EQ(v->principal->cmdLeerAhora->text(), u"Enviar ahora"_s);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
     EXPECT_TRUE(v->programador()->encendido());
     EXPECT_TRUE(v->principal->lblUltimoEnvio->text().contains(u"creados: 3"_s));
     EXPECT_FALSE(v->principal->Label3->isVisible());
@@ -154,8 +172,14 @@ TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
                          preguntado = true;
                          e.dialogos.respuestas = {Respuesta::No};
                          QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                         EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Interrumpir"_s);
+                         EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
                          e.dialogos.respuestas = {Respuesta::Si};
                          QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                         // Answered at once, while the run is still writing this product.
+                         EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Interrumpiendo…"_s);
+                         EXPECT_FALSE(v->principal->cmdLeerAhora->isEnabled());
+                         EXPECT_TRUE(v->envio()->activo());
                      });
     e.dialogos.cajas.clear();
     QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
@@ -167,6 +191,8 @@ TEST_F(Ventana, EnviarAhoraDuranteLaCuentaEInterrupcion) {
     EXPECT_EQ(e.dialogos.cajas[0].texto, u"¿Desea interrumpir el envío de productos?"_s);
     EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Interrumpir proceso"_s);
     EXPECT_EQ(e.dialogos.cajas[0].botones, 36 + 256);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
+    EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
 }
 
 TEST_F(Ventana, IntervaloCeroYCancelar) {
@@ -241,6 +267,49 @@ TEST_F(Ventana, GrabarConfiguracionYRelacion) {
               u"precio_web"_s);
     EXPECT_EQ(v->campos().value(2).DeWeb, u"precio_web"_s);
     EXPECT_EQ(reja->rowCount(), 14) << "the grid is refilled after the save";
+}
+
+// The header's borders resize the mapping columns; the widths are saved at the end and come back
+// at the next start; a cell too narrow for its text shows it whole as a tool tip.
+TEST_F(Ventana, ColumnasDeLaRelacionSeArrastranYSeRecuerdan) {
+    cargar();
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    v->stbTabs->setCurrentIndex(2);
+    QTableWidget* reja = v->relacion->mhgReja;
+    QHeaderView* cabecera = reja->horizontalHeader();
+    ASSERT_TRUE(cabecera->isVisible());
+    EXPECT_EQ(cabecera->model()->headerData(3, Qt::Horizontal).toString(), u"Tabla externa"_s);
+    EXPECT_FALSE(reja->isRowHidden(1));
+    const int antes = reja->columnWidth(3);
+    const QPoint borde(cabecera->sectionViewportPosition(3) + antes - 1, cabecera->height() / 2);
+    QTest::mousePress(cabecera->viewport(), Qt::LeftButton, {}, borde);
+    QTest::mouseMove(cabecera->viewport(), borde + QPoint(90, 0));
+    QTest::mouseRelease(cabecera->viewport(), Qt::LeftButton, {}, borde + QPoint(90, 0));
+    EXPECT_EQ(reja->columnWidth(3), antes + 90);
+
+    // "oc_product_description" in a column too narrow for it.
+    const int fila = 1;
+    reja->item(fila, 3)->setText(u"oc_product_description"_s);
+    const int ancho = reja->columnWidth(3);
+    reja->setColumnWidth(3, 40);
+    auto pedirAyuda = [&] {
+        const QRect celda = reja->visualItemRect(reja->item(fila, 3));
+        QHelpEvent ayuda(QEvent::ToolTip, celda.center(),
+                         reja->viewport()->mapToGlobal(celda.center()));
+        QApplication::sendEvent(reja->viewport(), &ayuda);
+        QApplication::processEvents();
+        return QToolTip::text();
+    };
+    EXPECT_EQ(pedirAyuda(), u"oc_product_description"_s);
+    reja->setColumnWidth(3, 400);
+    EXPECT_EQ(pedirAyuda(), QString()) << "nothing for a text that fits";
+    reja->setColumnWidth(3, ancho);
+
+    v->Descargar();
+    v.reset();
+    reloj = new RelojDePrueba; // the first window's scheduler owned the other
+    cargar();
+    EXPECT_NEAR(v->relacion->mhgReja->columnWidth(3), antes + 90, 1);
 }
 
 TEST_F(Ventana, GrabarConLlaveDanadaNoEscribeNada) {
@@ -337,25 +406,30 @@ TEST_F(Ventana, CerrarOcultaYTerminarPregunta) {
     EXPECT_FALSE(e.c.qvtx->LeeIni(SeccionReja, u"Columna 4"_s, e.ajustes.RutaIni).isEmpty());
 }
 
-TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlMover) {
+TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlCambiar) {
     const QString archivo = plataforma::archivoInicioAutomatico(u"vendaro"_s);
     QFile::remove(archivo);
-    clsInicio::SiRegistrado(u"vendaro"_s, u"/opt/vendaro/vendaro"_s);
-    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s), u"/opt/vendaro/vendaro"_s);
+    const QStringList orden{u"/opt/vendaro/vendaro"_s, u"--ini"_s, u"/srv/tienda/vendaro.ini"_s};
+    clsInicio::SiRegistrado(u"vendaro"_s, orden);
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
+              u"/opt/vendaro/vendaro --ini /srv/tienda/vendaro.ini"_s);
     const QDateTime escrito = QFileInfo(archivo).lastModified();
     QFile::setPermissions(archivo, QFileDevice::ReadOwner); // a rewrite would now fail
-    clsInicio::SiRegistrado(u"vendaro"_s, u"/opt/vendaro/vendaro"_s);
+    clsInicio::SiRegistrado(u"vendaro"_s, orden);
     EXPECT_EQ(QFileInfo(archivo).lastModified(), escrito);
     QFile::setPermissions(archivo, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    clsInicio::SiRegistrado(u"vendaro"_s, u"/home/ana/mis programas/vendaro"_s);
+
+    // Another settings file, then a moved executable, each rewrite the entry; reserved
+    // characters are quoted and escaped as desktop entries want them.
+    clsInicio::SiRegistrado(u"vendaro"_s,
+                            {u"/opt/vendaro/vendaro"_s, u"--ini"_s, u"/srv/otra tienda/v.ini"_s});
     EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
-              u"/home/ana/mis programas/vendaro"_s);
-    const QByteArray texto = [&] {
-        QFile f(archivo);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
-    EXPECT_TRUE(texto.contains("Exec=\"/home/ana/mis programas/vendaro\"")) << texto.constData();
+              u"/opt/vendaro/vendaro --ini \"/srv/otra tienda/v.ini\""_s);
+    clsInicio::SiRegistrado(u"vendaro"_s, {u"/home/ana/mis programas/vendaro"_s, u"--ini"_s,
+                                           u"/home/ana/50% $dto \"bis\"\\a.ini"_s});
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
+              u"\"/home/ana/mis programas/vendaro\" --ini "
+              u"\"/home/ana/50%% \\\\$dto \\\\\"bis\\\\\"\\\\\\\\a.ini\""_s);
 }
 
 TEST_F(Ventana, DescripcionRecuerdaSuLugarYTamano) {
@@ -399,6 +473,233 @@ TEST_F(Ventana, DescripcionRecuerdaSuLugarYTamano) {
     v->Descargar();
     QApplication::processEvents();
     EXPECT_FALSE(otra->isVisible());
+}
+
+// The main page lists the last runs and the last run's failures with the server's message; both
+// come back after a restart; "Ver bitácora" shows the log with its newest lines in view.
+TEST_F(Ventana, LaPaginaPrincipalCuentaLosEnviosYSusFallos) {
+    ASSERT_TRUE(e.tienda.conexion().Execute(
+        u"CREATE TRIGGER rechazo BEFORE INSERT ON oc_product FOR EACH ROW IF NEW.model = 'P02' "
+        u"THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'producto rechazado'; END IF"_s));
+    cargar();
+    QTableWidget* envios = v->principal->tblEnvios;
+    QTableWidget* fallidos = v->principal->tblFallidos;
+    EXPECT_EQ(envios->rowCount(), 0);
+    auto fila = [](QTableWidget* t, int r) {
+        QStringList textos;
+        for (int c = 0; c < t->columnCount(); ++c)
+            textos.append(t->item(r, c) ? t->item(r, c)->text() : QString());
+        return textos;
+    };
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    esperarEnvio();
+    ASSERT_EQ(envios->rowCount(), 1);
+    // Start, duration, read, created, updated, failed, with warnings, pictures, result.
+    EXPECT_EQ(fila(envios, 0).mid(2),
+              QStringList({u"3"_s, u"2"_s, u"0"_s, u"1"_s, u"0"_s, u"—"_s, u"Con errores"_s}));
+    ASSERT_EQ(fallidos->rowCount(), 1);
+    EXPECT_EQ(fallidos->item(0, 0)->text(), u"P02"_s);
+    EXPECT_TRUE(fallidos->item(0, 1)->text().contains(u"producto rechazado"_s))
+        << fallidos->item(0, 1)->text().toStdString();
+
+    ASSERT_TRUE(e.tienda.conexion().Execute(u"DROP TRIGGER rechazo"_s));
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    esperarEnvio();
+    ASSERT_EQ(envios->rowCount(), 2);
+    EXPECT_EQ(fila(envios, 0)[3], u"1"_s) << "newest first: P02 created now";
+    EXPECT_EQ(fila(envios, 0)[5], u"0"_s);
+    EXPECT_EQ(fallidos->rowCount(), 0) << "only the last run's failures";
+    const QStringList primero = fila(envios, 1);
+    const QStringList segundo = fila(envios, 0);
+
+    // The log beside the settings file (the program's own writer is not started in tests).
+    QByteArray lineas;
+    for (int i = 1; i <= 300; ++i)
+        lineas += "2026-01-01 10:00:00 info: línea " + QByteArray::number(i) + '\n';
+    e.carpeta.escribir(u"vendaro.log"_s, lineas);
+    QTest::mouseClick(v->principal->cmdBitacora, Qt::LeftButton);
+    ASSERT_NE(v->bitacora(), nullptr);
+    const QPlainTextEdit* texto = v->bitacora()->txtBitacora;
+    EXPECT_TRUE(texto->isReadOnly());
+    EXPECT_TRUE(texto->toPlainText().endsWith(u"línea 300\n"_s));
+    EXPECT_GT(texto->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(texto->verticalScrollBar()->value(), texto->verticalScrollBar()->maximum())
+        << "the newest lines in view";
+
+    v->Descargar();
+    v.reset();
+    reloj = new RelojDePrueba;
+    cargar();
+    ASSERT_EQ(v->principal->tblEnvios->rowCount(), 2);
+    EXPECT_EQ(fila(v->principal->tblEnvios, 0), segundo);
+    EXPECT_EQ(fila(v->principal->tblEnvios, 1), primero);
+    EXPECT_EQ(QFileInfo(v->historial().ruta()).absolutePath(),
+              QFileInfo(e.ajustes.RutaIni).absolutePath());
+
+    // At most twenty runs are kept, the oldest go first.
+    HistorialEnvios historial(e.ajustes.RutaIni);
+    historial.leer();
+    ResumenEnvio r;
+    for (int i = 0; i < 25; ++i) {
+        r.leidos = 100 + i;
+        historial.agregar(r, QDateTime::currentDateTime());
+    }
+    HistorialEnvios leido(e.ajustes.RutaIni);
+    leido.leer();
+    ASSERT_EQ(leido.envios().size(), HistorialEnvios::MaxEnvios);
+    EXPECT_EQ(leido.envios().first().leidos, 105);
+    EXPECT_EQ(leido.envios().last().leidos, 124);
+}
+
+// "Vista previa" runs the dry run: a price changed in the point of sale shows as the shop's value
+// now and the one the next send would write, and the shop is left as it was.
+TEST_F(Ventana, VistaPreviaMuestraElCambioSinEscribir) {
+    cargar();
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    ASSERT_EQ(esperarEnvio().creados, 3);
+    e.pos.ejecutar(u"UPDATE productos SET Precio = 99.99 WHERE Clave = 'P03';"_s);
+    const QStringList antes =
+        e.tienda.filas(u"SELECT model, price FROM oc_product ORDER BY model"_s);
+    const int enHistorial = v->principal->tblEnvios->rowCount();
+
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    esperarEnvio();
+    ASSERT_NE(v->vistaPrevia(), nullptr);
+    EXPECT_EQ(e.tienda.filas(u"SELECT model, price FROM oc_product ORDER BY model"_s), antes)
+        << "the preview writes nothing";
+    QTableWidget* tabla = v->vistaPrevia()->tabla(u"oc_product"_s);
+    ASSERT_NE(tabla, nullptr);
+    ASSERT_EQ(tabla->rowCount(), 1) << "only the changed column of the changed product";
+    EXPECT_EQ(tabla->item(0, 0)->text(), u"P03"_s);
+    EXPECT_EQ(tabla->item(0, 1)->text(), u"price"_s);
+    EXPECT_EQ(tabla->item(0, 2)->text(), u"3.5000"_s);
+    EXPECT_EQ(tabla->item(0, 3)->text(), u"99.9900"_s) << "the point of sale's exact decimal";
+    EXPECT_EQ(v->principal->tblEnvios->rowCount(), enHistorial) << "a preview is not a run";
+}
+
+// Keyboard use: every text button has a mnemonic and Alt+letter presses it; Tab runs in screen
+// order on both pages; F2 edits the current mapping cell. And "Editar archivo INI" says where the
+// file is when no program can open it.
+TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
+    cargar();
+    for (QAbstractButton* b : v->findChildren<QAbstractButton*>()) {
+        if (b->text().isEmpty() || qobject_cast<QTabBar*>(b->parentWidget()))
+            continue;
+        SCOPED_TRACE(b->objectName().toStdString());
+        EXPECT_TRUE(b->text().contains(u'&')) << b->text().toStdString();
+    }
+    auto ordenDe = [](QWidget* desde, const QStringList& nombres) {
+        QStringList orden;
+        QWidget* w = desde;
+        do {
+            if (nombres.contains(w->objectName()) && !orden.contains(w->objectName()))
+                orden.append(w->objectName());
+            w = w->nextInFocusChain();
+        } while (w != desde);
+        return orden;
+    };
+    const QStringList principal = {u"chkImagenes"_s,   u"tblEnvios"_s,    u"tblFallidos"_s,
+                                   u"cmdConfigurar"_s, u"cmdLeerAhora"_s, u"cmdVistaPrevia"_s,
+                                   u"cmdBitacora"_s,   u"cmdMinimizar"_s, u"cmdTerminar"_s};
+    EXPECT_EQ(ordenDe(v->principal->chkImagenes, principal), principal);
+    // The boxes as they stand on the page: row by row, left to right.
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    QList<QWidget*> cajas;
+    for (int i = 0; i < 18; ++i)
+        cajas.append(v->configuracion->txtDato(i));
+    auto lugar = [&](QWidget* w) { return w->mapTo(v->configuracion, QPoint(0, 0)); };
+    std::sort(cajas.begin(), cajas.end(), [&](QWidget* a, QWidget* b) {
+        return std::pair(lugar(a).y(), lugar(a).x()) < std::pair(lugar(b).y(), lugar(b).x());
+    });
+    QStringList configuracion = {u"chkVerPass"_s};
+    for (QWidget* caja : cajas)
+        configuracion.append(caja->objectName());
+    configuracion << u"cmdProbar"_s << u"cmdGrabar"_s << u"cmdCancelar"_s;
+    EXPECT_EQ(ordenDe(v->configuracion->chkVerPass, configuracion), configuracion);
+    QTest::mouseClick(v->configuracion->cmdCancelar, Qt::LeftButton);
+
+    v->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v.get()));
+    // Through the window, as the platform delivers keys (mnemonics are matched there).
+    QTest::keyClick(v->windowHandle(), Qt::Key_E, Qt::AltModifier);
+    EXPECT_EQ(esperarEnvio().leidos, 3) << "Alt+E sends now";
+
+    QTest::keyClick(v->windowHandle(), Qt::Key_C, Qt::AltModifier);
+    // A mnemonic clicks its button a moment later, as the button shows itself pressed.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v->stbTabs->currentIndex() == 1; }, 2000))
+        << "Alt+C opens the configuration";
+    v->stbTabs->setCurrentIndex(2);
+    QTableWidget* reja = v->relacion->mhgReja;
+    reja->setFocus();
+    reja->setCurrentCell(3, 2); // Precio
+    QTest::keyClick(reja, Qt::Key_F2);
+    QApplication::processEvents();
+    auto* editor = v->findChild<QLineEdit*>(u"txtCelda"_s);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->text(), u"price"_s);
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    // No program to open documents: the box says where the file is.
+    QTemporaryDir vacia;
+    const QByteArray ruta = qgetenv("PATH");
+    qputenv("PATH", vacia.path().toLocal8Bit());
+    e.dialogos.cajas.clear();
+    frmDescripcion::EditarINI(*e.c.archivos, e.ajustes.RutaIni);
+    qputenv("PATH", ruta);
+    ASSERT_EQ(e.dialogos.cajas.size(), 1);
+    EXPECT_TRUE(e.dialogos.cajas[0].texto.contains(e.ajustes.RutaIni));
+    EXPECT_EQ(e.dialogos.cajas[0].botones, Botones::Informacion);
+}
+
+// Every kind of box shows the program's own icon for its kind.
+TEST(Cajas, IconosPropios) {
+    DialogosQt dialogos;
+    QImage vistos[4];
+    const int tipos[] = {Botones::Pregunta, Botones::Informacion, Botones::Exclamacion,
+                         Botones::Critico};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(tipos[i]);
+        QTimer::singleShot(0, [&, i] {
+            auto* cuadro = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(cuadro, nullptr);
+            vistos[i] = cuadro->iconPixmap().toImage();
+            cuadro->buttons().first()->click();
+        });
+        dialogos.mostrar(Caja{u"texto"_s, tipos[i] | Botones::SiNo, u"título"_s});
+        const QImage propio = QIcon(DialogosQt::icono(tipos[i])).pixmap(QSize(48, 48)).toImage();
+        ASSERT_FALSE(vistos[i].isNull());
+        EXPECT_EQ(vistos[i].convertToFormat(QImage::Format_ARGB32),
+                  propio.convertToFormat(QImage::Format_ARGB32));
+    }
+    EXPECT_NE(vistos[0], vistos[1]);
+    EXPECT_NE(vistos[2], vistos[3]);
+}
+
+// The description is reflowed: lines of a paragraph joined, blank lines, headings and list items
+// (with their continuation lines) kept apart.
+TEST(Descripcion, ReflujoDelTexto) {
+    const QString archivo = u"Título\n"
+                            u"\n"
+                            u"Una frase cortada\n"
+                            u"en dos líneas.\n"
+                            u"\n"
+                            u"Encabezado\n"
+                            u"  • Primero: sigue\n"
+                            u"    aquí.\n"
+                            u"  • Segundo.\n"
+                            u"Otro\n"
+                            u"  Texto sangrado\n"
+                            u"  que sigue.\n"_s;
+    EXPECT_EQ(frmDescripcion::Reflujo(archivo), u"Título\n"
+                                                u"\n"
+                                                u"Una frase cortada en dos líneas.\n"
+                                                u"\n"
+                                                u"Encabezado\n"
+                                                u"• Primero: sigue aquí.\n"
+                                                u"• Segundo.\n"
+                                                u"Otro\n"
+                                                u"Texto sangrado que sigue.\n"_s);
 }
 
 TEST(ProgresoFTP, TextosYRedondeo) {
