@@ -102,7 +102,7 @@ struct EscritorWeb::Bloque {
     const QList<PlanProducto>* planes = nullptr;
     QList<ResultadoProducto>* resultados = nullptr;
     QStringList llaves;            // the key as stored, per product
-    QStringList crudas;            // the key as it comes, when stored otherwise (rows of old runs)
+    QStringList crudas;            // the key in the form the other text setting stores it, or null
     QHash<QString, QString> pesos; // key text → weight under the key column's collation
     Indice productos;              // in primary-key order, by key weight
     QList<int> filaDe;             // per product: its row in productos, or -1
@@ -159,10 +159,28 @@ bool EscritorWeb::preparar(const QStringList& tablasExternas, const QStringList&
             tablas.append(t.trimmed());
     if (m_config.usaTallasOColores)
         for (const char16_t* t : {u"option_value", u"option_value_description", u"product_option",
-                                  u"product_option_value"})
+                                  u"product_option_value", u"language"})
             tablas.append(tablaOpcion(QString::fromUtf16(t)));
     if (!LeerEsquemaTienda(m_cn, tablas, &m_esquema, error))
         return false;
+    // Size and colour names go to the shop's own languages; a shop without a language table gets
+    // languages 1 and 3.
+    m_idiomas = {Idiomas[0], Idiomas[1]};
+    if (m_config.usaTallasOColores && tabla(tablaOpcion(u"language"_s)).existe()) {
+        ResultadoConsulta idiomas;
+        ++m_viajes;
+        if (!m_cn.consultar(u"SELECT language_id FROM "_s + id(tablaOpcion(u"language"_s)) +
+                                u" ORDER BY language_id"_s,
+                            idiomas)) {
+            *error = m_cn.ultimoError();
+            return false;
+        }
+        if (!idiomas.filas.isEmpty()) {
+            m_idiomas.clear();
+            for (const QList<Valor>& f : idiomas.filas)
+                m_idiomas.append(f[0].texto().toInt());
+        }
+    }
     ResultadoConsulta paquete;
     if (m_cn.consultar(u"SELECT @@max_allowed_packet"_s, paquete) && !paquete.filas.isEmpty())
         m_bytesPorViaje = qBound(qint64(64 * 1024), paquete.filas[0][0].texto().toLongLong() / 2,
@@ -181,6 +199,15 @@ QString EscritorWeb::claveGuardada(const QString& clave) const {
     return valorParaTienda(c, Valor(clave), m_config.codificar).texto();
 }
 
+QString EscritorWeb::claveDeOtraForma(const QString& clave) const {
+    // A row written while the text setting said otherwise holds the key in the other form: found
+    // by it, it is rewritten instead of duplicated.
+    const ColumnaTienda* c =
+        m_esquema.value(m_config.tablaProductos.trimmed()).columna(m_columnaLlave);
+    const QString otra = valorParaTienda(c, Valor(clave), !m_config.codificar).texto();
+    return otra == claveGuardada(clave) ? QString() : otra;
+}
+
 // A table without an index on its key column costs a full scan per look-up: the keys' weights and
 // the rows' are read once, and blocks then read their rows by primary key.
 bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& claves,
@@ -195,7 +222,7 @@ bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& c
     QStringList textos;
     QSet<QString> vistos;
     for (const QString& c : claves)
-        for (const QString& t : {claveGuardada(c), c})
+        for (const QString& t : {claveGuardada(c), claveDeOtraForma(c)})
             if (!vistos.contains(t)) {
                 vistos.insert(t);
                 textos.append(t);
@@ -273,12 +300,12 @@ bool EscritorWeb::opcionesDeValor(const QStringList& nombres, QString* error) {
             continue;
         QString encontrado;
         for (const QList<Valor>& f : existentes)
-            if (f[0].texto() == peso && f[2].texto().toInt() == Idiomas[0]) {
+            if (f[0].texto() == peso && f[2].texto().toInt() == m_idiomas.first()) {
                 encontrado = f[1].texto();
                 break;
             }
         QList<int> faltan;
-        for (int idioma : Idiomas)
+        for (int idioma : std::as_const(m_idiomas))
             if (encontrado.isEmpty() || !tieneIdioma(encontrado, idioma))
                 faltan.append(idioma);
         if (m_config.simulacro) {
@@ -787,8 +814,11 @@ bool EscritorWeb::escribir(Bloque& b, QString* error) {
 
     // A warning names the row of its statement ("at row 3"): that row's product gets it.
     static const QRegularExpression enFila(u" at row (\\d+)"_s);
-    auto avisar = [&b](QList<int> productos, QString tabla) {
-        return [&b, productos, tabla](const QList<AvisoServidor>& avisos) {
+    // Rows of a statement (indexes into escrituras), for its warnings; "at row 3" names the third.
+    static const QRegularExpression columnaDelAviso(
+        u"column [`']?(?:[^`' ]*[`']\\.[`'])*([^`' ]+)[`']"_s);
+    auto avisar = [this, &b, &escrituras](QList<qsizetype> filas) {
+        return [this, &b, &escrituras, filas](const QList<AvisoServidor>& avisos) {
             for (const AvisoServidor& a : avisos) {
                 // Notes (a decimal rounded to the column's scale) are no loss; nor is a column we
                 // did not send taking its type's empty value, as the shop's schema expects.
@@ -796,9 +826,17 @@ bool EscritorWeb::escribir(Bloque& b, QString* error) {
                     a.codigo == SinValorPorDefecto)
                     continue;
                 const QRegularExpressionMatch m = enFila.match(a.mensaje);
-                const qsizetype n = m.hasMatch() ? m.captured(1).toInt() - 1 : 0;
-                const int p = productos.value(n, productos.first());
-                (*b.resultados)[p].avisos.append(u"%1: %2"_s.arg(tabla, a.mensaje));
+                const Escritura& e = escrituras[filas.value(
+                    m.hasMatch() ? m.captured(1).toInt() - 1 : 0, filas.first())];
+                QString texto = u"%1: %2"_s.arg(e.tabla, a.mensaje);
+                // What the column kept of the value sent.
+                const QString nombre = columnaDelAviso.match(a.mensaje).captured(1);
+                const ColumnaTienda* columna = tabla(e.tabla).columna(nombre);
+                for (qsizetype c = 0; columna && c < e.columnas.size(); ++c)
+                    if (e.columnas[c].compare(nombre, Qt::CaseInsensitive) == 0)
+                        texto +=
+                            u"; quedó «%1»"_s.arg(textoQueCabe(*columna, e.valores[c].texto()));
+                (*b.resultados)[e.producto].avisos.append(texto);
             }
         };
     };
@@ -823,12 +861,12 @@ bool EscritorWeb::escribir(Bloque& b, QString* error) {
         const QString cabeza =
             u"INSERT INTO "_s + id(modelo.tabla) + u" ("_s + columnas.join(u',') + u") VALUES "_s;
         QString sql;
-        QList<int> productos;
+        QList<qsizetype> filas;
         auto cerrar = [&] {
-            if (!productos.isEmpty())
-                lote.escritura(sql, avisar(productos, modelo.tabla));
+            if (!filas.isEmpty())
+                lote.escritura(sql, avisar(filas));
             sql.clear();
-            productos.clear();
+            filas.clear();
         };
         for (qsizetype i = g; i < escrituras.size(); ++i) {
             const Escritura& e = escrituras[i];
@@ -838,17 +876,19 @@ bool EscritorWeb::escribir(Bloque& b, QString* error) {
             for (const Valor& v : e.valores)
                 valores.append(m_cn.literal(v));
             const QString fila = u'(' + valores.join(u',') + u')';
-            if (!productos.isEmpty() && (sql.size() + fila.size()) * 4 > m_bytesPorViaje / 2)
+            if (!filas.isEmpty() && (sql.size() + fila.size()) * 4 > m_bytesPorViaje / 2)
                 cerrar();
-            sql += (productos.isEmpty() ? cabeza : u","_s) + fila;
-            productos.append(e.producto);
+            sql += (filas.isEmpty() ? cabeza : u","_s) + fila;
+            filas.append(i);
         }
         cerrar();
     }
-    for (const Escritura& e : escrituras)
+    for (qsizetype i = 0; i < escrituras.size(); ++i) {
+        const Escritura& e = escrituras[i];
         if (!e.insercion)
             lote.escritura(Sql::update(m_cn, e.tabla, e.columnas, e.valores, e.condicion, e.limite),
-                           avisar({e.producto}, e.tabla));
+                           avisar({i}));
+    }
     const bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
     return bien;
@@ -876,15 +916,14 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
     Bloque b;
     b.planes = &planes;
     b.resultados = resultados;
-    const QString llave = planes.first().columnas.first();
-    const ColumnaTienda* columnaLlave = tabla(m_config.tablaProductos).columna(llave);
+    m_columnaLlave = planes.first().columnas.first();
+    const ColumnaTienda* columnaLlave = tabla(m_config.tablaProductos).columna(m_columnaLlave);
     QStringList claves;
     for (qsizetype i = 0; i < planes.size(); ++i) {
         const QString& clave = planes[i].clave;
-        const QString guardada =
-            valorParaTienda(columnaLlave, Valor(clave), m_config.codificar).texto();
+        const QString guardada = claveGuardada(clave);
         b.llaves.append(guardada);
-        b.crudas.append(guardada == clave ? QString() : clave);
+        b.crudas.append(claveDeOtraForma(clave));
         // A key the column would cut or alter would make a row that no later send finds again.
         const QString motivo = columnaLlave ? claveNoCabe(*columnaLlave, guardada) : QString();
         if (!motivo.isEmpty()) {

@@ -59,7 +59,8 @@ public:
     bool EnviarBloque(const QList<PlanProducto>& planes, QList<ResultadoProducto>* resultados,
                       QString* error);
 
-    // The option numbers of the shop for sizes and colours, and the languages that get the names.
+    // The option numbers of the shop for sizes and colours, and the languages that get the names
+    // when the shop has no language table.
     static constexpr int OpcionTallas = 11;
     static constexpr int OpcionColores = 5;
     static constexpr int Idiomas[2] = {1, 3};
@@ -79,6 +80,7 @@ private:
     bool leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error);
     bool conocerFilas(const QString& columnaLlave, const QStringList& claves, QString* error);
     QString claveGuardada(const QString& clave) const;
+    QString claveDeOtraForma(const QString& clave) const;
     void decidirProductos(Bloque& b);
     void decidirRelacionadas(Bloque& b);
     void decidirExistencias(Bloque& b);
@@ -94,6 +96,7 @@ private:
     qint64 m_viajes = 0;
     QHash<QString, TablaTienda> m_esquema;
     QHash<QString, QList<std::pair<QString, Valor>>> m_defectos; // by table, resolved and encoded
+    QList<int> m_idiomas; // languages that get size and colour names; the first finds them
     QHash<QString, qint64> m_valoresOpcion; // name's weight → option_value_id
     QHash<QString, QString> m_pesosOpcion;  // encoded name → weight
     // Keys whose product row did not exist when this run first looked: their rows are this run's,

@@ -160,6 +160,34 @@ QString decimalCanonico(const QString& texto, int escala) {
            (fraccion.isEmpty() ? QString() : u'.' + fraccion);
 }
 
+namespace {
+bool deTresBytes(const ColumnaTienda& c) {
+    return c.juego.compare(u"utf8"_s, Qt::CaseInsensitive) == 0 ||
+           c.juego.compare(u"utf8mb3"_s, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+QString textoQueCabe(const ColumnaTienda& c, const QString& texto) {
+    if (!c.texto)
+        return texto;
+    QList<uint> puntos = texto.toUcs4();
+    const bool tresBytes = deTresBytes(c);
+    bool cambiado = false;
+    if (tresBytes)
+        for (uint& p : puntos)
+            if (p > 0xFFFF) {
+                p = u'?';
+                cambiado = true;
+            }
+    if (c.largo >= 0 && puntos.size() > c.largo) {
+        puntos.resize(c.largo);
+        cambiado = true;
+    }
+    if (!cambiado)
+        return texto;
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(puntos.constData()), puntos.size());
+}
+
 bool mismoValor(const ColumnaTienda* columna, const Valor& almacenado, const Valor& nuevo) {
     if (almacenado.esNulo() || nuevo.esNulo())
         return almacenado.esNulo() == nuevo.esNulo();
@@ -174,6 +202,8 @@ bool mismoValor(const ColumnaTienda* columna, const Valor& almacenado, const Val
                     columna->tipo == u"timestamp"_s))
         return fechaCanonica(*columna, almacenado.texto()) ==
                fechaCanonica(*columna, nuevo.texto());
+    if (columna && columna->texto)
+        return almacenado.texto() == textoQueCabe(*columna, nuevo.texto());
     return almacenado.texto() == nuevo.texto();
 }
 
@@ -208,8 +238,7 @@ QString claveNoCabe(const ColumnaTienda& c, const QString& clave) {
         return u"la clave tiene %1 caracteres y la columna «%2» admite %3"_s.arg(puntos.size())
             .arg(c.nombre)
             .arg(c.largo);
-    const bool tresBytes = c.juego.compare(u"utf8"_s, Qt::CaseInsensitive) == 0 ||
-                           c.juego.compare(u"utf8mb3"_s, Qt::CaseInsensitive) == 0;
+    const bool tresBytes = deTresBytes(c);
     const bool latino = c.juego.compare(u"latin1"_s, Qt::CaseInsensitive) == 0;
     for (uint p : puntos)
         if ((tresBytes && p > 0xFFFF) || (latino && p > 0xFF))

@@ -54,6 +54,10 @@ Valor valorParaTienda(const ColumnaTienda* columna, const Valor& valor, bool cod
 // are compared as numbers at the column's scale.
 bool mismoValor(const ColumnaTienda* columna, const Valor& almacenado, const Valor& nuevo);
 
+// The text a column keeps of a value: cut to its length, characters its character set lacks
+// replaced by "?", as the shop's non-strict session stores them.
+QString textoQueCabe(const ColumnaTienda& columna, const QString& texto);
+
 // A decimal number's canonical text at the scale (rounded half away from zero, as the server
 // rounds), or a null text when it is not a number.
 QString decimalCanonico(const QString& texto, int escala);

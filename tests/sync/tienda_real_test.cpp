@@ -61,6 +61,14 @@ TEST(TiendaReal, TextoGuardadoComoLoGuardaLaTienda) {
         EXPECT_EQ(r.creados + r.actualizados, 0);
         EXPECT_EQ(r.sinCambios, 3);
         EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"3"_s});
+
+        // Back to raw text: the encoded rows are found and rewritten, never duplicated.
+        e.ajustar(u"Codificar texto como la tienda"_s, u"0"_s);
+        r = e.enviar();
+        EXPECT_EQ(r.creados, 0);
+        EXPECT_EQ(r.actualizados, 2);
+        EXPECT_EQ(e.tienda.filas(u"SELECT model FROM oc_product ORDER BY product_id"_s),
+                  (QStringList{u"A&B"_s, u"C<D>"_s, u"E'F"_s}));
     }
 }
 
@@ -114,8 +122,13 @@ TEST(TiendaReal, ValoresQueLaColumnaNoGuarda) {
             bitacora.contiene(u"la clave tiene 70 caracteres y la columna «model» admite 64"_s));
         ASSERT_EQ(r.productosFallidos.size(), 1);
         EXPECT_EQ(r.productosFallidos[0].clave, claveLarga);
-        // No row under a cut key, not now and not at the next send.
-        EXPECT_EQ(e.enviar().fallidos, 1);
+        EXPECT_TRUE(bitacora.contiene(u"quedó «Sol ?»"_s));
+        EXPECT_TRUE(bitacora.contiene(u"quedó «"_s + QString(255, u'x') + u'»'));
+        // No row under a cut key, not now and not at the next send; and values the shop keeps cut
+        // are not rewritten at every send.
+        r = e.enviar();
+        EXPECT_EQ(r.fallidos, 1);
+        EXPECT_EQ(r.sinCambios, 3);
         EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*), SUM(LENGTH(model) > 60) FROM oc_product"_s),
                   QStringList{u"3|0"_s});
     }
@@ -128,6 +141,9 @@ TEST(TiendaReal, TiendaConOtroPrefijo) {
           u"option_value_description", u"product_option", u"product_option_value"})
         e.tienda.ejecutar(u"RENAME TABLE oc_"_s + QString::fromUtf16(t) + u" TO shop_"_s +
                           QString::fromUtf16(t) + u';');
+    // A shop of two languages: size names go to both, and to no other.
+    e.tienda.ejecutar(u"CREATE TABLE shop_language (language_id INT NOT NULL PRIMARY KEY); INSERT "
+                      u"INTO shop_language VALUES (1), (2);"_s);
     e.ajustar(u"Nombre de la tabla"_s, u"shop_product"_s);
     e.mapear(u"Clave"_s, u"model"_s);
     e.mapear(u"Descrip"_s, u"name"_s, u"shop_product_description"_s, u"product_id"_s,
@@ -144,4 +160,7 @@ TEST(TiendaReal, TiendaConOtroPrefijo) {
                              u"v.option_value_id AND d.language_id = 1 ORDER BY 1"_s),
               (QStringList{u"P01|M|5"_s, u"P02|G|1"_s}));
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM shop_product_to_store"_s), QStringList{u"2"_s});
+    EXPECT_EQ(e.tienda.filas(u"SELECT language_id, COUNT(*) FROM shop_option_value_description "
+                             u"GROUP BY 1"_s),
+              (QStringList{u"1|2"_s, u"2|2"_s}));
 }
