@@ -30,18 +30,25 @@ QString comoColacion(QString texto) {
 }
 } // namespace
 
+CarpetaImagenes::CarpetaImagenes(const QString& carpeta) {
+    if (carpeta.isEmpty())
+        return;
+    // A file belongs to each key it starts with followed by a dot and something more ("A.B.png"
+    // to keys "A.B" and "A"). Compared by hand: a key may hold characters that a name filter would
+    // take as wildcards.
+    for (const QString& nombre : QDir(carpeta).entryList(
+             QDir::Files | QDir::Readable | QDir::Hidden, QDir::Name | QDir::IgnoreCase))
+        for (qsizetype punto = nombre.indexOf(u'.'); punto > 0 && punto < nombre.size() - 1;
+             punto = nombre.indexOf(u'.', punto + 1))
+            m_porClave[nombre.left(punto).toLower()].append(nombre);
+}
+
+QStringList CarpetaImagenes::de(const QString& clave) const {
+    return clave.isEmpty() ? QStringList() : m_porClave.value(clave.toLower());
+}
+
 QStringList ArchivosDeImagen(const QString& carpeta, const QString& clave) {
-    if (carpeta.isEmpty() || clave.isEmpty())
-        return {};
-    const QDir dir(carpeta);
-    const QString prefijo = clave + u'.';
-    QStringList archivos;
-    // Compared by hand: a key may hold characters that a name filter would take as wildcards.
-    for (const QString& nombre :
-         dir.entryList(QDir::Files | QDir::Readable | QDir::Hidden, QDir::Name | QDir::IgnoreCase))
-        if (nombre.size() > prefijo.size() && nombre.startsWith(prefijo, Qt::CaseInsensitive))
-            archivos.append(nombre);
-    return archivos;
+    return CarpetaImagenes(carpeta).de(clave);
 }
 
 PasoImagenes::PasoImagenes(BasesDD& web, Conexion& cn, const Ajustes& ajustes,
@@ -122,6 +129,7 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
     QString sinServidor; // why no more file can be sent
     QString origen;      // server and login folder, for the manifest's keys
     const qint64 total = productos.size();
+    const CarpetaImagenes carpeta(a.CarpetaImagenesProductos);
     qint64 n = 0;
     for (const Producto& p : productos) {
         ++n;
@@ -130,7 +138,7 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
             break;
         }
         ventana.imagenProducto(p.clave, p.descripcion, n, total);
-        const QStringList archivos = ArchivosDeImagen(a.CarpetaImagenesProductos, p.clave);
+        const QStringList archivos = carpeta.de(p.clave);
         if (archivos.isEmpty())
             continue;
         if (!sinServidor.isEmpty()) {

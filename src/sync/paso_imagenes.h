@@ -23,6 +23,16 @@ class clsFTP;
 // case, in name order. An empty folder setting searches nothing.
 QStringList ArchivosDeImagen(const QString& carpeta, const QString& clave);
 
+// The picture folder read once: the files of every key, for a pass over thousands of products.
+class CarpetaImagenes {
+public:
+    explicit CarpetaImagenes(const QString& carpeta);
+    QStringList de(const QString& clave) const;
+
+private:
+    QHash<QString, QStringList> m_porClave; // lower-cased key → its files, in name order
+};
+
 // The second half of a send run: uploads each product's picture files by FTP and records the
 // uploaded names in the web picture table, and the first one as the product's main picture when
 // it has none. A picture is recorded only once it is on the server.
