@@ -271,8 +271,24 @@ struct Conexion {
     Sentido alCliente;
     LectorMysql lector;
     bool servidorHablo = true; // so the first client data opens a round trip
+    bool saludoVisto = false;  // the server's greeting has gone by
     bool roto = false;
 };
+
+bool g_ocultarTls = false;
+
+// Clears the TLS flag (CLIENT_SSL) in the capabilities of the server's greeting, so a client that
+// takes TLS only when offered talks in clear and the relay can read its statements. The greeting
+// (protocol 10) comes whole in the server's first chunk.
+void ocultarTls(char* datos, std::size_t n) {
+    std::size_t i = 4 + 1; // packet header, protocol version
+    while (i < n && datos[i] != 0)
+        ++i;            // server version
+    i += 1 + 4 + 8 + 1; // its NUL, connection id, first scramble, filler
+    if (n < 6 || static_cast<unsigned char>(datos[4]) != 10 || i + 1 >= n)
+        return;
+    datos[i + 1] = static_cast<char>(static_cast<unsigned char>(datos[i + 1]) & ~0x08u);
+}
 
 int g_epoll = -1;
 Nanos g_latencia = 0;
@@ -366,6 +382,9 @@ bool recibir(Conexion& c, int fd, Nanos t) {
         } else {
             g_totales.bytesAlCliente += std::uint64_t(n);
             c.servidorHablo = true;
+            if (!c.saludoVisto && g_ocultarTls)
+                ocultarTls(buffer, std::size_t(n));
+            c.saludoVisto = true;
         }
         s.cola.push_back(Trozo{t + g_latencia, std::string(buffer, std::size_t(n))});
         s.pendientes += std::size_t(n);
@@ -475,7 +494,7 @@ void aceptar(int escucha, int puertoDestino) {
 void uso() {
     std::fprintf(stderr, "uso: proxy_latencia --destino PUERTO [--escucha PUERTO] "
                          "[--latencia-ms MS] [--puerto-archivo ARCHIVO] "
-                         "[--estadisticas ARCHIVO]\n");
+                         "[--estadisticas ARCHIVO] [--ocultar-tls 1]\n");
     std::exit(2);
 }
 
@@ -502,6 +521,8 @@ int main(int argc, char** argv) {
             archivoPuerto = v;
         else if (a == "--estadisticas")
             archivoEstadisticas = v;
+        else if (a == "--ocultar-tls")
+            g_ocultarTls = std::atoi(v) != 0;
         else
             uso();
     }
