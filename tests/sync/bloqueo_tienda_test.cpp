@@ -8,7 +8,8 @@ using namespace Qt::StringLiterals;
 TEST(BloqueoTienda, UnEnvioPorTiendaDesdeCualquierSesion) {
     BaseTemporal tienda(u"tienda"_s);
     const DatosConexion datos = tienda.datos();
-    BloqueoTienda primero(datos, OpcionesConexion{}, 0);
+    // A killed session frees its lock a moment later: the run waits a little, as a real one does.
+    BloqueoTienda primero(datos, OpcionesConexion{}, 2);
     ASSERT_TRUE(primero.tomar()) << qPrintable(primero.descripcion());
 
     // A second run waits its time, then names the shop and who holds it.
