@@ -56,11 +56,15 @@ qint64 BasesDD::LastId(Conexion& cn, const QString& tabla, const QString& column
     return r.filas.isEmpty() ? 0 : r.filas.first().value(0).texto().toLongLong();
 }
 
+namespace {
+// The value to write into a column: NULL where the column takes it, otherwise the type's empty
+// value. (The send run decides this itself, knowing the shop's column types.)
 Valor valorParaColumna(const CampoRecordset* campo, const Valor& valor) {
     if (!valor.esNulo() || !campo || !campo->noNulo)
         return valor;
     return campo->numerico ? Valor(u"0"_s) : Valor(QString());
 }
+} // namespace
 
 bool BasesDD::ActualizaRegistro(Conexion& cn, const Recordset& rs, const QString& tabla,
                                 const QStringList& nombres, const QList<Valor>& valores,

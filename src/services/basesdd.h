@@ -45,7 +45,3 @@ public:
 
     DatosConexion datosConexion(const QString& base) const;
 };
-
-// The value to write into a column: NULL where the column takes it, otherwise the type's empty
-// value.
-Valor valorParaColumna(const CampoRecordset* campo, const Valor& valor);
