@@ -187,6 +187,20 @@ bool esTexto(const MYSQL_FIELD& campo) {
     }
 }
 
+void leerFilas(MYSQL_RES* r, const std::function<void(const QList<Valor>&)>& porFila) {
+    const unsigned n = mysql_num_fields(r);
+    QList<Valor> valores;
+    while (MYSQL_ROW fila = mysql_fetch_row(r)) {
+        const unsigned long* largos = mysql_fetch_lengths(r);
+        valores.clear();
+        valores.reserve(n);
+        for (unsigned i = 0; i < n; ++i)
+            valores.append(fila[i] ? Valor(QString::fromUtf8(fila[i], qsizetype(largos[i])))
+                                   : Valor::nulo());
+        porFila(valores);
+    }
+}
+
 void leerResultado(MYSQL* mysql, MYSQL_RES* r, ResultadoConsulta& resultado) {
     const unsigned n = mysql_num_fields(r);
     const MYSQL_FIELD* campos = mysql_fetch_fields(r);
@@ -203,20 +217,23 @@ void leerResultado(MYSQL* mysql, MYSQL_RES* r, ResultadoConsulta& resultado) {
         resultado.campos.append(c);
     }
     resultado.filas.reserve(qsizetype(mysql_num_rows(r)));
-    while (MYSQL_ROW fila = mysql_fetch_row(r)) {
-        const unsigned long* largos = mysql_fetch_lengths(r);
-        QList<Valor> valores;
-        valores.reserve(n);
-        for (unsigned i = 0; i < n; ++i)
-            valores.append(fila[i] ? Valor(QString::fromUtf8(fila[i], qsizetype(largos[i])))
-                                   : Valor::nulo());
-        resultado.filas.append(std::move(valores));
-    }
+    leerFilas(r, [&](const QList<Valor>& valores) { resultado.filas.append(valores); });
     resultado.avisos = mysql_warning_count(mysql);
 }
 } // namespace
 
 bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
+    return consultarUna(sql, resultado, nullptr);
+}
+
+bool Conexion::consultarFilas(const QString& sql,
+                              const std::function<void(const QList<Valor>&)>& porFila) {
+    ResultadoConsulta sinFilas;
+    return consultarUna(sql, sinFilas, &porFila);
+}
+
+bool Conexion::consultarUna(const QString& sql, ResultadoConsulta& resultado,
+                            const std::function<void(const QList<Valor>&)>* porFila) {
     resultado = {};
     if (!ejecutar(sql))
         return false;
@@ -234,7 +251,10 @@ bool Conexion::consultar(const QString& sql, ResultadoConsulta& resultado) {
         resultado.ultimoId = mysql_insert_id(m_mysql);
         return true; // a statement without result set
     }
-    leerResultado(m_mysql, r.get(), resultado);
+    if (porFila)
+        leerFilas(r.get(), *porFila);
+    else
+        leerResultado(m_mysql, r.get(), resultado);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 struct st_mysql;
@@ -72,6 +73,10 @@ public:
     bool Execute(const QString& sql, qint64* afectados = nullptr);
     // Runs a query and reads all its rows.
     bool consultar(const QString& sql, ResultadoConsulta& resultado);
+    // Runs a query and hands its rows one by one to porFila, which may keep or drop each: a large
+    // result is held only as the server's bytes, never as a whole list of values.
+    bool consultarFilas(const QString& sql,
+                        const std::function<void(const QList<Valor>&)>& porFila);
     // Runs several statements, separated by ";", in one round trip, and reads every result in order
     // (one entry per statement, rows or none). On error, the statements before the failing one
     // have run and *fallida receives its index (from 0). Needs OpcionesConexion::variasSentencias.
@@ -94,6 +99,9 @@ public:
 
 private:
     bool ejecutar(const QString& sql);
+    // Rows to porFila when given, else into the result.
+    bool consultarUna(const QString& sql, ResultadoConsulta& resultado,
+                      const std::function<void(const QList<Valor>&)>* porFila);
     void registrarError(const QString& operacion);
 
     st_mysql* m_mysql = nullptr;

@@ -25,8 +25,22 @@ QString select(const Conexion& cn, const Consulta& c) {
         sql += lista.join(u',');
     }
     sql += u" FROM "_s + Conexion::identificador(c.tabla);
+    QStringList condiciones;
     if (!c.donde.isEmpty())
-        sql += u" WHERE "_s + where(cn, c.donde);
+        condiciones.append(where(cn, c.donde));
+    if (c.tramo) {
+        const QString col = Conexion::identificador(c.tramo->columna);
+        if (!c.tramo->desde.esNulo())
+            condiciones.append(col + u">="_s + cn.literal(c.tramo->desde));
+        if (!c.tramo->hasta.esNulo()) {
+            const QString hasta =
+                col + (c.tramo->hastaIncluido ? u"<="_s : u"<"_s) + cn.literal(c.tramo->hasta);
+            condiciones.append(
+                c.tramo->desde.esNulo() ? u'(' + hasta + u" OR "_s + col + u" IS NULL)"_s : hasta);
+        }
+    }
+    if (!condiciones.isEmpty())
+        sql += u" WHERE "_s + condiciones.join(u" AND "_s);
     if (!c.ordenarPor.isEmpty())
         sql += u" ORDER BY "_s + Conexion::identificador(c.ordenarPor);
     if (c.limite >= 0)

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <optional>
 #include <utility>
 
 // Equality conditions, joined with AND.
@@ -14,9 +15,20 @@ using Condicion = QList<std::pair<QString, Valor>>;
 // A query on one table: the stand-in for "table WHERE ... ORDER BY ... LIMIT n", with values kept
 // apart from the statement so that they are always escaped.
 struct Consulta {
+    // Rows whose column lies between two values as the column's collation orders them: from
+    // `desde` (included) up to `hasta` (excluded, or included with hastaIncluido). A NULL bound is
+    // open; an open lower bound also takes the NULLs, which sort first.
+    struct Tramo {
+        QString columna;
+        Valor desde;
+        Valor hasta;
+        bool hastaIncluido = false;
+    };
+
     QString tabla;
     QStringList columnas; // empty: every column
     Condicion donde;
+    std::optional<Tramo> tramo;
     QString ordenarPor;
     qint64 limite = -1;
 
@@ -24,6 +36,10 @@ struct Consulta {
         : tabla(std::move(t)) {}
     Consulta& donde_(const QString& columna, const Valor& valor) {
         donde.append({columna, valor});
+        return *this;
+    }
+    Consulta& entre(Tramo t) {
+        tramo = std::move(t);
         return *this;
     }
     Consulta& ordenar(const QString& columna) {

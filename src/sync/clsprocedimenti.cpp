@@ -4,6 +4,7 @@
 #include "bloqueo_tienda.h"
 #include "escritor_web.h"
 #include "ftp/clsftp.h"
+#include "lector_productos.h"
 #include "nombres_relacionados.h"
 #include "paso_imagenes.h"
 #include "plan_producto.h"
@@ -228,7 +229,7 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
 
     Conexion cnPos;
     Conexion cnWeb;
-    Recordset productos;
+    Recordset productos; // the page being sent
     auto cerrar = [&] {
         ventana.limpiarImagenes();
         pos.CierraTabla(productos);
@@ -284,33 +285,37 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     }
     ventana.inicio();
 
-    // Only the columns the run uses: a large catalogue is held in memory whole.
+    // Only the columns the run uses, a page at a time.
     Consulta lista = Consulta(u"productos"_s).ordenar(u"Clave"_s);
     lista.columnas = columnasDelPuntoDeVenta(pos, cnPos, datos.campos);
     if (datos.modoPrueba)
         lista.limitar(LimiteModoPrueba);
-    pos.AbrirTabla(productos, cnPos, lista);
-    if (!productos.abierto()) {
+    LectorProductos lector(pos, cnPos, lista, ProductosPorLote);
+    auto errorLectura = [&](const QString& mensaje) {
         resumen.estado = ResumenEnvio::Estado::ErrorLectura;
-        resumen.mensaje = u"No se pudo leer la tabla productos: "_s + productos.ultimoError();
+        resumen.mensaje = mensaje;
         qCCritical(lcNombres).noquote() << resumen.mensaje;
-        return cerrar();
+    };
+    QStringList claves;
+    {
+        QString error;
+        if (!lector.leerClaves(&claves, &error)) {
+            errorLectura(u"No se pudo leer la tabla productos: "_s + error);
+            return cerrar();
+        }
     }
-    productos.setActiveConnection(nullptr);
-    resumen.leidos = productos.RecordCount();
+    resumen.leidos = lector.total();
 
     BuscadorNombres nombres(pos, cnPos);
     PlanificadorEnvio planificador(datos.campos, nombres);
     QStringList nombresOpcion;
     if (a.UsaTallasOColores) {
         QString error;
-        if (!planificador.cargarExistencias(pos, cnPos, &error)) {
-            resumen.estado = ResumenEnvio::Estado::ErrorLectura;
-            resumen.mensaje = u"No se pudo leer la tabla existenciaexterna: "_s + error;
-            qCCritical(lcNombres).noquote() << resumen.mensaje;
+        if (!planificador.cargarExistencias(cnPos, &error)) {
+            errorLectura(u"No se pudo leer la tabla existenciaexterna: "_s + error);
             return cerrar();
         }
-        nombresOpcion = planificador.nombresDeExistencias(productos);
+        nombresOpcion = planificador.nombresDeExistencias(claves);
     }
     EscritorWeb::Configuracion config;
     config.tablaProductos = a.TablaProductosWeb;
@@ -327,17 +332,12 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
     EscritorWeb escritor(cnWeb, config, &ventana);
     {
         QString error;
-        QStringList claves;
-        claves.reserve(productos.RecordCount());
-        for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext())
-            claves.append(productos.valor(u"Clave"_s).texto());
         if (!escritor.preparar(tablasWeb.mid(1), nombresOpcion, planificador.columnas().first(),
                                claves, &error)) {
-            resumen.estado = ResumenEnvio::Estado::ErrorLectura;
-            resumen.mensaje = u"No se pudo leer la tienda: "_s + error;
-            qCCritical(lcNombres).noquote() << resumen.mensaje;
+            errorLectura(u"No se pudo leer la tienda: "_s + error);
             return cerrar();
         }
+        claves = {};
     }
 
     // Sends a block; a lost connection is reopened and the block sent again from what the shop
@@ -428,30 +428,42 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         bloque.clear();
         return true;
     };
-    for (productos.MoveFirst(); seguir && !productos.Eof(); productos.MoveNext(), ++n) {
-        if (interrumpido())
-            break;
-        const QString clave = productos.valor(u"Clave"_s).texto();
-        ventana.producto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
-        PlanProducto plan;
-        QString error;
-        bool bien = planificador.planificar(productos, &plan, &error);
-        if (!bien && cnPos.conexionPerdida() && pos.AbrirBdD(cnPos, pos.cMiBase))
-            bien = planificador.planificar(productos, &plan, &error);
-        if (!bien) {
-            ++resumen.fallidos;
-            resumen.productosFallidos.append({clave, error});
-            qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
-            continue;
-        }
-        bloque.append(std::move(plan));
-        if (bloque.size() >= porBloque) {
-            if (porBloque > 1 && interrumpido())
+    QString errorPagina;
+    bool parar = false;
+    while (seguir && !parar && lector.siguiente(productos, &errorPagina)) {
+        for (productos.MoveFirst(); seguir && !productos.Eof(); productos.MoveNext(), ++n) {
+            if (interrumpido()) {
+                parar = true;
                 break;
-            seguir = enviarBloque(bloque);
-            bloque.clear();
+            }
+            const QString clave = productos.valor(u"Clave"_s).texto();
+            ventana.producto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
+            PlanProducto plan;
+            QString error;
+            bool bien = planificador.planificar(productos, &plan, &error);
+            if (!bien && cnPos.conexionPerdida() && pos.AbrirBdD(cnPos, pos.cMiBase))
+                bien = planificador.planificar(productos, &plan, &error);
+            if (!bien) {
+                ++resumen.fallidos;
+                resumen.productosFallidos.append({clave, error});
+                qCWarning(lcNombres).noquote()
+                    << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
+                continue;
+            }
+            bloque.append(std::move(plan));
+            if (bloque.size() >= porBloque) {
+                if (porBloque > 1 && interrumpido()) {
+                    parar = true;
+                    break;
+                }
+                seguir = enviarBloque(bloque);
+                bloque.clear();
+            }
         }
     }
+    // The products read so far are sent; those of the page that could not be read are not.
+    if (!errorPagina.isEmpty())
+        errorLectura(u"No se pudo leer la tabla productos: "_s + errorPagina);
     if (seguir && !bloque.isEmpty() && !interrumpido())
         enviarBloque(bloque);
     resumen.viajesTienda = escritor.viajes();
@@ -460,8 +472,16 @@ ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
         resumen.conImagenes = true;
         PasoImagenes imagenes(*web, cnWeb, a, planificador.columnas().first(),
                               config.carpetaPrograma, ftp);
+        Consulta claveYNombre = lista;
+        claveYNombre.columnas.removeIf([](const QString& c) {
+            return c.compare(u"Clave"_s, Qt::CaseInsensitive) != 0 &&
+                   c.compare(u"Descrip"_s, Qt::CaseInsensitive) != 0;
+        });
+        pos.AbrirTabla(productos, cnPos, claveYNombre);
+        productos.setActiveConnection(nullptr);
         const PasoImagenes::Cuenta cuenta =
             imagenes.enviar(PasoImagenes::productosDe(productos), blInterruptus, ventana);
+        pos.CierraTabla(productos);
         resumen.imagenesSubidas += cuenta.subidas;
         resumen.imagenesFallidas += cuenta.fallidas;
         if (cuenta.interrumpido)

@@ -186,11 +186,64 @@ bool EscritorWeb::preparar(const QStringList& tablasExternas, const QStringList&
         m_bytesPorViaje = qBound(qint64(64 * 1024), paquete.filas[0][0].texto().toLongLong() / 2,
                                  qint64(8 << 20));
     m_viajes += 3;
-    if (!conocerFilas(columnaLlave, claves, error))
+    if (!conocerFilas(columnaLlave, claves, error) || !conocerOpciones(error))
         return false;
     if (m_config.usaTallasOColores && !nombresOpcion.isEmpty())
         return opcionesDeValor(nombresOpcion, error);
     return true;
+}
+
+void EscritorWeb::FilasDeProducto::anotar(qint64 idProducto, qint64 fila) {
+    ultima = qMax(ultima, fila);
+    QList<qint64>& filas = de[idProducto];
+    if (!filas.contains(fila))
+        filas.append(fila);
+}
+
+bool EscritorWeb::conocerOpciones(QString* error) {
+    m_opcionesDe = {tablaOpcion(u"product_option"_s), {}, m_config.campoTallaColor, {}, 0, false};
+    m_existenciasDe = {tablaOpcion(u"product_option_value"_s), {}, u"product_id"_s, {}, 0, false};
+    // Only where a product's rows are found by the product table's own primary key.
+    if (!m_config.usaTallasOColores || m_primaria.isEmpty() ||
+        m_config.campoTallaColor.trimmed().compare(m_primaria, Qt::CaseInsensitive) != 0)
+        return true;
+    for (FilasDeProducto* f : {&m_opcionesDe, &m_existenciasDe}) {
+        const TablaTienda& t = tabla(f->tabla);
+        f->primaria = t.autoIncremento;
+        if (f->primaria.isEmpty() || !t.columna(f->producto) || !t.columna(u"option_id"_s))
+            return true;
+    }
+    for (FilasDeProducto* f : {&m_opcionesDe, &m_existenciasDe}) {
+        ++m_viajes;
+        // Every row counts for the newest one seen, so that later reads of newer rows do not
+        // go over other options' rows.
+        const QString sql = u"SELECT "_s + id(f->primaria) + u", "_s + id(f->producto) +
+                            u", option_id="_s + QString::number(m_opcion) + u" FROM "_s +
+                            id(f->tabla);
+        if (!m_cn.consultarFilas(sql, [f](const QList<Valor>& fila) {
+                const qint64 numero = fila[0].texto().toLongLong();
+                if (fila[2].texto() == u"1"_s)
+                    f->anotar(fila[1].texto().toLongLong(), numero);
+                f->ultima = qMax(f->ultima, numero);
+            })) {
+            *error = m_cn.ultimoError();
+            return false;
+        }
+        f->activo = true;
+    }
+    return true;
+}
+
+QString EscritorWeb::selectorDe(const FilasDeProducto& f, const QStringList& productos) const {
+    QStringList filas;
+    for (const QString& p : productos)
+        for (qint64 fila : f.de.value(p.toLongLong()))
+            filas.append(QString::number(fila));
+    const QString primaria = u"t."_s + id(f.primaria);
+    QString selector = primaria + u">"_s + QString::number(f.ultima);
+    if (!filas.isEmpty())
+        selector = u'(' + primaria + u" IN ("_s + filas.join(u',') + u") OR "_s + selector + u')';
+    return selector;
 }
 
 QString EscritorWeb::claveGuardada(const QString& clave) const {
@@ -227,9 +280,13 @@ bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& c
                 vistos.insert(t);
                 textos.append(t);
             }
+    // A statement per thousand keys, sent some at a time so that a large catalogue never makes
+    // one huge text.
+    constexpr qsizetype PorSentencia = 1000;
+    constexpr qsizetype SentenciasPorEnvio = 20;
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
-    for (qsizetype i = 0; i < textos.size(); i += 1000) {
-        const QStringList parte = textos.mid(i, 1000);
+    for (qsizetype i = 0; i < textos.size(); i += PorSentencia) {
+        const QStringList parte = textos.mid(i, PorSentencia);
         QStringList pesos;
         for (const QString& t : parte)
             pesos.append(pesoDeLiteral(*columna, m_cn.literal(Valor(t))));
@@ -237,20 +294,28 @@ bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& c
             for (qsizetype j = 0; j < parte.size() && !r.filas.isEmpty(); ++j)
                 m_pesoDeClave.insert(parte[j], r.filas[0].value(j).texto());
         });
+        if ((i / PorSentencia + 1) % SentenciasPorEnvio == 0 && !lote.enviar(error)) {
+            m_viajes += lote.viajes();
+            return false;
+        }
     }
-    lote.consulta(u"SELECT "_s + id(m_primaria) + u", "_s +
-                      pesoDeColumna(*columna, id(columnaLlave)) + u" FROM "_s +
-                      id(m_config.tablaProductos) + u" ORDER BY "_s + id(m_primaria),
-                  [this](const ResultadoConsulta& r) {
-                      for (const QList<Valor>& f : r.filas) {
-                          m_ultimaFila = qMax(m_ultimaFila, f[0].texto().toLongLong());
-                          if (!m_filaDePeso.contains(f[1].texto()))
-                              m_filaDePeso.insert(f[1].texto(), f[0].texto());
-                      }
-                  });
     const bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
-    return bien;
+    if (!bien)
+        return false;
+    ++m_viajes;
+    const QString filas = u"SELECT "_s + id(m_primaria) + u", "_s +
+                          pesoDeColumna(*columna, id(columnaLlave)) + u" FROM "_s +
+                          id(m_config.tablaProductos) + u" ORDER BY "_s + id(m_primaria);
+    if (!m_cn.consultarFilas(filas, [this](const QList<Valor>& f) {
+            m_ultimaFila = qMax(m_ultimaFila, f[0].texto().toLongLong());
+            if (!m_filaDePeso.contains(f[1].texto()))
+                m_filaDePeso.insert(f[1].texto(), f[0].texto());
+        })) {
+        *error = m_cn.ultimoError();
+        return false;
+    }
+    return true;
 }
 
 bool EscritorWeb::opcionesDeValor(const QStringList& nombres, QString* error) {
@@ -401,8 +466,8 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     for (const QString& c : claves)
         porPrimaria = porPrimaria && m_pesoDeClave.contains(c);
     QString selector;
+    QStringList filas; // the primary keys of the block's rows known to the run
     if (porPrimaria) {
-        QStringList filas;
         for (const QString& c : claves) {
             const QString peso = m_pesoDeClave.value(c);
             b.pesos.insert(c, peso);
@@ -473,21 +538,34 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     }
     if (m_config.usaTallasOColores && !m_config.campoTallaColor.isEmpty()) {
         const QString opcion = QString::number(m_opcion);
-        lote.consulta(u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option"_s)) +
-                          u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
-                          deLosProductos(m_config.campoTallaColor, m_config.campoTallaColor) +
-                          u" ORDER BY t.product_option_id"_s,
-                      [&b, this](const ResultadoConsulta& r) {
-                          b.opciones.poner(filasDe(r), [this](const Fila& f) {
-                              return f.valor(m_config.campoTallaColor).texto();
-                          });
-                      });
+        const bool conocidas = porPrimaria && m_opcionesDe.activo;
+        auto anotar = [this, conocidas](FilasDeProducto& f, const QList<Fila>& leidas) {
+            if (conocidas)
+                for (const Fila& fila : leidas)
+                    f.anotar(fila.valor(f.producto).texto().toLongLong(),
+                             fila.valor(f.primaria).texto().toLongLong());
+        };
         lote.consulta(
-            u"SELECT t.* FROM "_s + id(tablaOpcion(u"product_option_value"_s)) +
-                u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
-                deLosProductos(u"product_id"_s, m_config.campoTallaColor) +
-                u" ORDER BY t.product_option_value_id"_s,
-            [&b](const ResultadoConsulta& r) { b.valores.poner(filasDe(r), claveDeExistencia); });
+            u"SELECT t.* FROM "_s + id(m_opcionesDe.tabla) + u" AS t WHERE t.option_id="_s +
+                opcion + u" AND "_s +
+                (conocidas ? selectorDe(m_opcionesDe, filas)
+                           : deLosProductos(m_config.campoTallaColor, m_config.campoTallaColor)) +
+                u" ORDER BY t.product_option_id"_s,
+            [&b, this, anotar](const ResultadoConsulta& r) {
+                b.opciones.poner(filasDe(r), [this](const Fila& f) {
+                    return f.valor(m_config.campoTallaColor).texto();
+                });
+                anotar(m_opcionesDe, b.opciones.filas);
+            });
+        lote.consulta(u"SELECT t.* FROM "_s + id(m_existenciasDe.tabla) +
+                          u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
+                          (conocidas ? selectorDe(m_existenciasDe, filas)
+                                     : deLosProductos(u"product_id"_s, m_config.campoTallaColor)) +
+                          u" ORDER BY t.product_option_value_id"_s,
+                      [&b, this, anotar](const ResultadoConsulta& r) {
+                          b.valores.poner(filasDe(r), claveDeExistencia);
+                          anotar(m_existenciasDe, b.valores.filas);
+                      });
     }
     const QString tTiendas = tablaOpcion(u"product_to_store"_s);
     if (!m_config.tiendas.isEmpty() && tabla(tTiendas).existe() && tp.columna(u"product_id"_s))

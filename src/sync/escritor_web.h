@@ -110,4 +110,20 @@ private:
     QHash<QString, QString> m_pesoDeClave;
     QHash<QString, QString> m_filaDePeso;
     qint64 m_ultimaFila = 0;
+    // OpenCart's option tables have no index on the product: the ids of each product's option and
+    // stock rows are read once, and blocks then read those rows by primary key (and any row newer
+    // than the run has seen).
+    struct FilasDeProducto {
+        QString tabla;
+        QString primaria; // AUTO_INCREMENT column
+        QString producto; // column holding the product id
+        QHash<qint64, QList<qint64>> de;
+        qint64 ultima = 0;
+        bool activo = false;
+        void anotar(qint64 idProducto, qint64 fila);
+    };
+    bool conocerOpciones(QString* error);
+    QString selectorDe(const FilasDeProducto& f, const QStringList& productos) const;
+    FilasDeProducto m_opcionesDe;
+    FilasDeProducto m_existenciasDe;
 };

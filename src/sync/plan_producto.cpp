@@ -53,20 +53,23 @@ PlanificadorEnvio::PlanificadorEnvio(const clnCampos& campos, BuscadorNombres& n
             m_columnas.append(e.DeWeb);
 }
 
-bool PlanificadorEnvio::cargarExistencias(BasesDD& bases, Conexion& pos, QString* error) {
-    Recordset rs;
-    bases.AbrirTabla(rs, pos,
-                     Consulta(u"existenciaexterna"_s)
-                         .con({u"Producto"_s, u"Referencia"_s, u"Existencia"_s})
-                         .ordenar(u"Referencia"_s));
-    if (!rs.abierto()) {
-        *error = rs.ultimoError();
+bool PlanificadorEnvio::cargarExistencias(Conexion& pos, QString* error) {
+    m_existencias.clear();
+    // Stock rows repeat a few names and quantities: each text is kept once.
+    QSet<QString> textos;
+    auto unico = [&textos](const QString& t) { return *textos.insert(t); };
+    const Consulta consulta = Consulta(u"existenciaexterna"_s)
+                                  .con({u"Producto"_s, u"Referencia"_s, u"Existencia"_s})
+                                  .ordenar(u"Referencia"_s);
+    const bool bien = pos.consultarFilas(Sql::select(pos, consulta), [&](const QList<Valor>& f) {
+        const Valor cantidad = f[2].esNulo() ? f[2] : Valor(unico(f[2].texto()));
+        m_existencias[f[0].texto().toLower()].append(Existencia{unico(f[1].texto()), cantidad});
+    });
+    if (!bien) {
+        *error = pos.ultimoError();
         return false;
     }
-    m_existencias.clear();
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
-        m_existencias[rs.valor(0).texto().toLower()].append(
-            Existencia{rs.valor(1).texto(), rs.valor(2)});
+    m_existencias.squeeze();
     m_conExistencias = true;
     return true;
 }
@@ -107,12 +110,11 @@ bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan
     return true;
 }
 
-QStringList PlanificadorEnvio::nombresDeExistencias(Recordset& productos) const {
+QStringList PlanificadorEnvio::nombresDeExistencias(const QStringList& claves) const {
     QStringList nombres;
     QSet<QString> vistos;
-    for (productos.MoveFirst(); !productos.Eof(); productos.MoveNext())
-        for (const Existencia& e :
-             m_existencias.value(productos.valor(u"Clave"_s).texto().toLower()))
+    for (const QString& clave : claves)
+        for (const Existencia& e : m_existencias.value(clave.toLower()))
             if (!vistos.contains(e.referencia)) {
                 vistos.insert(e.referencia);
                 nombres.append(e.referencia);

@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <utility>
 
-class BasesDD;
 class BuscadorNombres;
 class Conexion;
 class Recordset;
@@ -64,10 +63,10 @@ public:
 
     // The stock rows of every product, read once (existenciaexterna, by product, in Referencia
     // order).
-    bool cargarExistencias(BasesDD& bases, Conexion& pos, QString* error);
+    bool cargarExistencias(Conexion& pos, QString* error);
 
     // The size or colour names of the products, each once, in the order the run first uses them.
-    QStringList nombresDeExistencias(Recordset& productos) const; // leaves it at its end
+    QStringList nombresDeExistencias(const QStringList& claves) const;
 
     // The plan for the product on the recordset's current row; false with *error when a mapped
     // column is missing or a related name cannot be read.

@@ -1,5 +1,7 @@
 #include "escenario.h"
+#include "services/basesdd.h"
 #include "sync/bloqueo_envio.h"
+#include "sync/lector_productos.h"
 
 #include <QDate>
 
@@ -426,4 +428,74 @@ TEST(Envio, EnUnHiloDeTrabajoSobreUnaCopia) {
     hilo.join();
     EXPECT_EQ(r.creados, 5);
     EXPECT_EQ(e.tienda.filas(u"SELECT MAX(price) FROM oc_product"_s), QStringList{u"5.5000"_s});
+}
+
+// Pages split the catalogue where the key column's collation says, so keys equal under it (case,
+// trailing blanks) and NULL keys are read once each, in the order of one whole read.
+TEST(LectorProductos, CadaFilaUnaVezEnElOrdenDeLaColumna) {
+    BaseTemporal pos(u"pos"_s);
+    pos.ejecutar(u"CREATE TABLE productos (Clave VARCHAR(20) COLLATE utf8mb4_general_ci, n INT) "
+                 u"CHARACTER SET utf8mb4;"_s);
+    QStringList valores;
+    int n = 0;
+    for (const char16_t* clave : {u"b", u"B", u"b ", u"a", u"c", u"C", u"c", u"d", u"e", u"E"})
+        valores.append(u"('%1', %2)"_s.arg(QString::fromUtf16(clave)).arg(++n));
+    for (int i = 0; i < 4; ++i)
+        valores.append(u"(NULL, %1)"_s.arg(++n));
+    for (int i = 0; i < 7; ++i)
+        valores.append(u"('k%1', %2)"_s.arg(i).arg(++n));
+    pos.ejecutar(u"INSERT INTO productos VALUES "_s + valores.join(u',') + u';');
+    const QStringList entera = pos.filas(u"SELECT Clave, n FROM productos ORDER BY Clave, n"_s);
+
+    BasesDD bases;
+    for (qsizetype porPagina : {1, 2, 3, 5, 40}) {
+        SCOPED_TRACE(porPagina);
+        LectorProductos lector(
+            bases, pos.conexion(),
+            Consulta(u"productos"_s).con({u"Clave"_s, u"n"_s}).ordenar(u"Clave"_s), porPagina);
+        QStringList claves;
+        QString error;
+        ASSERT_TRUE(lector.leerClaves(&claves, &error)) << qPrintable(error);
+        EXPECT_EQ(lector.total(), entera.size());
+        QStringList leidas;
+        Recordset rs;
+        int paginas = 0;
+        while (lector.siguiente(rs, &error)) {
+            ++paginas;
+            EXPECT_LE(rs.RecordCount(), porPagina + 3); // a page holds its keys' ties, no more
+            for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+                leidas.append((rs.valor(0).esNulo() ? u"NULL"_s : rs.valor(0).texto()) + u'|' +
+                              rs.valor(1).texto());
+        }
+        EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+        EXPECT_GT(paginas, porPagina < 40 ? 3 : 0);
+        // Within keys equal under the collation the server may return any order.
+        auto grupo = [](const QString& fila) {
+            return fila.section(u'|', 0, 0).trimmed().toLower();
+        };
+        QStringList l = leidas, m = entera;
+        l.sort();
+        m.sort();
+        EXPECT_EQ(l, m);
+        QStringList gl, ge;
+        for (const QString& f : leidas)
+            gl.append(grupo(f));
+        for (const QString& f : entera)
+            ge.append(grupo(f));
+        EXPECT_EQ(gl, ge);
+    }
+
+    // A limit of rows (the test mode) holds over the pages too.
+    LectorProductos limitado(
+        bases, pos.conexion(),
+        Consulta(u"productos"_s).con({u"Clave"_s}).ordenar(u"Clave"_s).limitar(6), 2);
+    QStringList claves;
+    QString error;
+    ASSERT_TRUE(limitado.leerClaves(&claves, &error));
+    EXPECT_EQ(claves.size(), 6);
+    qint64 filas = 0;
+    Recordset rs;
+    while (limitado.siguiente(rs, &error))
+        filas += rs.RecordCount();
+    EXPECT_EQ(filas, 6);
 }
