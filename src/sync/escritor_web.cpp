@@ -41,13 +41,38 @@ void fijar(Escritura& e, const QString& columna, const Valor& valor) {
 } // namespace
 
 struct EscritorWeb::Fila {
-    QHash<QString, Valor> v; // lower-cased column → value
+    // Lower-cased column → position, shared by the rows of one read: a block holds thousands of
+    // rows, and a table of names per row cost more than the values.
+    using Forma = QHash<QString, int>;
+    std::shared_ptr<const Forma> forma;
+    QList<Valor> valores;
     QString peso;
     int insercion = -1; // pending insert of this block that makes the row
 
-    Valor valor(const QString& c) const { return v.value(c.trimmed().toLower()); }
-    bool tiene(const QString& c) const { return v.contains(c.trimmed().toLower()); }
-    void poner(const QString& c, const Valor& valor) { v.insert(c.trimmed().toLower(), valor); }
+    static QString nombre(const QString& c) { return c.trimmed().toLower(); }
+    static std::shared_ptr<const Forma> formaDe(const QStringList& columnas) {
+        auto forma = std::make_shared<Forma>();
+        forma->reserve(columnas.size());
+        for (qsizetype i = 0; i < columnas.size(); ++i)
+            forma->insert(nombre(columnas[i]), int(i));
+        return forma;
+    }
+    int posicion(const QString& c) const { return forma ? forma->value(nombre(c), -1) : -1; }
+    Valor valor(const QString& c) const {
+        const int i = posicion(c);
+        return i < 0 ? Valor() : valores[i];
+    }
+    bool tiene(const QString& c) const { return posicion(c) >= 0; }
+    void poner(const QString& c, const Valor& valor) {
+        if (const int i = posicion(c); i >= 0) {
+            valores[i] = valor;
+            return;
+        }
+        auto otra = std::make_shared<Forma>(forma ? *forma : Forma());
+        otra->insert(nombre(c), int(valores.size()));
+        forma = std::move(otra);
+        valores.append(valor);
+    }
 };
 
 namespace {
@@ -92,8 +117,8 @@ namespace {
 EscritorWeb::Fila filaNueva(const Escritura& alta, int insercion) {
     EscritorWeb::Fila fila;
     fila.insercion = insercion;
-    for (qsizetype c = 0; c < alta.columnas.size(); ++c)
-        fila.poner(alta.columnas[c], alta.valores[c]);
+    fila.forma = EscritorWeb::Fila::formaDe(alta.columnas);
+    fila.valores = alta.valores;
     return fila;
 }
 } // namespace
@@ -421,14 +446,17 @@ QString listaLiterales(const Conexion& cn, const QStringList& textos) {
 QList<EscritorWeb::Fila> filasDe(const ResultadoConsulta& r) {
     QList<EscritorWeb::Fila> filas;
     filas.reserve(r.filas.size());
+    QStringList columnas;
+    for (const CampoRecordset& c : r.campos)
+        columnas.append(c.Name);
+    const auto forma = EscritorWeb::Fila::formaDe(columnas);
+    const qsizetype peso = columnas.indexOf(ColumnaPeso);
     for (const QList<Valor>& f : r.filas) {
         EscritorWeb::Fila fila;
-        for (qsizetype i = 0; i < r.campos.size(); ++i) {
-            if (r.campos[i].Name == ColumnaPeso)
-                fila.peso = f[i].texto();
-            else
-                fila.poner(r.campos[i].Name, f[i]);
-        }
+        fila.forma = forma;
+        fila.valores = f;
+        if (peso >= 0)
+            fila.peso = f[peso].texto();
         filas.append(std::move(fila));
     }
     return filas;
@@ -468,12 +496,15 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     QString selector;
     QStringList filas; // the primary keys of the block's rows known to the run
     if (porPrimaria) {
+        QSet<QString> vistas;
         for (const QString& c : claves) {
             const QString peso = m_pesoDeClave.value(c);
             b.pesos.insert(c, peso);
             const auto it = m_filaDePeso.constFind(peso);
-            if (it != m_filaDePeso.constEnd() && !filas.contains(*it))
+            if (it != m_filaDePeso.constEnd() && !vistas.contains(*it)) {
+                vistas.insert(*it);
                 filas.append(*it);
+            }
         }
         QStringList partes;
         if (!filas.isEmpty())
@@ -997,6 +1028,7 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
     m_columnaLlave = planes.first().columnas.first();
     const ColumnaTienda* columnaLlave = tabla(m_config.tablaProductos).columna(m_columnaLlave);
     QStringList claves;
+    QSet<QString> vistas;
     for (qsizetype i = 0; i < planes.size(); ++i) {
         const QString& clave = planes[i].clave;
         const QString guardada = claveGuardada(clave);
@@ -1011,8 +1043,10 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
             continue;
         }
         for (const QString& c : {guardada, b.crudas.last()})
-            if (!c.isNull() && !claves.contains(c))
+            if (!c.isNull() && !vistas.contains(c)) {
+                vistas.insert(c);
                 claves.append(c);
+            }
     }
     if (claves.isEmpty())
         return true;
