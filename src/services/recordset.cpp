@@ -147,6 +147,10 @@ void Recordset::fijar(const QString& columna, const Valor& v) {
         m_filas[m_fila][i] = v;
 }
 
+QString Recordset::sentenciaAlta(const Conexion& cn, const QString& tabla) const {
+    return Sql::insert(cn, tabla, m_columnasAlta, m_valoresAlta);
+}
+
 bool Recordset::Update() {
     if (!m_enAlta)
         return true;
@@ -154,7 +158,7 @@ bool Recordset::Update() {
         m_ultimoError = u"El recordset no tiene conexión activa"_s;
         return false;
     }
-    if (!m_conexion->Execute(Sql::insert(*m_conexion, m_tabla, m_columnasAlta, m_valoresAlta))) {
+    if (!m_conexion->Execute(sentenciaAlta(*m_conexion, m_tabla))) {
         m_ultimoError = m_conexion->ultimoError();
         return false;
     }

@@ -102,6 +102,9 @@ public:
     // Inserts the new row; on success it becomes the current row and ultimoId() holds its
     // AUTO_INCREMENT value.
     bool Update();
+    // The INSERT of the new row into `tabla` (Update() sends it into the recordset's table), for a
+    // caller that sends it along with others.
+    QString sentenciaAlta(const Conexion& cn, const QString& tabla) const;
     quint64 ultimoId() const { return m_ultimoId; }
 
     Conexion* ActiveConnection() const { return m_conexion; }

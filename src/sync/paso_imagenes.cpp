@@ -4,6 +4,7 @@
 #include "config/certificado_ftp.h"
 #include "ftp/clsftp.h"
 #include "ftp/destino_ftp.h"
+#include "lote_sql.h"
 #include "manifiesto_imagenes.h"
 #include "services/basesdd.h"
 #include "texto_tienda.h"
@@ -19,6 +20,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcNombres)
 namespace {
 // Keys per look-up of shop rows: a few kilobytes of statement, far under any packet limit.
 constexpr qsizetype ClavesPorConsulta = 500;
+// Statements of one round trip when recording; well under any server's packet limit.
+constexpr qint64 BytesPorViaje = 1 << 20;
 // The column of the shop's product table that holds the main picture.
 const QString ColumnaPrincipal = u"image"_s;
 
@@ -315,14 +318,48 @@ void PasoImagenes::registrar(const QList<Registro>& registros, Cuenta& cuenta) {
     if (principal >= 0)
         columnas.append(estructura.campo(principal).Name);
 
+    for (qsizetype desde = 0; desde < registros.size(); desde += ClavesPorConsulta) {
+        const QList<Registro> grupo = registros.mid(desde, ClavesPorConsulta);
+        QList<std::pair<qsizetype, QString>> fallos;
+        QString error;
+        bool bien = registrarGrupo(grupo, columnas, principal, &fallos, &error);
+        if (!bien && !m_cn.abierta() && m_web.AbrirBdD(m_cn, m_web.cMiBase)) {
+            fallos.clear();
+            bien = registrarGrupo(grupo, columnas, principal, &fallos, &error);
+        }
+        if (!bien && !m_cn.abierta())
+            return fallarTodas(error.isEmpty() ? m_cn.ultimoError() : error);
+        if (!bien) {
+            // One product at a time, from what the shop holds now, to find the one at fault.
+            qCWarning(lcNombres).noquote()
+                << u"El registro de imágenes de %1 productos falló (%2); se registran uno a uno"_s
+                       .arg(grupo.size())
+                       .arg(error);
+            fallos.clear();
+            for (qsizetype i = 0; i < grupo.size(); ++i) {
+                QList<std::pair<qsizetype, QString>> suyos;
+                if (!registrarGrupo({grupo[i]}, columnas, principal, &suyos, &error))
+                    suyos = {{0, error}};
+                for (const auto& f : std::as_const(suyos))
+                    fallos.append({i, f.second});
+            }
+        }
+        for (const auto& [i, porque] : std::as_const(fallos))
+            fallar(grupo[i], porque);
+    }
+}
+
+bool PasoImagenes::registrarGrupo(const QList<Registro>& grupo, const QStringList& columnas,
+                                  int principal, QList<std::pair<qsizetype, QString>>* fallos,
+                                  QString* error) {
+    const Ajustes& a = m_ajustes;
     // The shop stores its key column encoded like any text; picture names are never encoded.
     QStringList busquedas;
-    for (const Registro& r : registros)
+    for (const Registro& r : grupo)
         busquedas.append(a.CodificarTexto ? CodificarComoTienda(r.clave) : r.clave);
     QHash<QString, QList<Valor>> productos;
-    QString error;
-    if (!leerPorClaves(a.TablaProductosWeb, m_columnaLlave, columnas, busquedas, productos, &error))
-        return fallarTodas(error);
+    if (!leerPorClaves(a.TablaProductosWeb, m_columnaLlave, columnas, busquedas, productos, error))
+        return false;
     QStringList identificadores;
     for (const QString& b : std::as_const(busquedas))
         if (productos.contains(b) && !productos[b][1].esNulo())
@@ -330,20 +367,21 @@ void PasoImagenes::registrar(const QList<Registro>& registros, Cuenta& cuenta) {
     QHash<QString, QList<Valor>> imagenes;
     if (!leerPorClaves(a.TablaExternaImagenes, a.LlaveTablaExternaImagen,
                        {a.LlaveTablaExternaImagen, a.CampoExternaImagen}, identificadores, imagenes,
-                       &error))
-        return fallarTodas(error);
+                       error))
+        return false;
 
-    for (qsizetype i = 0; i < registros.size(); ++i) {
-        const Registro& r = registros[i];
+    LoteSql lote(m_cn, envioPorLotes(a), BytesPorViaje);
+    for (qsizetype i = 0; i < grupo.size(); ++i) {
+        const Registro& r = grupo[i];
         const auto p = productos.constFind(busquedas[i]);
         if (p == productos.cend()) {
-            fallar(r, u"el producto no está en la tabla %1"_s.arg(a.TablaProductosWeb));
+            fallos->append({i, u"el producto no está en la tabla %1"_s.arg(a.TablaProductosWeb)});
             continue;
         }
         Escritura w;
         w.identificador = p->at(1);
         if (w.identificador.esNulo()) {
-            fallar(r, u"su columna «%1» está vacía"_s.arg(a.LlaveProductosImagen));
+            fallos->append({i, u"su columna «%1» está vacía"_s.arg(a.LlaveProductosImagen)});
             continue;
         }
         // One picture row per product: it ends with the name found last.
@@ -356,17 +394,21 @@ void PasoImagenes::registrar(const QList<Registro>& registros, Cuenta& cuenta) {
             w.fijarPrincipal = true;
             w.principal = a.PrefijoCampoImagen + r.archivos.first();
         }
-        bool bien = escribir(w, &error);
-        if (!bien && m_cn.conexionPerdida() && m_web.AbrirBdD(m_cn, m_web.cMiBase))
-            bien = escribir(w, &error);
-        if (!bien)
-            fallar(r, error);
-        else if (w.crearFila)
-            imagenes.insert(w.identificador.texto(), {w.identificador, w.imagen});
+        encolar(w, lote);
+        // Two keys of the group may find the same product: the second sees the first's row.
+        imagenes.insert(w.identificador.texto(), {w.identificador, w.imagen});
     }
+    // On a transactional shop the run's session does not commit by itself.
+    if (!m_cn.opciones().autocommit && !lote.vacio())
+        lote.escritura(u"COMMIT"_s);
+    if (lote.enviar(error))
+        return true;
+    if (!m_cn.opciones().autocommit && m_cn.abierta())
+        m_cn.Execute(u"ROLLBACK"_s);
+    return false;
 }
 
-bool PasoImagenes::escribir(const Escritura& w, QString* error) {
+void PasoImagenes::encolar(const Escritura& w, LoteSql& lote) {
     const Ajustes& a = m_ajustes;
     if (w.crearFila) {
         if (!m_defectosLeidos) {
@@ -374,40 +416,24 @@ bool PasoImagenes::escribir(const Escritura& w, QString* error) {
                 rutaValoresIniciales(m_carpetaPrograma, a.TablaExternaImagenes));
             m_defectosLeidos = true;
         }
-        if (!m_nuevas.abierto()) {
-            m_web.AbrirTabla(m_nuevas, m_cn, Consulta(a.TablaExternaImagenes).limitar(0));
-            if (!m_nuevas.abierto()) {
-                *error = m_nuevas.ultimoError();
-                return false;
-            }
-        }
-        m_nuevas.AddNew();
-        m_nuevas.fijar(a.LlaveTablaExternaImagen, w.identificador);
-        AsignarValoresIniciales(m_defectos, m_nuevas, QDateTime::currentDateTime());
-        m_nuevas.fijar(a.CampoExternaImagen, w.imagen);
-        if (!m_nuevas.Update()) {
-            *error = m_nuevas.ultimoError();
-            return false;
-        }
-    } else if (w.cambiarImagen &&
-               !m_cn.Execute(Sql::update(m_cn, a.TablaExternaImagenes, {a.CampoExternaImagen},
-                                         {w.imagen}, {{a.LlaveTablaExternaImagen, w.identificador}},
-                                         1))) {
-        *error = m_cn.ultimoError();
-        return false;
+        // The defaults first: the product and the name always win.
+        Recordset alta;
+        alta.AddNew();
+        AsignarValoresIniciales(m_defectos, alta, QDateTime::currentDateTime());
+        alta.fijar(a.LlaveTablaExternaImagen, w.identificador);
+        alta.fijar(a.CampoExternaImagen, w.imagen);
+        lote.escritura(alta.sentenciaAlta(m_cn, a.TablaExternaImagenes));
+    } else if (w.cambiarImagen) {
+        lote.escritura(Sql::update(m_cn, a.TablaExternaImagenes, {a.CampoExternaImagen}, {w.imagen},
+                                   {{a.LlaveTablaExternaImagen, w.identificador}}, 1));
     }
     if (w.fijarPrincipal) {
         // Only while it is still empty: a main picture chosen meanwhile in the shop stays.
         const QString columna = Conexion::identificador(ColumnaPrincipal);
-        const QString sql = u"UPDATE "_s + Conexion::identificador(a.TablaProductosWeb) +
-                            u" SET "_s + columna + u'=' + m_cn.literal(w.principal) + u" WHERE "_s +
-                            Conexion::identificador(a.LlaveProductosImagen) + u'=' +
-                            m_cn.literal(w.identificador) + u" AND ("_s + columna +
-                            u" IS NULL OR "_s + columna + u"='') LIMIT 1"_s;
-        if (!m_cn.Execute(sql)) {
-            *error = m_cn.ultimoError();
-            return false;
-        }
+        lote.escritura(u"UPDATE "_s + Conexion::identificador(a.TablaProductosWeb) + u" SET "_s +
+                       columna + u'=' + m_cn.literal(w.principal) + u" WHERE "_s +
+                       Conexion::identificador(a.LlaveProductosImagen) + u'=' +
+                       m_cn.literal(w.identificador) + u" AND ("_s + columna + u" IS NULL OR "_s +
+                       columna + u"='') LIMIT 1"_s);
     }
-    return true;
 }

@@ -14,6 +14,7 @@
 struct Ajustes;
 class BasesDD;
 class Conexion;
+class LoteSql;
 class ManifiestoImagenes;
 class VentanaEnvio;
 class clsFTP;
@@ -89,12 +90,17 @@ private:
     bool prepararServidor(QString* error);
     QString nombreRemoto(const QString& archivo) const;
     void registrar(const QList<Registro>& registros, Cuenta& cuenta);
+    // Records a group of products with a few round trips. False when a statement failed (what
+    // the group wrote is then undone where the shop can undo it); products that cannot be
+    // recorded for reasons of their own go to *fallos (index, why) and the rest is written.
+    bool registrarGrupo(const QList<Registro>& grupo, const QStringList& columnas, int principal,
+                        QList<std::pair<qsizetype, QString>>* fallos, QString* error);
     // The rows of `tabla` whose `columna` equals each value, as the server's own comparison finds
     // them (one look-up per chunk of values); columns in the order asked, the key column first.
     bool leerPorClaves(const QString& tabla, const QString& columna, const QStringList& columnas,
                        const QStringList& valores, QHash<QString, QList<Valor>>& filas,
                        QString* error);
-    bool escribir(const Escritura& w, QString* error);
+    void encolar(const Escritura& w, LoteSql& lote);
 
     BasesDD& m_web;
     Conexion& m_cn;
@@ -106,5 +112,4 @@ private:
     QHash<QString, qint64> m_remotos; // name → size in the remote folder
     ValoresIniciales m_defectos;
     bool m_defectosLeidos = false;
-    Recordset m_nuevas; // the picture table's columns, for new rows
 };

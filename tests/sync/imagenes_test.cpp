@@ -361,3 +361,34 @@ TEST_F(Imagenes, ElClienteDeLaVentanaMuestraElAvance) {
     EXPECT_EQ(avance, (QList<std::pair<qint64, qint64>>{{255, 600}, {510, 600}, {600, 600}}));
     EXPECT_FALSE(ftp.IsConnected()) << "the session ends with the pass";
 }
+
+// On a transactional shop the run's session does not commit by itself: the recording commits what
+// it wrote, and a product the shop refuses leaves nothing of it while the others are recorded.
+TEST_F(Imagenes, TiendaTransaccionalRegistraYAislaElProductoQueFalla) {
+    e.tienda.ejecutar(u"ALTER TABLE oc_product ENGINE=InnoDB;"_s
+                      u"ALTER TABLE oc_product_description ENGINE=InnoDB;"_s
+                      u"ALTER TABLE oc_product_image ENGINE=InnoDB;"_s);
+    ASSERT_TRUE(e.tienda.conexion().Execute(
+        u"CREATE TRIGGER rechaza BEFORE INSERT ON oc_product_image FOR EACH ROW IF "
+        u"NEW.product_id = 3 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'imagen rechazada'; "
+        u"END IF"_s));
+    for (const char16_t* n : {u"P01.jpg", u"P02.jpg", u"P03.jpg", u"P04.jpg"})
+        foto(QString::fromUtf16(n), 10);
+    for (const char16_t* modo : {u"por lotes", u"por producto"}) {
+        SCOPED_TRACE(QString::fromUtf16(modo).toStdString());
+        e.ajustar(u"Modo de envío"_s, QString::fromUtf16(modo));
+        e.tienda.ejecutar(u"DELETE FROM oc_product_image; UPDATE oc_product SET image = NULL;"_s);
+        e.ventana.imagenes = true;
+        CapturaBitacora bitacora;
+        const ResumenEnvio r = e.enviar();
+        EXPECT_EQ(r.imagenesFallidas, 1);
+        EXPECT_EQ(lineasCon(bitacora, u"no registradas en la tienda"_s), 1);
+        EXPECT_EQ(lineasCon(bitacora, u"«P03» no registradas en la tienda"_s), 1);
+        // Another session sees only what was committed.
+        EXPECT_EQ(e.tienda.filas(u"SELECT p.model, p.image, i.image FROM oc_product p LEFT JOIN "
+                                 u"oc_product_image i USING (product_id) ORDER BY 1"_s),
+                  (QStringList{u"P01|catalog/P01.jpg|catalog/P01.jpg"_s,
+                               u"P02|catalog/P02.jpg|catalog/P02.jpg"_s, u"P03|NULL|NULL"_s,
+                               u"P04|catalog/P04.jpg|catalog/P04.jpg"_s}));
+    }
+}
