@@ -480,6 +480,19 @@ QString orden(const TablaTienda& t) {
 }
 } // namespace
 
+// The columns of `t` a block decides on, those the table has: a row's other columns (a product's
+// long description) would only cost bytes on the link.
+QString columnasDe(const TablaTienda& t, const QStringList& columnas) {
+    QStringList lista;
+    for (const QString& c : columnas)
+        if (const ColumnaTienda* columna = t.columna(c)) {
+            const QString nombre = u"t."_s + id(columna->nombre);
+            if (!lista.contains(nombre))
+                lista.append(nombre);
+        }
+    return lista.isEmpty() ? u"t.*"_s : lista.join(u',');
+}
+
 // Reads the shop's rows of the block's products: product rows with the weight of their key, and
 // the external, option, stock and store rows that hang on them.
 bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error) {
@@ -526,6 +539,11 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
         }
     }
     const QString deProductos = u" FROM "_s + id(m_config.tablaProductos) + u" WHERE "_s + selector;
+    const PlanProducto& modelo = b.planes->first();
+    QStringList columnasProducto = modelo.columnas;
+    columnasProducto << m_primaria << m_config.campoTallaColor << u"product_id"_s;
+    for (const EscrituraExterna& e : modelo.externas)
+        columnasProducto.append(e.llaveEnProds);
     // Rows of another table that hang on the block's products by a product column. By the primary
     // key itself, the ids go in the statement: a subquery would scan the whole table.
     auto deLosProductos = [&](const QString& columnaAjena, const QString& columnaProductos) {
@@ -535,8 +553,8 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
                u')';
     };
     lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
-                      ColumnaPeso + u", t.* FROM "_s + id(m_config.tablaProductos) +
-                      u" AS t WHERE "_s + selector + orden(tp),
+                      ColumnaPeso + u", "_s + columnasDe(tp, columnasProducto) + u" FROM "_s +
+                      id(m_config.tablaProductos) + u" AS t WHERE "_s + selector + orden(tp),
                   [&b, this, porPrimaria, claves](const ResultadoConsulta& r) {
                       b.productos.poner(filasDe(r), [](const Fila& f) { return f.peso; });
                       if (!porPrimaria)
@@ -558,7 +576,15 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
         if (b.externas.contains(clave))
             continue;
         b.externas.insert(clave, {});
-        lote.consulta(u"SELECT t.* FROM "_s + id(e.tabla) + u" AS t WHERE "_s +
+        QStringList columnas{e.llave};
+        for (const EscrituraExterna& otra : modelo.externas)
+            if (otra.tabla + u'|' + otra.llave + u'|' + otra.llaveEnProds == clave) {
+                columnas.append(otra.columna);
+                for (const auto& condicion : otra.filas)
+                    columnas.append(condicion.first);
+            }
+        lote.consulta(u"SELECT "_s + columnasDe(tabla(e.tabla), columnas) + u" FROM "_s +
+                          id(e.tabla) + u" AS t WHERE "_s +
                           deLosProductos(e.llave, e.llaveEnProds) + orden(tabla(e.tabla)),
                       [&b, clave, columna = tabla(e.tabla).columna(e.llave),
                        llaveExterna = e.llave](const ResultadoConsulta& r) {
@@ -577,8 +603,11 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
                              fila.valor(f.primaria).texto().toLongLong());
         };
         lote.consulta(
-            u"SELECT t.* FROM "_s + id(m_opcionesDe.tabla) + u" AS t WHERE t.option_id="_s +
-                opcion + u" AND "_s +
+            u"SELECT "_s +
+                columnasDe(tabla(m_opcionesDe.tabla),
+                           {u"product_option_id"_s, m_config.campoTallaColor}) +
+                u" FROM "_s + id(m_opcionesDe.tabla) + u" AS t WHERE t.option_id="_s + opcion +
+                u" AND "_s +
                 (conocidas ? selectorDe(m_opcionesDe, filas)
                            : deLosProductos(m_config.campoTallaColor, m_config.campoTallaColor)) +
                 u" ORDER BY t.product_option_id"_s,
@@ -588,8 +617,12 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
                 });
                 anotar(m_opcionesDe, b.opciones.filas);
             });
-        lote.consulta(u"SELECT t.* FROM "_s + id(m_existenciasDe.tabla) +
-                          u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
+        lote.consulta(u"SELECT "_s +
+                          columnasDe(tabla(m_existenciasDe.tabla),
+                                     {u"product_option_value_id"_s, u"product_option_id"_s,
+                                      u"product_id"_s, u"option_value_id"_s, u"quantity"_s}) +
+                          u" FROM "_s + id(m_existenciasDe.tabla) + u" AS t WHERE t.option_id="_s +
+                          opcion + u" AND "_s +
                           (conocidas ? selectorDe(m_existenciasDe, filas)
                                      : deLosProductos(u"product_id"_s, m_config.campoTallaColor)) +
                           u" ORDER BY t.product_option_value_id"_s,
