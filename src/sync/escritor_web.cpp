@@ -137,6 +137,7 @@ struct EscritorWeb::Bloque {
     Indice tiendas;                  // their store links, by product and store
     QList<Escritura> escrituras;     // decided, not yet sent
     bool hayInserciones = false;
+    bool escrito = false; // some of its writes were sent
 };
 
 EscritorWeb::EscritorWeb(Conexion& cn, const Configuracion& configuracion, VentanaEnvio* ventana)
@@ -503,6 +504,11 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     if (const ColumnaTienda* c = tp.columna(llave))
         columnaLlave = *c;
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
+    // A block that wrote nothing left its reads in an open transaction: ended here, so that this
+    // block reads what the shop holds now.
+    if (m_soloLecturas && !soloFilas)
+        lote.consulta(u"COMMIT"_s, {});
+    m_soloLecturas = !soloFilas && m_config.transaccional && !m_config.simulacro;
     bool porPrimaria = !m_primaria.isEmpty();
     for (const QString& c : claves)
         porPrimaria = porPrimaria && m_pesoDeClave.contains(c);
@@ -946,12 +952,16 @@ void EscritorWeb::decidirExistencias(Bloque& b) {
     }
 }
 
-bool EscritorWeb::escribir(Bloque& b, QString* error) {
+bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     QList<Escritura> escrituras;
     escrituras.swap(b.escrituras);
     b.hayInserciones = false;
-    if (m_config.simulacro || escrituras.isEmpty())
+    // The block's transaction ends in the round trip of its last writes.
+    const bool confirmar = ultima && m_config.transaccional && !m_config.simulacro &&
+                           (b.escrito || !escrituras.isEmpty());
+    if (m_config.simulacro || (escrituras.isEmpty() && !confirmar))
         return true;
+    b.escrito = true;
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
 
     // A warning names the row of its statement ("at row 3"): that row's product gets it.
@@ -1031,21 +1041,20 @@ bool EscritorWeb::escribir(Bloque& b, QString* error) {
             lote.escritura(Sql::update(m_cn, e.tabla, e.columnas, e.valores, e.condicion, e.limite),
                            avisar({i}));
     }
+    if (confirmar)
+        lote.consulta(u"COMMIT"_s, {});
     const bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
+    if (bien && confirmar)
+        m_soloLecturas = false;
     return bien;
 }
 
-bool EscritorWeb::terminar(bool bien, QString* error) {
-    if (!m_config.transaccional || m_config.simulacro)
-        return bien;
-    ++m_viajes;
-    if (bien && !m_cn.Execute(u"COMMIT"_s)) {
-        *error = m_cn.ultimoError();
-        bien = false;
-    }
-    if (!bien && m_cn.abierta())
+bool EscritorWeb::terminar(bool bien) {
+    if (!bien && m_config.transaccional && !m_config.simulacro && m_cn.abierta()) {
         m_cn.Execute(u"ROLLBACK"_s);
+        m_soloLecturas = false;
+    }
     return bien;
 }
 
@@ -1084,20 +1093,23 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
     if (claves.isEmpty())
         return true;
 
+    // Writes wait for the block's last round trip unless new rows' ids are needed to go on.
+    auto conIds = [&] {
+        return !b.hayInserciones || m_config.simulacro ||
+               (escribir(b, false, error) && leer(b, claves, true, error));
+    };
     bool bien = leer(b, claves, false, error);
     if (bien) {
         decidirProductos(b);
-        const bool releer = b.hayInserciones && !m_config.simulacro;
-        bien = escribir(b, error) && (!releer || leer(b, claves, true, error));
+        bien = conIds();
     }
     if (bien) {
         decidirRelacionadas(b);
-        const bool releer = b.hayInserciones && !m_config.simulacro;
-        bien = escribir(b, error) && (!releer || leer(b, claves, true, error));
+        bien = conIds();
     }
     if (bien) {
         decidirExistencias(b);
-        bien = escribir(b, error);
+        bien = escribir(b, true, error);
     }
-    return terminar(bien, error);
+    return terminar(bien);
 }

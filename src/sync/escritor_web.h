@@ -84,8 +84,9 @@ private:
     void decidirProductos(Bloque& b);
     void decidirRelacionadas(Bloque& b);
     void decidirExistencias(Bloque& b);
-    bool escribir(Bloque& b, QString* error);
-    bool terminar(bool bien, QString* error);
+    // Sends the writes decided so far; the block's last ones (ultima) commit its transaction.
+    bool escribir(Bloque& b, bool ultima, QString* error);
+    bool terminar(bool bien);
 
     Conexion& m_cn;
     Configuracion m_config;
@@ -94,6 +95,7 @@ private:
     int m_opcion = 0;
     qint64 m_bytesPorViaje = 1 << 20;
     qint64 m_viajes = 0;
+    bool m_soloLecturas = false; // the open transaction holds only reads
     QHash<QString, TablaTienda> m_esquema;
     QHash<QString, QList<std::pair<QString, Valor>>> m_defectos; // by table, resolved and encoded
     QList<int> m_idiomas; // languages that get size and colour names; the first finds them
