@@ -48,9 +48,15 @@ void AnalizarLlaveExterna(const QString& texto, QString* llave,
 PlanificadorEnvio::PlanificadorEnvio(const clnCampos& campos, BuscadorNombres& nombres)
     : m_campos(campos)
     , m_nombres(nombres) {
-    for (const Estrucs& e : m_campos)
+    for (const Estrucs& e : m_campos) {
+        Externa externa;
         if (e.TablaExterna.isEmpty())
             m_columnas.append(e.DeWeb);
+        else
+            AnalizarLlaveExterna(e.LlaveEnTablaExterna, &externa.llave, &externa.filas,
+                                 &externa.descartadas);
+        m_externas.append(externa);
+    }
 }
 
 bool PlanificadorEnvio::cargarExistencias(Conexion& pos, QString* error) {
@@ -80,7 +86,8 @@ bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan
     plan->clave = producto.valor(u"Clave"_s).texto();
     plan->descripcion = producto.valor(u"Descrip"_s).texto();
     plan->columnas = m_columnas;
-    for (const Estrucs& e : m_campos) {
+    for (qsizetype i = 0; i < m_campos.size(); ++i) {
+        const Estrucs& e = m_campos[i];
         bool existe = false;
         const Valor crudo = producto.valor(e.DeVM, &existe);
         if (!existe) {
@@ -94,16 +101,15 @@ bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan
             plan->valores.append(valor);
             continue;
         }
-        EscrituraExterna externa{e.TablaExterna, e.DeWeb, valor, e.LlaveEnProds, QString(), {}};
-        QStringList descartadas;
-        AnalizarLlaveExterna(e.LlaveEnTablaExterna, &externa.llave, &externa.filas, &descartadas);
-        if (!descartadas.isEmpty()) {
+        const Externa& llave = m_externas[i];
+        if (!llave.descartadas.isEmpty()) {
             *error =
                 u"La llave de la tabla externa «%1» tiene condiciones sin signo igual: %2"_s.arg(
-                    e.TablaExterna, descartadas.join(u", "_s));
+                    e.TablaExterna, llave.descartadas.join(u", "_s));
             return false;
         }
-        plan->externas.append(externa);
+        plan->externas.append(EscrituraExterna{e.TablaExterna, e.DeWeb, valor, e.LlaveEnProds,
+                                               llave.llave, llave.filas});
     }
     if (m_conExistencias)
         plan->existencias = m_existencias.value(plan->clave.toLower());

@@ -74,6 +74,13 @@ public:
 
 private:
     clnCampos m_campos;
+    // Per mapping entry, its external table's key as written in the mapping, read once.
+    struct Externa {
+        QString llave;
+        QList<std::pair<QString, QString>> filas;
+        QStringList descartadas;
+    };
+    QList<Externa> m_externas;
     BuscadorNombres& m_nombres;
     QStringList m_columnas;
     bool m_conExistencias = false;
