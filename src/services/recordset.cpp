@@ -89,8 +89,10 @@ bool Recordset::abrir(Conexion& cn, const Consulta& consulta) {
     m_conexion = &cn;
     m_campos = std::move(r.campos);
     m_filas = std::move(r.filas);
-    for (int i = 0; i < m_campos.size(); ++i)
+    for (int i = 0; i < m_campos.size(); ++i) {
         m_indices.insert(m_campos[i].Name.toLower(), i);
+        m_indices.insert(m_campos[i].Name, i);
+    }
     return true;
 }
 
@@ -108,7 +110,9 @@ void Recordset::cerrar() {
 }
 
 int Recordset::indice(const QString& nombre) const {
-    return m_indices.value(nombre.trimmed().toLower(), -1);
+    // Callers mostly spell a field as the server does: found without building a lower-cased copy.
+    const auto tal = m_indices.constFind(nombre);
+    return tal != m_indices.cend() ? *tal : m_indices.value(nombre.trimmed().toLower(), -1);
 }
 
 Valor Recordset::valor(int i) const {

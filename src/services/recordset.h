@@ -117,7 +117,7 @@ private:
     QString m_tabla;
     Conexion* m_conexion = nullptr;
     QList<CampoRecordset> m_campos;
-    QHash<QString, int> m_indices; // lower-cased name → index
+    QHash<QString, int> m_indices; // name, as given and lower-cased → index
     QList<QList<Valor>> m_filas;
     qsizetype m_fila = 0;
     bool m_enAlta = false;

@@ -26,7 +26,7 @@ const QString ModoSqlTienda = u"NO_ZERO_IN_DATE,NO_ENGINE_SUBSTITUTION"_s;
 constexpr qint64 LimiteModoPrueba = 50;
 // Products per round of bulk reads and batched writes: a few round trips per block, each block a
 // short wait for an interruption on a slow link.
-constexpr qsizetype ProductosPorLote = 500;
+constexpr qsizetype ProductosPorLote = 1000;
 } // namespace
 
 bool aBooleano(const Valor& valor) {
