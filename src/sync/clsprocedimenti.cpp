@@ -1,5 +1,6 @@
 #include "clsprocedimenti.h"
 
+#include "bitacora_envio.h"
 #include "bloqueo_envio.h"
 #include "bloqueo_tienda.h"
 #include "escritor_web.h"
@@ -14,11 +15,8 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_LOGGING_CATEGORY(lcNombres)
 
 namespace {
 // The shop's own driver sets this on every connection, and its schema relies on it.

@@ -1,5 +1,6 @@
 #include "manifiesto_imagenes.h"
 
+#include "bitacora_envio.h"
 #include "services/archivo_atomico.h"
 
 #include <QCryptographicHash>
@@ -8,11 +9,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_LOGGING_CATEGORY(lcNombres)
 
 namespace {
 constexpr int Formato = 1;

@@ -1,14 +1,11 @@
 #include "nombres_relacionados.h"
 
+#include "bitacora_envio.h"
 #include "services/basesdd.h"
-
-#include <QLoggingCategory>
 
 #include <cmath>
 
 using namespace Qt::StringLiterals;
-
-Q_LOGGING_CATEGORY(lcNombres, "vendaro.envio")
 
 std::optional<TablaRelacionada> TablaRelacionadaDe(const QString& deVM) {
     const QString columna = deVM.toLower();

@@ -1,5 +1,6 @@
 #include "paso_imagenes.h"
 
+#include "bitacora_envio.h"
 #include "config/ajustes.h"
 #include "config/certificado_ftp.h"
 #include "ftp/clsftp.h"
@@ -11,11 +12,8 @@
 #include "ventana_envio.h"
 
 #include <QDir>
-#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_LOGGING_CATEGORY(lcNombres)
 
 namespace {
 // Keys per look-up of shop rows: a few kilobytes of statement, far under any packet limit.

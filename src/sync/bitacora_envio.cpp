@@ -1,0 +1,3 @@
+#include "bitacora_envio.h"
+
+Q_LOGGING_CATEGORY(lcNombres, "vendaro.envio")
