@@ -153,11 +153,7 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     };
     probar(u"Base de datos del punto de venta"_s, *c.bases, c.bases->cMiBase);
     BasesDD web;
-    web.cRuta = ajustes.DireccionIP;
-    web.cPuerto = ajustes.PuertoWeb;
-    web.cUsuario = ajustes.UsuarioWeb;
-    web.cPassword = ajustes.ContrasenaWeb;
-    OpcionesTlsTienda(web.opciones, ajustes);
+    ConexionTienda(web, ajustes);
     probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb);
 
     if (ajustes.DireccionFTP.trimmed().isEmpty()) {

@@ -1,6 +1,7 @@
 #include "ajustes.h"
 
 #include "../services/archivo_ini.h"
+#include "../services/basesdd.h"
 #include "../services/delregistro.h"
 #include "../services/libqvtx.h"
 #include "../services/numeros.h"
@@ -138,6 +139,15 @@ ModoTls modoTlsTienda(const QString& texto, bool* valido) {
     if (valido)
         *valido = false;
     return ModoTls::Exigido;
+}
+
+void ConexionTienda(BasesDD& web, const Ajustes& ajustes) {
+    web.cMiBase = ajustes.BaseDatosWeb;
+    web.cRuta = ajustes.DireccionIP;
+    web.cUsuario = ajustes.UsuarioWeb;
+    web.cPassword = ajustes.ContrasenaWeb;
+    web.cPuerto = ajustes.PuertoWeb;
+    OpcionesTlsTienda(web.opciones, ajustes);
 }
 
 void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes) {

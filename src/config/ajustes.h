@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+class BasesDD;
 class libQVTX;
 class Utilerias;
 
@@ -90,6 +91,8 @@ const QList<ClaveAjuste>& clavesAjustes();
 ModoTls modoTlsTienda(const QString& texto, bool* valido = nullptr);
 // The shop's connection options of the settings: its TLS mode and CA file.
 void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes);
+// The shop's server, login, database and encryption as the settings give them.
+void ConexionTienda(BasesDD& web, const Ajustes& ajustes);
 
 // The key edited by the page box of that index (0 to 17), or null.
 const ClaveAjuste* claveDeCampo(int campo);

@@ -168,322 +168,374 @@ QStringList columnasDelPuntoDeVenta(BasesDD& pos, Conexion& cn, const clnCampos&
     }
     return columnas;
 }
-} // namespace
 
-ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
-                                              std::atomic<bool>& blInterruptus,
-                                              VentanaEnvio& ventana, clsFTP* ftp) {
-    QElapsedTimer reloj;
-    reloj.start();
-    ResumenEnvio resumen;
-    resumen.rutaBitacora = bitacora::rutaPara(datos.ajustes.RutaIni);
-    const Ajustes& a = datos.ajustes;
-
-    if (!ValidarCamposEnvio(datos.campos)) {
-        resumen.estado = ResumenEnvio::Estado::MapeoInvalido;
-        resumen.mensaje = u"La relación de campos no sirve para enviar"_s;
-        qCWarning(lcNombres).noquote() << resumen.mensaje;
-        ventana.fin(resumen);
-        return resumen;
-    }
-    BloqueoEnvio bloqueo(a.RutaIni);
-    if (!bloqueo.tomar()) {
-        resumen.estado = ResumenEnvio::Estado::EnCurso;
-        resumen.mensaje = bloqueo.descripcion();
-        qCWarning(lcNombres).noquote() << resumen.mensaje;
-        ventana.fin(resumen);
-        return resumen;
+// One send run, step by step. Each step returns false when the run cannot go on; m_resumen then
+// says why.
+class Envio {
+public:
+    Envio(const DatosEnvio& datos, std::atomic<bool>& interrumpir, VentanaEnvio& ventana,
+          clsFTP* ftp)
+        : m_datos(datos)
+        , m_a(datos.ajustes)
+        , m_interrumpir(interrumpir)
+        , m_ventana(ventana)
+        , m_ftp(ftp)
+        , m_bloqueo(datos.ajustes.RutaIni) {
+        m_reloj.start();
+        m_resumen.rutaBitacora = bitacora::rutaPara(m_a.RutaIni);
     }
 
-    blInterruptus = false;
-    std::unique_ptr<BasesDD> web;
-    if (!CrearObjeto(web, u"BasesDD"_s))
-        web = std::make_unique<BasesDD>();
-    web->cMiBase = a.BaseDatosWeb;
-    web->cRuta = a.DireccionIP;
-    web->cUsuario = a.UsuarioWeb;
-    web->cPassword = a.ContrasenaWeb;
-    web->cPuerto = a.PuertoWeb;
-    web->opciones.sqlMode = ModoSqlTienda;
-    web->opciones.variasSentencias = envioPorLotes(a);
-    OpcionesTlsTienda(web->opciones, a);
-    BasesDD pos;
-    pos.cRuta = datos.pos.servidor;
-    pos.cPuerto = datos.pos.puerto;
-    pos.cUsuario = datos.pos.usuario;
-    pos.cPassword = datos.pos.contrasena;
-    pos.cMiBase = datos.pos.base;
+    ResumenEnvio ejecutar() {
+        if (!admitido())
+            return m_resumen;
+        m_interrumpir = false;
+        if (abrir() && leerCatalogo() && prepararTienda()) {
+            enviarProductos();
+            enviarImagenes();
+        }
+        return cerrar();
+    }
+
+private:
+    bool admitido();
+    bool abrir();
+    bool leerCatalogo();
+    bool prepararTienda();
+    void enviarProductos();
+    bool enviarBloque(const QList<PlanProducto>& bloque);
+    void contar(const QList<PlanProducto>& bloque, const QList<ResultadoProducto>& resultados);
+    void enviarImagenes();
+    ResumenEnvio cerrar();
+    bool detener(ResumenEnvio::Estado estado, const QString& mensaje);
+    bool sinConexion(const QString& donde, const Conexion& cn) {
+        return detener(ResumenEnvio::Estado::SinConexion,
+                       u"No se abrió la base de datos %1: %2"_s.arg(donde, cn.ultimoError()));
+    }
+    void fallaBloque(const QList<PlanProducto>& bloque, const QString& error) {
+        m_resumen.fallidos += bloque.size();
+        for (const PlanProducto& p : bloque)
+            m_resumen.productosFallidos.append({p.clave, error});
+    }
+
+    const DatosEnvio& m_datos;
+    const Ajustes& m_a;
+    std::atomic<bool>& m_interrumpir;
+    VentanaEnvio& m_ventana;
+    clsFTP* m_ftp;
+    QElapsedTimer m_reloj;
+    BloqueoEnvio m_bloqueo;
+    std::unique_ptr<BasesDD> m_web;
+    BasesDD m_pos;
+    Conexion m_cnPos;
+    Conexion m_cnWeb;
+    std::unique_ptr<BloqueoTienda> m_bloqueoTienda;
+    QStringList m_tablasWeb; // the product table first
+    bool m_transaccional = false;
+    Consulta m_lista;      // the products, the columns the run uses
+    Recordset m_productos; // the page being sent
+    std::unique_ptr<LectorProductos> m_lector;
+    QStringList m_claves; // every key, until the shop has learnt them
+    std::unique_ptr<BuscadorNombres> m_nombres;
+    std::unique_ptr<PlanificadorEnvio> m_planificador;
+    QStringList m_nombresOpcion;
+    EscritorWeb::Configuracion m_config;
+    std::unique_ptr<EscritorWeb> m_escritor;
+    ResumenEnvio m_resumen;
+};
+
+bool Envio::detener(ResumenEnvio::Estado estado, const QString& mensaje) {
+    m_resumen.estado = estado;
+    m_resumen.mensaje = mensaje;
+    switch (estado) {
+    case ResumenEnvio::Estado::SinConexion:
+    case ResumenEnvio::Estado::ErrorLectura:
+        qCCritical(lcNombres).noquote() << m_resumen.mensaje;
+        break;
+    case ResumenEnvio::Estado::Interrumpido:
+        qCInfo(lcNombres).noquote() << m_resumen.mensaje;
+        break;
+    default:
+        qCWarning(lcNombres).noquote() << m_resumen.mensaje;
+    }
+    return false;
+}
+
+// A mapping the run can use, and no other run on the same settings file.
+bool Envio::admitido() {
+    if (!ValidarCamposEnvio(m_datos.campos))
+        detener(ResumenEnvio::Estado::MapeoInvalido,
+                u"La relación de campos no sirve para enviar"_s);
+    else if (!m_bloqueo.tomar())
+        detener(ResumenEnvio::Estado::EnCurso, m_bloqueo.descripcion());
+    else
+        return true;
+    m_ventana.fin(m_resumen);
+    return false;
+}
+
+// Both connections, the shop's lock, and one transaction per block where the shop has them.
+bool Envio::abrir() {
+    if (!CrearObjeto(m_web, u"BasesDD"_s))
+        m_web = std::make_unique<BasesDD>();
+    ConexionTienda(*m_web, m_a);
+    m_web->opciones.sqlMode = ModoSqlTienda;
+    m_web->opciones.variasSentencias = envioPorLotes(m_a);
+    m_pos.cRuta = m_datos.pos.servidor;
+    m_pos.cPuerto = m_datos.pos.puerto;
+    m_pos.cUsuario = m_datos.pos.usuario;
+    m_pos.cPassword = m_datos.pos.contrasena;
+    m_pos.cMiBase = m_datos.pos.base;
 
     qCInfo(lcNombres).noquote()
         << u"Envío iniciado%1: punto de venta %2; tienda %3, tabla «%4», campo para tallas o "
            u"colores «%5»; %6; %7 campos en la relación"_s
-               .arg(datos.modoPrueba ? u" en modo de prueba"_s : QString(),
-                    descripcionServidor(datos.pos),
-                    descripcionServidor(web->datosConexion(a.BaseDatosWeb)), a.TablaProductosWeb,
-                    a.CampoTallaColor,
-                    a.UsaTallasOColores ? (a.UsaTallas ? u"con tallas"_s : u"con colores"_s)
-                                        : u"sin tallas ni colores"_s)
-               .arg(datos.campos.size());
+               .arg(m_datos.modoPrueba ? u" en modo de prueba"_s : QString(),
+                    descripcionServidor(m_datos.pos),
+                    descripcionServidor(m_web->datosConexion(m_a.BaseDatosWeb)),
+                    m_a.TablaProductosWeb, m_a.CampoTallaColor,
+                    m_a.UsaTallasOColores ? (m_a.UsaTallas ? u"con tallas"_s : u"con colores"_s)
+                                          : u"sin tallas ni colores"_s)
+               .arg(m_datos.campos.size());
 
-    Conexion cnPos;
-    Conexion cnWeb;
-    Recordset productos; // the page being sent
-    auto cerrar = [&] {
-        ventana.limpiarImagenes();
-        pos.CierraTabla(productos);
-        pos.CierraBdD(cnPos);
-        web->CierraBdD(cnWeb);
-        resumen.sentencias = cnPos.sentenciasEnviadas() + cnWeb.sentenciasEnviadas();
-        resumen.segundos = double(reloj.elapsed()) / 1000.0;
-        // The window first, so a progress bar on the terminal ends its line before the log does.
-        ventana.fin(resumen);
-        qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + resumen.texto();
-        return resumen;
-    };
-    auto enCurso = [&](const QString& mensaje) {
-        resumen.estado = ResumenEnvio::Estado::EnCurso;
-        resumen.mensaje = mensaje;
-        qCWarning(lcNombres).noquote() << resumen.mensaje;
-        return cerrar();
-    };
-    auto sinConexion = [&](const QString& donde, const Conexion& cn) {
-        resumen.estado = ResumenEnvio::Estado::SinConexion;
-        resumen.mensaje = u"No se abrió la base de datos %1: %2"_s.arg(donde, cn.ultimoError());
-        qCCritical(lcNombres).noquote() << resumen.mensaje;
-    };
-
-    if (!pos.AbrirBdD(cnPos, pos.cMiBase)) {
-        sinConexion(u"del punto de venta"_s, cnPos);
-        return cerrar();
-    }
-    QStringList tablasWeb{a.TablaProductosWeb};
-    for (const Estrucs& e : datos.campos)
+    if (!m_pos.AbrirBdD(m_cnPos, m_pos.cMiBase))
+        return sinConexion(u"del punto de venta"_s, m_cnPos);
+    m_tablasWeb = QStringList{m_a.TablaProductosWeb};
+    for (const Estrucs& e : m_datos.campos)
         if (!e.TablaExterna.isEmpty())
-            tablasWeb.append(e.TablaExterna);
-    if (a.UsaTallasOColores)
+            m_tablasWeb.append(e.TablaExterna);
+    if (m_a.UsaTallasOColores)
         for (const char16_t* t : {u"option_value", u"option_value_description", u"product_option",
                                   u"product_option_value"})
-            tablasWeb << EscritorWeb::prefijoDe(a.TablaProductosWeb) + QString::fromUtf16(t);
-    if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
-        sinConexion(u"de la tienda"_s, cnWeb);
-        return cerrar();
-    }
+            m_tablasWeb << EscritorWeb::prefijoDe(m_a.TablaProductosWeb) + QString::fromUtf16(t);
+    if (!m_web->AbrirBdD(m_cnWeb, m_web->cMiBase))
+        return sinConexion(u"de la tienda"_s, m_cnWeb);
     // A preview writes nothing, so it neither waits for a send nor holds one up.
-    BloqueoTienda bloqueoTienda(web->datosConexion(web->cMiBase), web->opciones);
-    if (!datos.simulacro && !bloqueoTienda.tomar())
-        return enCurso(bloqueoTienda.descripcion());
-    const bool transaccional = hayTablasTransaccionales(cnWeb, tablasWeb);
-    if (transaccional) {
-        // Each product's writes are one transaction; the session keeps this over reconnections.
-        web->opciones.autocommit = false;
-        if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
-            sinConexion(u"de la tienda"_s, cnWeb);
-            return cerrar();
-        }
+    m_bloqueoTienda =
+        std::make_unique<BloqueoTienda>(m_web->datosConexion(m_web->cMiBase), m_web->opciones);
+    if (!m_datos.simulacro && !m_bloqueoTienda->tomar())
+        return detener(ResumenEnvio::Estado::EnCurso, m_bloqueoTienda->descripcion());
+    m_transaccional = hayTablasTransaccionales(m_cnWeb, m_tablasWeb);
+    if (m_transaccional) {
+        // Each block's writes are one transaction; the session keeps this over reconnections.
+        m_web->opciones.autocommit = false;
+        if (!m_web->AbrirBdD(m_cnWeb, m_web->cMiBase))
+            return sinConexion(u"de la tienda"_s, m_cnWeb);
     }
-    ventana.inicio();
+    m_ventana.inicio();
+    return true;
+}
 
-    // Only the columns the run uses, a page at a time.
-    Consulta lista = Consulta(u"productos"_s).ordenar(u"Clave"_s);
-    lista.columnas = columnasDelPuntoDeVenta(pos, cnPos, datos.campos);
-    if (datos.modoPrueba)
-        lista.limitar(LimiteModoPrueba);
-    LectorProductos lector(pos, cnPos, lista, ProductosPorLote);
-    auto errorLectura = [&](const QString& mensaje) {
-        resumen.estado = ResumenEnvio::Estado::ErrorLectura;
-        resumen.mensaje = mensaje;
-        qCCritical(lcNombres).noquote() << resumen.mensaje;
-    };
-    QStringList claves;
-    {
-        QString error;
-        if (!lector.leerClaves(&claves, &error)) {
-            errorLectura(u"No se pudo leer la tabla productos: "_s + error);
-            return cerrar();
-        }
-    }
-    resumen.leidos = lector.total();
+// The point-of-sale keys (the products are read later, a page at a time), the stock rows and the
+// size or colour names they use.
+bool Envio::leerCatalogo() {
+    m_lista = Consulta(u"productos"_s).ordenar(u"Clave"_s);
+    m_lista.columnas = columnasDelPuntoDeVenta(m_pos, m_cnPos, m_datos.campos);
+    if (m_datos.modoPrueba)
+        m_lista.limitar(LimiteModoPrueba);
+    m_lector = std::make_unique<LectorProductos>(m_pos, m_cnPos, m_lista, ProductosPorLote);
+    QString error;
+    if (!m_lector->leerClaves(&m_claves, &error))
+        return detener(ResumenEnvio::Estado::ErrorLectura,
+                       u"No se pudo leer la tabla productos: "_s + error);
+    m_resumen.leidos = m_lector->total();
 
-    BuscadorNombres nombres(pos, cnPos);
-    PlanificadorEnvio planificador(datos.campos, nombres);
-    QStringList nombresOpcion;
-    if (a.UsaTallasOColores) {
-        QString error;
-        if (!planificador.cargarExistencias(cnPos, &error)) {
-            errorLectura(u"No se pudo leer la tabla existenciaexterna: "_s + error);
-            return cerrar();
-        }
-        nombresOpcion = planificador.nombresDeExistencias(claves);
-    }
-    EscritorWeb::Configuracion config;
-    config.tablaProductos = a.TablaProductosWeb;
-    config.campoTallaColor = a.CampoTallaColor;
-    config.usaTallasOColores = a.UsaTallasOColores;
-    config.usaTallas = a.UsaTallas;
-    config.carpetaPrograma = QFileInfo(a.RutaIni).absolutePath();
-    config.transaccional = transaccional;
-    config.codificar = a.CodificarTexto;
-    config.tiendas = tiendasDe(a.Tiendas).value_or(QList<int>{0});
-    config.porLotes = envioPorLotes(a);
-    config.simulacro = datos.simulacro;
-    config.ahora = QDateTime::currentDateTime();
-    EscritorWeb escritor(cnWeb, config, &ventana);
-    {
-        QString error;
-        if (!escritor.preparar(tablasWeb.mid(1), nombresOpcion, planificador.columnas().first(),
-                               claves, &error)) {
-            errorLectura(u"No se pudo leer la tienda: "_s + error);
-            return cerrar();
-        }
-        claves = {};
-    }
+    m_nombres = std::make_unique<BuscadorNombres>(m_pos, m_cnPos);
+    m_planificador = std::make_unique<PlanificadorEnvio>(m_datos.campos, *m_nombres);
+    if (!m_a.UsaTallasOColores)
+        return true;
+    if (!m_planificador->cargarExistencias(m_cnPos, &error))
+        return detener(ResumenEnvio::Estado::ErrorLectura,
+                       u"No se pudo leer la tabla existenciaexterna: "_s + error);
+    m_nombresOpcion = m_planificador->nombresDeExistencias(m_claves);
+    return true;
+}
 
-    // Sends a block; a lost connection is reopened and the block sent again from what the shop
-    // holds, and a block that fails is sent again product by product to find the culprit.
-    auto enviarBloque = [&](const QList<PlanProducto>& bloque) {
-        QList<ResultadoProducto> resultados;
-        QString error;
-        bool bien = web->AbrirBdD(cnWeb, web->cMiBase) &&
-                    escritor.EnviarBloque(bloque, &resultados, &error);
-        if (!bien && !cnWeb.abierta()) {
-            qCWarning(lcNombres).noquote()
-                << u"Se perdió la conexión con la tienda en los productos «%1» a «%2»; se reabre"_s
-                       .arg(bloque.first().clave, bloque.last().clave);
-            if (!web->AbrirBdD(cnWeb, web->cMiBase)) {
-                resumen.fallidos += bloque.size();
-                for (const PlanProducto& p : bloque)
-                    resumen.productosFallidos.append({p.clave, cnWeb.ultimoError()});
-                sinConexion(u"de la tienda"_s, cnWeb);
-                return false;
-            }
-            if (!datos.simulacro && !bloqueoTienda.asegurar()) {
-                resumen.fallidos += bloque.size();
-                for (const PlanProducto& p : bloque)
-                    resumen.productosFallidos.append({p.clave, bloqueoTienda.descripcion()});
-                resumen.estado = ResumenEnvio::Estado::EnCurso;
-                resumen.mensaje = bloqueoTienda.descripcion();
-                qCWarning(lcNombres).noquote() << resumen.mensaje;
-                return false;
-            }
-            bien = escritor.EnviarBloque(bloque, &resultados, &error);
-        }
-        if (!bien && bloque.size() > 1) {
-            qCWarning(lcNombres).noquote()
-                << u"Un lote de %1 productos falló (%2); se envían uno a uno"_s.arg(bloque.size())
-                       .arg(error);
-            resultados.clear();
-            for (const PlanProducto& p : bloque) {
-                QList<ResultadoProducto> uno;
-                QString errorUno;
-                if (!escritor.EnviarBloque({p}, &uno, &errorUno)) {
-                    uno = {ResultadoProducto{}};
-                    uno[0].fallido = true;
-                    uno[0].error = errorUno;
-                }
-                resultados.append(uno.first());
-            }
-        } else if (!bien) {
-            resultados = {ResultadoProducto{}};
-            resultados[0].fallido = true;
-            resultados[0].error = error;
-        }
-        for (qsizetype i = 0; i < bloque.size(); ++i) {
-            const ResultadoProducto& r = resultados[i];
-            const QString& clave = bloque[i].clave;
-            if (r.fallido) {
-                ++resumen.fallidos;
-                resumen.productosFallidos.append({clave, r.error});
-                qCWarning(lcNombres).noquote()
-                    << u"Producto «%1» no enviado: %2"_s.arg(clave, r.error);
-                continue;
-            }
-            ++(r.creado ? resumen.creados : r.cambiado ? resumen.actualizados : resumen.sinCambios);
-            if (!r.avisos.isEmpty()) {
-                ++resumen.conAvisos;
-                for (const QString& aviso : r.avisos)
-                    qCWarning(lcNombres).noquote()
-                        << u"Producto «%1»: la tienda no guardó un valor como se envió: %2"_s.arg(
-                               clave, aviso);
-            }
-        }
-        return cnWeb.abierta();
-    };
+// What the shop holds: its tables, the rows the keys find, the option values the sizes need.
+bool Envio::prepararTienda() {
+    m_config.tablaProductos = m_a.TablaProductosWeb;
+    m_config.campoTallaColor = m_a.CampoTallaColor;
+    m_config.usaTallasOColores = m_a.UsaTallasOColores;
+    m_config.usaTallas = m_a.UsaTallas;
+    m_config.carpetaPrograma = QFileInfo(m_a.RutaIni).absolutePath();
+    m_config.transaccional = m_transaccional;
+    m_config.codificar = m_a.CodificarTexto;
+    m_config.tiendas = tiendasDe(m_a.Tiendas).value_or(QList<int>{0});
+    m_config.porLotes = envioPorLotes(m_a);
+    m_config.simulacro = m_datos.simulacro;
+    m_config.ahora = QDateTime::currentDateTime();
+    m_escritor = std::make_unique<EscritorWeb>(m_cnWeb, m_config, &m_ventana);
+    QString error;
+    const bool bien = m_escritor->preparar(m_tablasWeb.mid(1), m_nombresOpcion,
+                                           m_planificador->columnas().first(), m_claves, &error);
+    m_claves = {};
+    return bien ||
+           detener(ResumenEnvio::Estado::ErrorLectura, u"No se pudo leer la tienda: "_s + error);
+}
 
-    const qsizetype porBloque = config.porLotes ? ProductosPorLote : 1;
+// The products page by page, planned one by one and sent in blocks. A block not yet sent when the
+// user interrupts is dropped whole: its products are not written. One product at a time, the
+// product shown is written first.
+void Envio::enviarProductos() {
+    const qsizetype porBloque = m_config.porLotes ? ProductosPorLote : 1;
     QList<PlanProducto> bloque;
     qint64 n = 1;
-    bool seguir = true;
-    // A block not yet sent when the user interrupts is dropped whole: its products are not
-    // written. One product at a time, the product shown is written first.
     auto interrumpido = [&] {
-        if (!blInterruptus)
+        if (!m_interrumpir)
             return false;
-        resumen.estado = ResumenEnvio::Estado::Interrumpido;
-        resumen.mensaje = u"Envío interrumpido antes del producto %1 de %2"_s
-                              .arg(n - (porBloque > 1 ? bloque.size() : 0))
-                              .arg(resumen.leidos);
-        qCInfo(lcNombres).noquote() << resumen.mensaje;
+        detener(ResumenEnvio::Estado::Interrumpido,
+                u"Envío interrumpido antes del producto %1 de %2"_s
+                    .arg(n - (porBloque > 1 ? bloque.size() : 0))
+                    .arg(m_resumen.leidos));
         bloque.clear();
         return true;
     };
     QString errorPagina;
-    bool parar = false;
-    while (seguir && !parar && lector.siguiente(productos, &errorPagina)) {
-        for (productos.MoveFirst(); seguir && !productos.Eof(); productos.MoveNext(), ++n) {
-            if (interrumpido()) {
-                parar = true;
-                break;
-            }
-            const QString clave = productos.valor(u"Clave"_s).texto();
-            ventana.producto(clave, productos.valor(u"Descrip"_s).texto(), n, resumen.leidos);
+    bool seguir = true;
+    while (seguir && m_lector->siguiente(m_productos, &errorPagina)) {
+        for (m_productos.MoveFirst(); seguir && !m_productos.Eof(); m_productos.MoveNext(), ++n) {
+            if (interrumpido())
+                return;
+            const QString clave = m_productos.valor(u"Clave"_s).texto();
+            m_ventana.producto(clave, m_productos.valor(u"Descrip"_s).texto(), n, m_resumen.leidos);
             PlanProducto plan;
             QString error;
-            bool bien = planificador.planificar(productos, &plan, &error);
-            if (!bien && cnPos.conexionPerdida() && pos.AbrirBdD(cnPos, pos.cMiBase))
-                bien = planificador.planificar(productos, &plan, &error);
+            bool bien = m_planificador->planificar(m_productos, &plan, &error);
+            if (!bien && m_cnPos.conexionPerdida() && m_pos.AbrirBdD(m_cnPos, m_pos.cMiBase))
+                bien = m_planificador->planificar(m_productos, &plan, &error);
             if (!bien) {
-                ++resumen.fallidos;
-                resumen.productosFallidos.append({clave, error});
+                ++m_resumen.fallidos;
+                m_resumen.productosFallidos.append({clave, error});
                 qCWarning(lcNombres).noquote()
                     << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
                 continue;
             }
             bloque.append(std::move(plan));
             if (bloque.size() >= porBloque) {
-                if (porBloque > 1 && interrumpido()) {
-                    parar = true;
-                    break;
-                }
+                if (porBloque > 1 && interrumpido())
+                    return;
                 seguir = enviarBloque(bloque);
                 bloque.clear();
             }
         }
     }
-    // The products read so far are sent; those of the page that could not be read are not.
+    // The products read so far are sent; those of a page that could not be read are not.
     if (!errorPagina.isEmpty())
-        errorLectura(u"No se pudo leer la tabla productos: "_s + errorPagina);
+        detener(ResumenEnvio::Estado::ErrorLectura,
+                u"No se pudo leer la tabla productos: "_s + errorPagina);
     if (seguir && !bloque.isEmpty() && !interrumpido())
         enviarBloque(bloque);
-    resumen.viajesTienda = escritor.viajes();
+}
 
-    if (!datos.simulacro && ventana.imagenesPedidas()) {
-        resumen.conImagenes = true;
-        PasoImagenes imagenes(*web, cnWeb, a, planificador.columnas().first(),
-                              config.carpetaPrograma, ftp);
-        Consulta claveYNombre = lista;
-        claveYNombre.columnas.removeIf([](const QString& c) {
-            return c.compare(u"Clave"_s, Qt::CaseInsensitive) != 0 &&
-                   c.compare(u"Descrip"_s, Qt::CaseInsensitive) != 0;
-        });
-        pos.AbrirTabla(productos, cnPos, claveYNombre);
-        productos.setActiveConnection(nullptr);
-        const PasoImagenes::Cuenta cuenta =
-            imagenes.enviar(PasoImagenes::productosDe(productos), blInterruptus, ventana);
-        pos.CierraTabla(productos);
-        resumen.imagenesSubidas += cuenta.subidas;
-        resumen.imagenesFallidas += cuenta.fallidas;
-        if (cuenta.interrumpido)
-            resumen.estado = ResumenEnvio::Estado::Interrumpido;
+// Sends a block; a lost connection is reopened and the block sent again from what the shop holds,
+// and a block that fails is sent again product by product to find the culprit. False when the
+// shop cannot be reached any more.
+bool Envio::enviarBloque(const QList<PlanProducto>& bloque) {
+    QList<ResultadoProducto> resultados;
+    QString error;
+    bool bien = m_web->AbrirBdD(m_cnWeb, m_web->cMiBase) &&
+                m_escritor->EnviarBloque(bloque, &resultados, &error);
+    if (!bien && !m_cnWeb.abierta()) {
+        qCWarning(lcNombres).noquote()
+            << u"Se perdió la conexión con la tienda en los productos «%1» a «%2»; se reabre"_s.arg(
+                   bloque.first().clave, bloque.last().clave);
+        if (!m_web->AbrirBdD(m_cnWeb, m_web->cMiBase)) {
+            fallaBloque(bloque, m_cnWeb.ultimoError());
+            return sinConexion(u"de la tienda"_s, m_cnWeb);
+        }
+        if (!m_datos.simulacro && !m_bloqueoTienda->asegurar()) {
+            fallaBloque(bloque, m_bloqueoTienda->descripcion());
+            return detener(ResumenEnvio::Estado::EnCurso, m_bloqueoTienda->descripcion());
+        }
+        bien = m_escritor->EnviarBloque(bloque, &resultados, &error);
     }
-    return cerrar();
+    if (!bien && bloque.size() > 1) {
+        qCWarning(lcNombres).noquote()
+            << u"Un lote de %1 productos falló (%2); se envían uno a uno"_s.arg(bloque.size())
+                   .arg(error);
+        resultados.clear();
+        for (const PlanProducto& p : bloque) {
+            QList<ResultadoProducto> uno;
+            QString errorUno;
+            if (!m_escritor->EnviarBloque({p}, &uno, &errorUno)) {
+                uno = {ResultadoProducto{}};
+                uno[0].fallido = true;
+                uno[0].error = errorUno;
+            }
+            resultados.append(uno.first());
+        }
+    } else if (!bien) {
+        resultados = {ResultadoProducto{}};
+        resultados[0].fallido = true;
+        resultados[0].error = error;
+    }
+    contar(bloque, resultados);
+    return m_cnWeb.abierta();
+}
+
+void Envio::contar(const QList<PlanProducto>& bloque, const QList<ResultadoProducto>& resultados) {
+    for (qsizetype i = 0; i < bloque.size(); ++i) {
+        const ResultadoProducto& r = resultados[i];
+        const QString& clave = bloque[i].clave;
+        if (r.fallido) {
+            ++m_resumen.fallidos;
+            m_resumen.productosFallidos.append({clave, r.error});
+            qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, r.error);
+            continue;
+        }
+        ++(r.creado     ? m_resumen.creados
+           : r.cambiado ? m_resumen.actualizados
+                        : m_resumen.sinCambios);
+        if (!r.avisos.isEmpty()) {
+            ++m_resumen.conAvisos;
+            for (const QString& aviso : r.avisos)
+                qCWarning(lcNombres).noquote()
+                    << u"Producto «%1»: la tienda no guardó un valor como se envió: %2"_s.arg(
+                           clave, aviso);
+        }
+    }
+}
+
+// The pictures, when the window asked for them: every product's key and description once more.
+void Envio::enviarImagenes() {
+    m_resumen.viajesTienda = m_escritor->viajes();
+    if (m_datos.simulacro || !m_ventana.imagenesPedidas())
+        return;
+    m_resumen.conImagenes = true;
+    PasoImagenes imagenes(*m_web, m_cnWeb, m_a, m_planificador->columnas().first(),
+                          m_config.carpetaPrograma, m_ftp);
+    Consulta claveYNombre = m_lista;
+    claveYNombre.columnas.removeIf([](const QString& c) {
+        return c.compare(u"Clave"_s, Qt::CaseInsensitive) != 0 &&
+               c.compare(u"Descrip"_s, Qt::CaseInsensitive) != 0;
+    });
+    m_pos.AbrirTabla(m_productos, m_cnPos, claveYNombre);
+    m_productos.setActiveConnection(nullptr);
+    const PasoImagenes::Cuenta cuenta =
+        imagenes.enviar(PasoImagenes::productosDe(m_productos), m_interrumpir, m_ventana);
+    m_pos.CierraTabla(m_productos);
+    m_resumen.imagenesSubidas += cuenta.subidas;
+    m_resumen.imagenesFallidas += cuenta.fallidas;
+    if (cuenta.interrumpido)
+        m_resumen.estado = ResumenEnvio::Estado::Interrumpido;
+}
+
+ResumenEnvio Envio::cerrar() {
+    m_ventana.limpiarImagenes();
+    m_pos.CierraTabla(m_productos);
+    m_pos.CierraBdD(m_cnPos);
+    if (m_web)
+        m_web->CierraBdD(m_cnWeb);
+    m_resumen.sentencias = m_cnPos.sentenciasEnviadas() + m_cnWeb.sentenciasEnviadas();
+    m_resumen.segundos = double(m_reloj.elapsed()) / 1000.0;
+    // The window first, so a progress bar on the terminal ends its line before the log does.
+    m_ventana.fin(m_resumen);
+    qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + m_resumen.texto();
+    return m_resumen;
+}
+} // namespace
+
+ResumenEnvio clsProcedimenti::EnviarProductos(const DatosEnvio& datos,
+                                              std::atomic<bool>& blInterruptus,
+                                              VentanaEnvio& ventana, clsFTP* ftp) {
+    return Envio(datos, blInterruptus, ventana, ftp).ejecutar();
 }
