@@ -191,9 +191,8 @@ bool frmInicial::Form_Load() {
     if (m_controles)
         m_controles->LaCeldaFG(relacion->mhgReja, 0, 0, false);
     relacion->reiniciar(*m_c.qvtx, m_ajustes.RutaIni);
+    // Set up by the picture pass that uses it, with the settings of its run.
     m_mFTP = new clsFTP(this);
-    m_mFTP->SetModePassive();
-    m_mFTP->SetTransferBinary();
     connect(m_mFTP, &clsFTP::FileTransferProgress, this, &frmInicial::mFTP_FileTransferProgress);
     // Without a notification area the window is the only way to the program: it stays shown.
     if (EnModoPrueba() || !clsInicio::hayBandeja())

@@ -160,9 +160,7 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
         salida << u"Servidor FTP: sin configurar\n"_s;
     } else {
         clsFTP ftp;
-        ftp.SetModePassive();
-        ftp.SetTransferBinary();
-        AplicarSeguridadFTP(ftp, ajustes);
+        PrepararClienteFTP(ftp, ajustes);
         salida << u"Servidor FTP «"_s
                << textoSeguro::paraMostrar(DestinoFTP::sinContrasena(ajustes.DireccionFTP))
                << u"» como «"_s << textoSeguro::paraMostrar(ajustes.UsuarioFTP) << u'»';

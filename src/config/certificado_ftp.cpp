@@ -39,7 +39,9 @@ QString ArchivoServidoresConocidos() {
     return plataforma::carpetaConfiguracionUsuario() + u"/known_hosts"_s;
 }
 
-void AplicarSeguridadFTP(clsFTP& ftp, const Ajustes& ajustes) {
+void PrepararClienteFTP(clsFTP& ftp, const Ajustes& ajustes) {
+    ftp.SetModePassive();
+    ftp.SetTransferBinary();
     const CertificadoAceptado c = LeerCertificadoAceptado(ajustes.ServidorFTPAceptado);
     if (c.soloHost || (!c.host.isEmpty() && c.huella.isEmpty()))
         qCWarning(lcAjustes).noquote()

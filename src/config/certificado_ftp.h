@@ -28,8 +28,9 @@ QString LineaAceptarCertificado(const QString& host, const QByteArray& huella);
 // Where SSH host keys are remembered on first use: "known_hosts" beside the encryption key file.
 QString ArchivoServidoresConocidos();
 
-// Gives the client the accepted certificate and the host-key file (from its next OpenConnection).
-void AplicarSeguridadFTP(clsFTP& ftp, const Ajustes& ajustes);
+// How every FTP session of ours runs, from the client's next OpenConnection: passive, binary, with
+// the accepted certificate and the host-key file.
+void PrepararClienteFTP(clsFTP& ftp, const Ajustes& ajustes);
 
 // The client's last error; when it was a certificate that does not verify, followed by the line
 // that would accept the certificate the server showed.

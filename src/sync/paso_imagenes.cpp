@@ -60,12 +60,7 @@ PasoImagenes::PasoImagenes(BasesDD& web, Conexion& cn, const Ajustes& ajustes,
     , m_columnaLlave(columnaLlave)
     , m_carpetaPrograma(carpetaPrograma)
     , m_ftpPropio(ftp ? nullptr : std::make_unique<clsFTP>())
-    , m_ftp(ftp ? *ftp : *m_ftpPropio) {
-    if (m_ftpPropio) {
-        m_ftpPropio->SetModePassive();
-        m_ftpPropio->SetTransferBinary();
-    }
-}
+    , m_ftp(ftp ? *ftp : *m_ftpPropio) {}
 
 PasoImagenes::~PasoImagenes() = default;
 
@@ -77,7 +72,7 @@ QList<PasoImagenes::Producto> PasoImagenes::productosDe(Recordset& productos) {
 }
 
 bool PasoImagenes::conectar(QString* error) {
-    AplicarSeguridadFTP(m_ftp, m_ajustes);
+    PrepararClienteFTP(m_ftp, m_ajustes);
     if (m_ftp.OpenConnection(m_ajustes.DireccionFTP, m_ajustes.UsuarioFTP, m_ajustes.PasswordFTP))
         return true;
     *error = MensajeErrorFTP(m_ftp, m_ajustes);

@@ -498,7 +498,7 @@ TEST(CertificadoFTP, SeRechazaSiNoVerificaSalvoSuHuella) {
 
     // the old form with the host alone accepts nothing any more
     ajustes.ServidorFTPAceptado = entorno::ftpHost();
-    AplicarSeguridadFTP(ftp, ajustes);
+    PrepararClienteFTP(ftp, ajustes);
     EXPECT_FALSE(ftp.OpenConnection(servidor, entorno::ftpUsuario(), entorno::ftpContrasena()));
 
     // accepted by its fingerprint, written as openssl prints it: it connects and works
@@ -507,7 +507,7 @@ TEST(CertificadoFTP, SeRechazaSiNoVerificaSalvoSuHuella) {
         conDosPuntos += (i ? ":" : "") + huella.mid(i, 2).toUpper();
     ajustes.ServidorFTPAceptado =
         entorno::ftpHost() + u" sha256:"_s + QString::fromLatin1(conDosPuntos);
-    AplicarSeguridadFTP(ftp, ajustes);
+    PrepararClienteFTP(ftp, ajustes);
     ASSERT_TRUE(ftp.OpenConnection(servidor, entorno::ftpUsuario(), entorno::ftpContrasena()))
         << ftp.GetLastErrorMessage().toStdString();
     EXPECT_TRUE(ftp.IsEncrypted());
