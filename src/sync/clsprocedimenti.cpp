@@ -396,7 +396,9 @@ void Envio::enviarProductos() {
             if (interrumpido())
                 return;
             const QString clave = m_productos.valor(u"Clave"_s).texto();
-            m_ventana.producto(clave, m_productos.valor(u"Descrip"_s).texto(), n, m_resumen.leidos);
+            // A product added to the catalogue during the run may be read all the same.
+            m_ventana.producto(clave, m_productos.valor(u"Descrip"_s).texto(), n,
+                               qMax(m_resumen.leidos, n));
             PlanProducto plan;
             QString error;
             bool bien = m_planificador->planificar(m_productos, &plan, &error);
