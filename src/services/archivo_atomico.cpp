@@ -2,56 +2,44 @@
 
 #include "plataforma.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
-
-#include <atomic>
-
-using namespace Qt::StringLiterals;
-
-namespace {
-std::atomic<qint64> g_fallarTras{-1};
-}
-
-void pruebas::fallarEscrituraTras(qint64 bytes) {
-    g_fallarTras = bytes;
-}
 
 bool escribirArchivoAtomico(const QString& ruta, const QByteArray& datos, Permisos permisos,
                             QString* error) {
-    QSaveFile archivo(ruta);
-    // QSaveFile already refuses to commit after a failed write; keep the direct write fallback off
-    // so a folder without write permission fails instead of truncating the file in place.
-    archivo.setDirectWriteFallback(false);
-    if (!archivo.open(QIODevice::WriteOnly)) {
+    auto fallo = [error](const QString& causa) {
         if (error)
-            *error = archivo.errorString();
+            *error = causa;
         return false;
-    }
+    };
+    QSaveFile archivo(ruta);
+    // Without the direct write fallback a folder we cannot write fails instead of truncating the
+    // file in place.
+    archivo.setDirectWriteFallback(false);
+    // Unbuffered, every write reaches the file system at once and fails there: QSaveFile does not
+    // check the flush its commit does, and a full disk then committed an empty or cut file.
+    if (!archivo.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fallo(archivo.errorString());
     if (permisos == Permisos::SoloDueno)
         archivo.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-
-    const qint64 fallo = g_fallarTras.exchange(-1);
-    const QByteArray aEscribir = fallo >= 0 ? datos.left(fallo) : datos;
-    bool bien = archivo.write(aEscribir) == aEscribir.size();
-    if (bien && fallo >= 0) {
-        bien = false;
-        if (error)
-            *error = u"No queda espacio en el dispositivo (simulado)"_s;
+    for (qint64 hecho = 0; hecho < datos.size();) {
+        const qint64 n = archivo.write(datos.constData() + hecho, datos.size() - hecho);
+        if (n <= 0) {
+            const QString causa = archivo.errorString();
+            archivo.cancelWriting();
+            return fallo(causa);
+        }
+        hecho += n;
+    }
+    // Some file systems report a full disk only when the data is forced out.
+    QString causa;
+    if (!archivo.flush() || !plataforma::sincronizar(archivo.handle(), &causa)) {
+        if (causa.isEmpty())
+            causa = archivo.errorString();
         archivo.cancelWriting();
-        return false;
+        return fallo(causa);
     }
-    if (!bien) {
-        if (error)
-            *error = archivo.errorString();
-        archivo.cancelWriting();
-        return false;
-    }
-    if (!archivo.commit()) {
-        if (error)
-            *error = archivo.errorString();
-        return false;
-    }
+    if (!archivo.commit())
+        return fallo(archivo.errorString());
     if (permisos == Permisos::SoloDueno)
         plataforma::restringirAlDueno(ruta);
     return true;

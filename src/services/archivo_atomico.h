@@ -11,13 +11,7 @@ enum class Permisos {
     SoloDueno, // readable and writable by the owner only (settings, keys)
 };
 
-// Returns false and fills *error when the file could not be written; the old file is then
-// untouched.
+// Returns false and fills *error when the file could not be written whole (a failed write, flush,
+// sync or close, a full disk): the old file is then untouched.
 bool escribirArchivoAtomico(const QString& ruta, const QByteArray& datos, Permisos permisos,
                             QString* error = nullptr);
-
-namespace pruebas {
-// Test seam: when >= 0, the next atomic write fails after writing this many bytes, as a full disk
-// would.
-void fallarEscrituraTras(qint64 bytes);
-} // namespace pruebas

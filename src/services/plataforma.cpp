@@ -1,10 +1,11 @@
 #include "plataforma.h"
 
+#include "archivo_atomico.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 #ifdef Q_OS_WIN
@@ -12,7 +13,9 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -128,13 +131,22 @@ bool registrarInicioAutomatico(const QString& nombreEjecutable, const QStringLis
                           u"Exec="_s +
                           ordenInicioAutomatico(argumentos) +
                           u"\nIcon=vendaro\nTerminal=false\nX-GNOME-Autostart-enabled=true\n"_s;
-    QSaveFile f(archivo);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(texto.toUtf8());
-    return f.commit();
+    return escribirArchivoAtomico(archivo, texto.toUtf8(), Permisos::Conservar);
 }
 #endif
+
+bool sincronizar(int descriptor, QString* error) {
+    if (descriptor < 0)
+        return true;
+#ifdef Q_OS_WIN
+    const bool bien = ::_commit(descriptor) == 0;
+#else
+    const bool bien = ::fsync(descriptor) == 0;
+#endif
+    if (!bien && error)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return bien;
+}
 
 bool salidaEsTerminal() {
 #ifdef Q_OS_WIN

@@ -33,6 +33,11 @@ bool registrarInicioAutomatico(const QString& nombreEjecutable, const QStringLis
 // The file that holds the logon start (Linux: ~/.config/autostart/<name>.desktop).
 QString archivoInicioAutomatico(const QString& nombreEjecutable);
 
+// Forces what was written to the open file descriptor onto the disk. False, with the system's
+// reason, when that failed: some file systems report a full disk only then. A descriptor of -1
+// (a file the platform opened another way) is left to the caller's own close.
+bool sincronizar(int descriptor, QString* error);
+
 // True when standard output is a terminal (a progress bar can be redrawn in place).
 bool salidaEsTerminal();
 

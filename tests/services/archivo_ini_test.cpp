@@ -127,21 +127,43 @@ TEST(ArchivoIni, UnSaltoDeLineaEnElValorNoCreaClaves) {
     EXPECT_TRUE(ini.claves(u"B"_s).isEmpty());
 }
 
-TEST(ArchivoIni, EscrituraAtomicaSobreviveFalloAMitad) {
-    CarpetaTemporal carpeta;
-    const QString ruta = carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nPuerto=3306\n");
+TEST(ArchivoIni, UnDiscoLlenoNoTocaElArchivo) {
+    DiscoLleno disco;
+    REQUIERE_DISCO(disco);
+    // Large enough that a little room takes part of it but not all.
+    QByteArray original = "[Configuración]\nPuerto=3306\n";
+    for (int i = 0; original.size() < 9000; ++i)
+        original += "Clave " + QByteArray::number(i) + "=" + QByteArray(60, 'v') + "\n";
+    const QString ruta = disco.escribir(u"vendaro.ini"_s, original);
+    // Windows-1252 bytes: the first rewrite also keeps a copy.
+    const QByteArray latino = "[A]\nNombre=Caf\xe9\n";
+    const QString otro = disco.escribir(u"latino.ini"_s, latino);
+    auto leer = [](const QString& r) {
+        QFile f(r);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
     libQVTX qvtx;
-
-    pruebas::fallarEscrituraTras(10);
-    CapturaBitacora bitacora;
-    EXPECT_FALSE(qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"9999"_s, ruta));
-    EXPECT_EQ(carpeta.leer(u"vendaro.ini"_s), QByteArray("[Configuración]\nPuerto=3306\n"));
-    EXPECT_TRUE(bitacora.contiene(u"No se pudo escribir"_s));
-    // No temporary file is left beside it.
-    EXPECT_EQ(QDir(carpeta.raiz()).entryList(QDir::Files), QStringList{u"vendaro.ini"_s});
-
+    for (const qint64 libres : {qint64(0), qint64(4096), qint64(8192)}) {
+        SCOPED_TRACE(libres);
+        disco.liberar();
+        disco.llenar(libres);
+        CapturaBitacora bitacora;
+        EXPECT_FALSE(qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"9999"_s, ruta));
+        EXPECT_EQ(leer(ruta), original);
+        EXPECT_TRUE(bitacora.contiene(u"No se pudo escribir"_s));
+        if (libres == 0) {
+            EXPECT_FALSE(qvtx.EscribeIni(u"A"_s, u"Nombre"_s, u"Té"_s, otro));
+            EXPECT_EQ(leer(otro), latino);
+            // Neither a temporary file nor an empty copy is left beside them.
+            EXPECT_EQ(QDir(disco.raiz()).entryList(QDir::Files),
+                      (QStringList{u"latino.ini"_s, u"vendaro.ini"_s}));
+        }
+    }
+    disco.liberar();
     EXPECT_TRUE(qvtx.EscribeIni(u"Configuración"_s, u"Puerto"_s, u"9999"_s, ruta));
     EXPECT_EQ(qvtx.LeeIni(u"configuración"_s, u"puerto"_s, ruta), u"9999"_s);
+    EXPECT_TRUE(qvtx.EscribeIni(u"A"_s, u"Nombre"_s, u"Té"_s, otro));
+    EXPECT_EQ(leer(ArchivoIni::rutaCopia(otro)), latino);
 }
 
 TEST(ArchivoIni, ElArchivoQuedaSoloParaSuDueno) {

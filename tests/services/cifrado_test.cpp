@@ -2,7 +2,9 @@
 #include "services/plataforma.h"
 #include "support/entorno.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -48,13 +50,38 @@ TEST(Cifrado, TextoAlteradoUOtraLlaveDanVacio) {
 }
 
 TEST(Cifrado, LlaveDanadaNoSeReemplaza) {
-    CarpetaTemporal carpeta;
-    const QString ruta = carpeta.escribir(u"llave"_s, "no es una llave\n");
+    // Garbage, an empty file (a disk that filled up), and a key cut short.
+    const QByteArray corta = QByteArray(20, 'k').toBase64() + "\n";
+    for (const QByteArray& contenido : {QByteArray("no es una llave\n"), QByteArray(), corta}) {
+        CarpetaTemporal carpeta;
+        const QString ruta = carpeta.escribir(u"llave"_s, contenido);
+        const Cifrador c(ruta);
+        CapturaBitacora bitacora;
+        EXPECT_EQ(c.cifrar(u"x"_s), QString());
+        EXPECT_EQ(carpeta.leer(u"llave"_s), contenido);
+        EXPECT_TRUE(bitacora.contiene(u"dañada"_s));
+        EXPECT_TRUE(c.problemaLlave().contains(u"dañada"_s)) << qPrintable(c.problemaLlave());
+    }
+}
+
+TEST(Cifrado, UnaLlaveNuevaNoNaceVaciaEnUnDiscoLleno) {
+    DiscoLleno disco;
+    REQUIERE_DISCO(disco);
+    disco.llenar(0);
+    const QString ruta = disco.ruta(u"vendaro.key"_s);
+    {
+        const Cifrador c(ruta);
+        CapturaBitacora bitacora;
+        EXPECT_EQ(c.cifrar(u"x"_s), QString());
+        EXPECT_TRUE(bitacora.contiene(u"No se pudo crear la llave"_s));
+    }
+    EXPECT_FALSE(QFile::exists(ruta));
+    EXPECT_TRUE(QDir(disco.raiz()).entryList(QDir::Files).isEmpty());
+    disco.liberar();
     const Cifrador c(ruta);
-    CapturaBitacora bitacora;
-    EXPECT_EQ(c.cifrar(u"x"_s), QString());
-    EXPECT_EQ(carpeta.leer(u"llave"_s), QByteArray("no es una llave\n"));
-    EXPECT_TRUE(bitacora.contiene(u"dañada"_s));
+    const QString cifrado = c.cifrar(u"x"_s);
+    EXPECT_EQ(c.descifrar(cifrado), u"x"_s);
+    EXPECT_EQ(QFileInfo(ruta).size(), 45);
 }
 
 TEST(Cifrado, LlavePredeterminadaEnLaCarpetaDelUsuario) {

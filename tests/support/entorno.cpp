@@ -8,6 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 namespace entorno {
@@ -44,8 +51,12 @@ QString valor(const char* nombre) {
 }
 
 DatosConexion mysql(const QString& base) {
-    return DatosConexion{valor("VENDARO_MYSQL_HOST"), valor("VENDARO_MYSQL_PORT").toInt(),
-                         valor("VENDARO_MYSQL_USER"), valor("VENDARO_MYSQL_PASSWORD"), base};
+    return DatosConexion{valor("VENDARO_MYSQL_HOST"),
+                         valor("VENDARO_MYSQL_PORT").toInt(),
+                         valor("VENDARO_MYSQL_USER"),
+                         valor("VENDARO_MYSQL_PASSWORD"),
+                         base,
+                         {}};
 }
 QString mysqlCa() {
     return valor("VENDARO_MYSQL_CA");
@@ -214,4 +225,72 @@ QByteArray CarpetaTemporal::leer(const QString& nombre) const {
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+namespace {
+bool escribirEn(const char* archivo, const QByteArray& texto) {
+    QFile f(QString::fromLatin1(archivo));
+    return f.open(QIODevice::WriteOnly) && f.write(texto) == texto.size();
+}
+
+// Root inside a user namespace of this process alone: enough to mount a tmpfs of our own.
+bool entrarEnEspacioPropio(QString* porque) {
+    const uid_t uid = getuid();
+    const gid_t gid = getgid();
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+        *porque = u"unshare: "_s + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return escribirEn("/proc/self/setgroups", "deny") &&
+           escribirEn("/proc/self/uid_map", "0 " + QByteArray::number(uid) + " 1") &&
+           escribirEn("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1");
+}
+} // namespace
+
+DiscoLleno::DiscoLleno() {
+    const QByteArray carpeta = QFile::encodeName(m_carpeta.path());
+    // Large enough for a settings file, its copy and a key, small enough to fill in no time.
+    const char* opciones = "size=512k,mode=0700";
+    if (mount("tmpfs", carpeta.constData(), "tmpfs", 0, opciones) != 0) {
+        m_porque = u"mount: "_s + QString::fromLocal8Bit(std::strerror(errno));
+        QString otro;
+        if (!entrarEnEspacioPropio(&otro) ||
+            mount("tmpfs", carpeta.constData(), "tmpfs", 0, opciones) != 0) {
+            m_porque =
+                u"No se pudo montar un tmpfs para simular un disco lleno ("_s + m_porque + u"; "_s +
+                (otro.isEmpty() ? QString::fromLocal8Bit(std::strerror(errno)) : otro) + u")"_s;
+            return;
+        }
+    }
+    m_montado = true;
+}
+
+DiscoLleno::~DiscoLleno() {
+    if (m_montado)
+        umount2(QFile::encodeName(m_carpeta.path()).constData(), MNT_DETACH);
+}
+
+QString DiscoLleno::escribir(const QString& nombre, const QByteArray& contenido) const {
+    QFile f(ruta(nombre));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(contenido) != contenido.size() || !f.flush())
+        ADD_FAILURE() << "No se pudo escribir " << qPrintable(ruta(nombre));
+    return ruta(nombre);
+}
+
+void DiscoLleno::llenar(qint64 libres) {
+    QFile relleno(ruta(u".relleno"_s));
+    if (!relleno.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        ADD_FAILURE() << "No se pudo crear el relleno";
+        return;
+    }
+    const QByteArray bloque(4096, 'x');
+    while (relleno.write(bloque) == bloque.size()) {
+    }
+    // The last short write may have taken part of a block.
+    relleno.resize(relleno.size() - relleno.size() % 4096 - (libres + 4095) / 4096 * 4096);
+}
+
+void DiscoLleno::liberar() {
+    QFile::remove(ruta(u".relleno"_s));
 }

@@ -80,6 +80,33 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A small file system of its own (a tmpfs) that llenar() fills, where writes then fail as on a
+// full disk. Mounting needs root, or an unprivileged user namespace for this test process
+// (each test runs in a process of its own); without either, listo() is false and why() says so.
+class DiscoLleno {
+public:
+    DiscoLleno();
+    ~DiscoLleno();
+    bool listo() const { return m_montado; }
+    QString porque() const { return m_porque; }
+    QString ruta(const QString& nombre) const { return m_carpeta.path() + u'/' + nombre; }
+    QString raiz() const { return m_carpeta.path(); }
+    // Writes a file while there is room, before filling (or after liberar()).
+    QString escribir(const QString& nombre, const QByteArray& contenido) const;
+    // Fills the rest, leaving `libres` bytes (rounded up to the file system's pages).
+    void llenar(qint64 libres);
+    // Frees the space the filler took.
+    void liberar();
+
+private:
+    QTemporaryDir m_carpeta;
+    bool m_montado = false;
+    QString m_porque;
+};
+#define REQUIERE_DISCO(disco)                                                                      \
+    if (!(disco).listo())                                                                          \
+    GTEST_SKIP() << qPrintable((disco).porque())
+
 // Readable failure messages for Qt's text types.
 #include <ostream>
 inline void PrintTo(const QString& texto, std::ostream* os) {
