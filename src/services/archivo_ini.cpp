@@ -1,7 +1,9 @@
 #include "archivo_ini.h"
 
 #include <QFile>
+#include <QHash>
 #include <QStringDecoder>
+#include <QUtf8StringView>
 
 using namespace Qt::StringLiterals;
 
@@ -73,9 +75,12 @@ int secuenciaUtf8(const QByteArray& b, qsizetype i, char32_t& codigo) {
 // that is all Windows-1252 reads whole, and a UTF-8 file with one line pasted from a Windows editor
 // keeps the UTF-8 of every other line. *limpio says whether no byte needed the fallback.
 QString decodificarUtf8OWindows(const QByteArray& bytes, bool& limpio) {
+    limpio = true;
+    // The usual case at the library's speed: a settings file may hold a line of megabytes.
+    if (QUtf8StringView(bytes).isValidUtf8())
+        return QString::fromUtf8(bytes);
     QString texto;
     texto.reserve(bytes.size());
-    limpio = true;
     for (qsizetype i = 0; i < bytes.size();) {
         char32_t codigo = 0;
         const int largo = secuenciaUtf8(bytes, i, codigo);
@@ -85,7 +90,12 @@ QString decodificarUtf8OWindows(const QByteArray& bytes, bool& limpio) {
             ++i;
             continue;
         }
-        texto += QString::fromUcs4(&codigo, 1);
+        if (codigo < 0x10000) {
+            texto += QChar(char16_t(codigo));
+        } else {
+            texto += QChar(QChar::highSurrogate(codigo));
+            texto += QChar(QChar::lowSurrogate(codigo));
+        }
         i += largo;
     }
     return texto;
@@ -138,8 +148,64 @@ void ArchivoIni::desdeTexto(const QByteArray& bytes) {
     if (m_terminaEnFinLinea && !lineas.isEmpty())
         lineas.removeLast();
     m_lineas.clear();
+    m_lineas.reserve(lineas.size());
     for (const QString& l : lineas)
         m_lineas.append(analizar(l));
+    m_problema.clear();
+    // Anything can be renamed to .ini; rewriting it would append our keys to its bytes.
+    if (bytes.contains('\0') && !bytes.startsWith("\xFF\xFE") && !bytes.startsWith("\xFE\xFF")) {
+        m_problema = u"tiene bytes nulos: no es un archivo de texto"_s;
+    } else {
+        bool conSeccion = false;
+        qsizetype primera = -1;
+        for (qsizetype i = 0; i < m_lineas.size() && !conSeccion; ++i) {
+            conSeccion = m_lineas[i].tipo == Linea::Tipo::Seccion;
+            if (primera < 0 && !m_lineas[i].texto.trimmed().isEmpty())
+                primera = i;
+        }
+        if (primera >= 0 && !conSeccion)
+            m_problema = u"no tiene ninguna sección [...]; empieza con «%1»"_s.arg(
+                m_lineas[primera].texto.left(60));
+    }
+}
+
+QStringList ArchivoIni::lineasSinSentido() const {
+    QStringList lineas;
+    for (qsizetype i = 0; i < m_lineas.size(); ++i) {
+        const Linea& l = m_lineas[i];
+        const QString t = l.texto.trimmed();
+        if (l.tipo == Linea::Tipo::Otra && !t.isEmpty() && !t.startsWith(u';') &&
+            !t.startsWith(u'#'))
+            lineas.append(u"línea %1: «%2»"_s.arg(i + 1).arg(t.left(80)));
+    }
+    return lineas;
+}
+
+QStringList ArchivoIni::clavesRepetidas() const {
+    QStringList avisos;
+    QString seccion;
+    QHash<QString, qsizetype> vistas; // section and key, lower-cased → first line
+    for (qsizetype i = 0; i < m_lineas.size(); ++i) {
+        const Linea& l = m_lineas[i];
+        if (l.tipo == Linea::Tipo::Seccion) {
+            seccion = l.nombre;
+            continue;
+        }
+        if (l.tipo != Linea::Tipo::Clave)
+            continue;
+        const QString clave =
+            (seccion + u'\n' + l.nombre).normalized(QString::NormalizationForm_C).toLower();
+        const auto it = vistas.constFind(clave);
+        if (it == vistas.constEnd()) {
+            vistas.insert(clave, i);
+            continue;
+        }
+        avisos.append(u"la clave «%1» de la sección [%2] está en las líneas %3 y %4; vale la de "
+                      u"la línea %3"_s.arg(l.nombre, seccion)
+                          .arg(*it + 1)
+                          .arg(i + 1));
+    }
+    return avisos;
 }
 
 QByteArray ArchivoIni::aTexto() const {
@@ -157,6 +223,7 @@ bool ArchivoIni::cargar(const QString& ruta, QString* error) {
     if (!archivo.exists()) {
         m_lineas.clear();
         m_original.clear();
+        m_problema.clear();
         m_bom = false;
         return true;
     }
@@ -171,6 +238,12 @@ bool ArchivoIni::cargar(const QString& ruta, QString* error) {
 }
 
 bool ArchivoIni::guardar(const QString& ruta, Permisos permisos, QString* error) const {
+    if (!m_problema.isEmpty()) {
+        if (error)
+            *error =
+                u"no parece un archivo de configuración ("_s + m_problema + u"); no se modifica"_s;
+        return false;
+    }
     // The conversion to UTF-8 is faithful, but the user keeps the bytes as they were in case an
     // editor of theirs meant something else by them.
     if (!eraUtf8Limpio() &&

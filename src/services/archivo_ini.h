@@ -19,6 +19,14 @@ public:
     bool cargar(const QString& ruta, QString* error = nullptr);
     bool guardar(const QString& ruta, Permisos permisos, QString* error = nullptr) const;
 
+    // Why the bytes read are not a settings file at all (binary, no section): empty when they are.
+    // Such a file is never rewritten.
+    QString problema() const { return m_problema; }
+    // Lines that are neither blank, a comment, a section nor a key (a file cut short, a typo).
+    QStringList lineasSinSentido() const;
+    // Keys written twice in one section, naming both lines (the first one counts).
+    QStringList clavesRepetidas() const;
+
     // Whether the bytes read were UTF-8 throughout (a BOM allowed).
     bool eraUtf8Limpio() const { return m_original.isNull(); }
     static QString rutaCopia(const QString& ruta) { return ruta + QStringLiteral(".bak"); }
@@ -49,6 +57,7 @@ private:
 
     QList<Linea> m_lineas;
     QByteArray m_original; // the bytes read, kept only when they were not clean UTF-8
+    QString m_problema;
     bool m_bom = false;
     QString m_finLinea = QStringLiteral("\n");
     bool m_terminaEnFinLinea = true;

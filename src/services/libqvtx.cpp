@@ -3,6 +3,9 @@
 #include "archivo_ini.h"
 
 #include <QChar>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QMutex>
@@ -15,16 +18,58 @@ Q_LOGGING_CATEGORY(lcIni, "vendaro.ini")
 namespace {
 // Read-modify-write of a file must not interleave between threads.
 QMutex g_mutexIni;
+
+// Each file as last read, parsed once: the settings are read key by key, and a hand-edited file
+// may be large. A file changed on disk (another size or modification time) is read again.
+struct Leido {
+    QDateTime modificado;
+    qint64 tamano = -1;
+    bool legible = true;
+    QString error;
+    ArchivoIni ini;
+};
+QHash<QString, Leido> g_leidos;
+
+Leido& leido(const QString& ruta) {
+    const QFileInfo info(ruta);
+    const QDateTime modificado = info.exists() ? info.lastModified() : QDateTime();
+    const qint64 tamano = info.exists() ? info.size() : -1;
+    auto it = g_leidos.find(ruta);
+    if (it != g_leidos.end() && it->modificado == modificado && it->tamano == tamano)
+        return *it;
+    Leido l;
+    l.modificado = modificado;
+    l.tamano = tamano;
+    l.legible = l.ini.cargar(ruta, &l.error);
+    if (!l.legible)
+        qCWarning(lcIni).noquote() << "No se pudo leer" << ruta << ":" << l.error;
+    else if (!l.ini.problema().isEmpty())
+        qCCritical(lcIni).noquote()
+            << "El archivo" << ruta << "no parece un archivo de configuración:" << l.ini.problema();
+    for (const QString& aviso : l.ini.clavesRepetidas())
+        qCWarning(lcIni).noquote() << ruta << ":" << aviso;
+    return *g_leidos.insert(ruta, l);
+}
 } // namespace
 
 QString libQVTX::LeeIni(const QString& seccion, const QString& clave,
                         const QString& rutaIni) const {
     QMutexLocker bloqueo(&g_mutexIni);
-    ArchivoIni ini;
-    QString error;
-    if (!ini.cargar(rutaIni, &error))
-        qCWarning(lcIni).noquote() << "No se pudo leer" << rutaIni << ":" << error;
-    return ini.valor(seccion, clave);
+    const Leido& l = leido(rutaIni);
+    return l.ini.problema().isEmpty() ? l.ini.valor(seccion, clave) : QString();
+}
+
+libQVTX::EstadoIni libQVTX::EstadoArchivo(const QString& rutaIni) const {
+    QMutexLocker bloqueo(&g_mutexIni);
+    const Leido& l = leido(rutaIni);
+    EstadoIni estado;
+    if (!l.legible)
+        estado.problema = u"no se pudo leer: "_s + l.error;
+    else if (!l.ini.problema().isEmpty())
+        estado.problema = u"no parece un archivo de configuración ("_s + l.ini.problema() + u')';
+    estado.sinSentido = l.ini.lineasSinSentido();
+    estado.repetidas = l.ini.clavesRepetidas();
+    return estado;
 }
 
 bool libQVTX::EscribeIni(const QString& seccion, const QString& clave, const QString& valor,
@@ -34,22 +79,26 @@ bool libQVTX::EscribeIni(const QString& seccion, const QString& clave, const QSt
 
 bool libQVTX::EscribeIniVarios(const QString& seccion,
                                const QList<std::pair<QString, QString>>& claves,
-                               const QString& rutaIni) const {
+                               const QString& rutaIni, QString* error) const {
     QMutexLocker bloqueo(&g_mutexIni);
-    ArchivoIni ini;
-    QString error;
-    if (!ini.cargar(rutaIni, &error)) {
+    Leido& l = leido(rutaIni);
+    QString causa;
+    if (!l.legible) {
         // Rewriting a file we could not read would lose its content.
-        qCWarning(lcIni).noquote() << "No se pudo leer" << rutaIni << ":" << error;
-        return false;
+        causa = u"no se pudo leer: "_s + l.error;
+    } else {
+        ArchivoIni ini = l.ini;
+        for (const auto& [clave, valor] : claves)
+            ini.fijar(seccion, clave, valor);
+        if (ini.guardar(rutaIni, Permisos::SoloDueno, &causa)) {
+            g_leidos.remove(rutaIni);
+            return true;
+        }
     }
-    for (const auto& [clave, valor] : claves)
-        ini.fijar(seccion, clave, valor);
-    if (!ini.guardar(rutaIni, Permisos::SoloDueno, &error)) {
-        qCWarning(lcIni).noquote() << "No se pudo escribir" << rutaIni << ":" << error;
-        return false;
-    }
-    return true;
+    qCWarning(lcIni).noquote() << "No se pudo escribir" << rutaIni << ":" << causa;
+    if (error)
+        *error = u"No se pudo escribir el archivo de configuración "_s + rutaIni + u": "_s + causa;
+    return false;
 }
 
 double libQVTX::qvVal(const QString& texto) {

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <utility>
 
 class QObject;
@@ -17,9 +18,19 @@ public:
     QString LeeIni(const QString& seccion, const QString& clave, const QString& rutaIni) const;
     bool EscribeIni(const QString& seccion, const QString& clave, const QString& valor,
                     const QString& rutaIni) const;
-    // Several keys of one section in one atomic rewrite, in the order given.
+    // Several keys of one section in one atomic rewrite, in the order given. *error says why it
+    // failed (a full disk, a file that is not a settings file).
     bool EscribeIniVarios(const QString& seccion, const QList<std::pair<QString, QString>>& claves,
-                          const QString& rutaIni) const;
+                          const QString& rutaIni, QString* error = nullptr) const;
+
+    // What reading the file found: why it cannot be used at all, lines that mean nothing, keys
+    // given twice.
+    struct EstadoIni {
+        QString problema;
+        QStringList sinSentido;
+        QStringList repetidas;
+    };
+    EstadoIni EstadoArchivo(const QString& rutaIni) const;
 
     // The number at the start of the text, blanks ignored; 0 when there is none.
     static double qvVal(const QString& texto);
