@@ -67,33 +67,27 @@ const ClaveAjuste* claveDeCampo(int campo) {
     return nullptr;
 }
 
-QString LeeIniDefault(const QString& seccion, const QString& clave, const QString& defecto,
-                      const libQVTX& qvtx, const QString& rutaIni) {
-    const QString valor = qvtx.LeeIni(seccion, clave, rutaIni);
-    if (!valor.isEmpty())
-        return valor;
-    qvtx.EscribeIni(seccion, clave, defecto, rutaIni);
-    return defecto;
-}
-
-void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias) {
+bool CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias,
+                   QString* error) {
+    QList<std::pair<QString, QString>> defectos; // keys that get their default in the file
+    ajustes.Ilegibles.clear();
     for (const ClaveAjuste& c : clavesAjustes()) {
-        const QString defecto = c.cifrada ? utilerias.Encripta(c.defecto) : c.defecto;
-        QString valor;
+        QString valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
         if (c.opcional) {
-            valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
             if (valor.trimmed().isEmpty())
                 valor = c.defecto;
-        } else if (defecto.isEmpty() && !c.defecto.isEmpty()) {
+        } else if (valor.isEmpty()) {
+            const QString guardado = c.cifrada ? utilerias.Encripta(c.defecto) : c.defecto;
             // Without a usable key the placeholder is not written; the next start writes it.
-            valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
-            if (valor.isEmpty())
-                valor = c.defecto;
-        } else {
-            valor = LeeIniDefault(SeccionConfiguracion, c.clave, defecto, qvtx, ajustes.RutaIni);
+            if (!guardado.isEmpty() || c.defecto.isEmpty())
+                defectos.append({c.clave, guardado});
+            valor = c.defecto;
+        } else if (c.cifrada) {
+            bool bien = true;
+            valor = utilerias.DesEncripta(valor, &bien);
+            if (!bien)
+                ajustes.Ilegibles.append(c.clave);
         }
-        if (c.cifrada)
-            valor = utilerias.DesEncripta(valor);
         if (c.recortar)
             valor = valor.trimmed();
         // A number that does not convert keeps the key's default and says so in the log.
@@ -120,10 +114,33 @@ void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
                    ajustes.Tiendas);
         ajustes.Tiendas = u"0"_s;
     }
+    if (!ajustes.Ilegibles.isEmpty())
+        qCCritical(lcAjustes).noquote()
+            << motivoIlegibles(ajustes, false) << motivoIlegibles(ajustes, true);
     textoSeguro::ocultar(ajustes.ContrasenaWeb);
     textoSeguro::ocultar(ajustes.PasswordFTP);
     ajustes.UsaTallasOColores = false;
     ajustes.UsaTallas = false;
+    // Every default in one rewrite: a file that cannot take them is reported, never half written.
+    return defectos.isEmpty() ||
+           qvtx.EscribeIniVarios(SeccionConfiguracion, defectos, ajustes.RutaIni, error);
+}
+
+namespace {
+const QStringList ClavesFtp{u"Dirección del FTP"_s, u"Carpeta del FTP"_s, u"Usuario del FTP"_s,
+                            u"Password del FTP"_s};
+}
+
+QString motivoIlegibles(const Ajustes& ajustes, bool ftp) {
+    QStringList claves;
+    for (const QString& c : ajustes.Ilegibles)
+        if (ClavesFtp.contains(c) == ftp)
+            claves.append(u'«' + c + u'»');
+    if (claves.isEmpty())
+        return {};
+    return u"Los valores cifrados %1 no se pueden leer: la llave no corresponde a estos valores "
+           u"(están cifrados con otra llave). Escríbalos de nuevo en la configuración, o ponga en "
+           u"su lugar la llave con que se cifraron."_s.arg(claves.join(u", "_s));
 }
 
 ModoTls modoTlsTienda(const QString& texto, bool* valido) {
@@ -142,6 +159,7 @@ ModoTls modoTlsTienda(const QString& texto, bool* valido) {
 }
 
 void ConexionTienda(BasesDD& web, const Ajustes& ajustes) {
+    web.cIlegible = motivoIlegibles(ajustes, false);
     web.cMiBase = ajustes.BaseDatosWeb;
     web.cRuta = ajustes.DireccionIP;
     web.cUsuario = ajustes.UsuarioWeb;
@@ -209,9 +227,6 @@ bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utileri
 }
 
 QString ComprobarLlave(const libQVTX& qvtx, const Utilerias& utilerias, const QString& rutaIni) {
-    const QString problema = utilerias.cifrador().problemaLlave();
-    if (problema.isEmpty())
-        return {};
     ArchivoIni ini;
     ini.cargar(rutaIni);
     QStringList valores = ini.valores();
@@ -223,6 +238,16 @@ QString ComprobarLlave(const libQVTX& qvtx, const Utilerias& utilerias, const QS
     const bool hayCifrados = std::any_of(valores.cbegin(), valores.cend(), &Cifrador::estaCifrado);
     if (!hayCifrados)
         return {};
+    const Cifrador& cifrador = utilerias.cifrador();
+    QString problema = cifrador.problemaLlave();
+    if (problema.isEmpty()) {
+        const qsizetype cuantos = cifrador.ilegibles(valores).size();
+        if (cuantos == 0)
+            return {};
+        problema = u"la llave no corresponde a estos valores (%1 de ellos no se abren con la llave "
+                   u"%2: se cifraron con otra)"_s.arg(cuantos)
+                       .arg(cifrador.rutaLlave());
+    }
     Cifrador::impedirLlaveNueva(true);
     const QString texto = u"Los valores cifrados no se pueden leer: "_s + problema + u'.';
     qCCritical(lcAjustes).noquote() << texto;

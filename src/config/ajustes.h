@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../services/conexion.h"
+#include "../services/instalacion.h"
 
 #include <QList>
 #include <QString>
@@ -55,17 +56,16 @@ struct Ajustes {
     bool UsaTallasOColores = false;
     bool UsaTallas = false;
     QString CarpetaImagenesProductos;
+
+    // Keys whose value is encrypted under another key: their members hold no value (empty), and
+    // nothing that needs them may run.
+    QStringList Ilegibles;
 };
 
-inline const QString SeccionConfiguracion = QStringLiteral("Configuración");
 inline const QString SeccionCampos = QStringLiteral("Campos");
 inline const QString SeccionReja = QStringLiteral("Reja");
 
-inline const QString ClaveRutaHost = QStringLiteral("Ruta de Velmora Premium");
-inline const QString DefectoRutaHost = QStringLiteral("C:\\velmorapremium");
 inline const QString ClaveAceptarCertificadoFTP = QStringLiteral("Aceptar certificado FTP de");
-inline const QString ClaveBasePrincipal = QStringLiteral("Base de datos principal");
-inline const QString DefectoBasePrincipal = QStringLiteral("datos1");
 
 // One key of section "Configuración": its default (plain), whether the file holds it encrypted, the
 // member of Ajustes that holds its decoded value, and the configuration page box that edits it.
@@ -97,16 +97,18 @@ void ConexionTienda(BasesDD& web, const Ajustes& ajustes);
 // The key edited by the page box of that index (0 to 17), or null.
 const ClaveAjuste* claveDeCampo(int campo);
 
-// Read-with-default: a key that is missing or has nothing after the equals sign gets the default
-// written into the file, and the default is returned. A value of blanks is returned unchanged.
-QString LeeIniDefault(const QString& seccion, const QString& clave, const QString& defecto,
-                      const libQVTX& qvtx, const QString& rutaIni);
-
 // Loads section "Configuración" into the record, writing defaults (encrypted where the key is) for
-// missing keys, and clears the point-of-sale size/colour flags. An interval text that is not a
-// 16-bit number, or a port text that is not a port number (0 to 65535), gives the key's default and
-// a warning in the log.
-void CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias);
+// missing keys in one rewrite, and clears the point-of-sale size/colour flags. An interval text
+// that is not a 16-bit number, or a port text that is not a port number (0 to 65535), gives the
+// key's default and a warning in the log. Values that do not decrypt are listed in Ilegibles.
+// False when the defaults could not be written (*error says why; the file is as it was and the
+// record holds the defaults).
+bool CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utilerias,
+                   QString* error = nullptr);
+
+// The message that values the shop's run (ftp false) or the FTP session (ftp true) needs are
+// encrypted under another key; empty when they can all be read.
+QString motivoIlegibles(const Ajustes& ajustes, bool ftp);
 
 // The eighteen texts of the configuration page, indexed like its boxes.
 constexpr int NumeroCampos = 18;
@@ -122,8 +124,9 @@ bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utileri
                    const QString& rutaIni, QString* error = nullptr);
 
 // When the settings file (or the host installation's file it names) holds encrypted values that the
-// key cannot read (its file missing or damaged): the text that says so, naming the key file, and
-// from then on no new key is created in this process. Empty when all is well.
+// key cannot read (its file missing or damaged, or a well-formed key that did not encrypt them):
+// the text that says so, naming the key file, and from then on no new key is created in this
+// process. Empty when all is well.
 QString ComprobarLlave(const libQVTX& qvtx, const Utilerias& utilerias, const QString& rutaIni);
 
 // The store ids of Ajustes::Tiendas; blanks and duplicates ignored. Text that is not a list of

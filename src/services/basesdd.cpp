@@ -7,7 +7,7 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_LOGGING_CATEGORY(lcBd)
 
 DatosConexion BasesDD::datosConexion(const QString& base) const {
-    return DatosConexion{cRuta, cPuerto, cUsuario, cPassword, base};
+    return DatosConexion{cRuta, cPuerto, cUsuario, cPassword, base, cIlegible};
 }
 
 bool BasesDD::AbrirBdD(Conexion& cn, const QString& base) {

@@ -18,6 +18,9 @@ public:
     QString cUsuario;
     QString cPassword;
     QString cMiBase; // database
+    // Why the login above is no login (it came from values that did not decrypt): no connection
+    // is attempted then.
+    QString cIlegible;
     OpcionesConexion opciones;
 
     // Opens the connection to the database with the object's connection data. A connection that is

@@ -147,15 +147,33 @@ QString Cifrador::cifrar(const QString& texto) const {
     return Prefijo + QString::fromLatin1(salida.toBase64());
 }
 
-QString Cifrador::descifrar(const QString& texto) const {
+QList<qsizetype> Cifrador::ilegibles(const QStringList& valores) const {
+    QList<qsizetype> posiciones;
+    for (qsizetype i = 0; i < valores.size(); ++i) {
+        bool bien = true;
+        if (estaCifrado(valores[i]))
+            descifrar(valores[i], &bien);
+        if (!bien)
+            posiciones.append(i);
+    }
+    return posiciones;
+}
+
+QString Cifrador::descifrar(const QString& texto, bool* bienDescifrado) const {
+    if (bienDescifrado)
+        *bienDescifrado = true;
     if (!estaCifrado(texto))
         return texto;
+    auto fallo = [bienDescifrado] {
+        qCWarning(lcCifrado) << "Un valor cifrado no se pudo descifrar con la llave";
+        if (bienDescifrado)
+            *bienDescifrado = false;
+        return QString();
+    };
     const QByteArray datos = QByteArray::fromBase64(texto.mid(Prefijo.size()).trimmed().toLatin1());
     const QByteArray clave = llave();
-    if (datos.size() < LargoNonce + LargoEtiqueta || clave.isEmpty()) {
-        qCWarning(lcCifrado) << "Un valor cifrado no se pudo descifrar; se toma vacío";
-        return {};
-    }
+    if (datos.size() < LargoNonce + LargoEtiqueta || clave.isEmpty())
+        return fallo();
     const auto* nonce = reinterpret_cast<const unsigned char*>(datos.constData());
     const int largoCifrado = int(datos.size()) - LargoNonce - LargoEtiqueta;
     const auto* cifrado = nonce + LargoNonce;
@@ -173,9 +191,7 @@ QString Cifrador::descifrar(const QString& texto) const {
         EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, LargoEtiqueta, etiqueta.data()) == 1 &&
         EVP_DecryptFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(claro.data()) + largo,
                             &largoFinal) == 1;
-    if (!bien) {
-        qCWarning(lcCifrado) << "Un valor cifrado no se pudo descifrar; se toma vacío";
-        return {};
-    }
+    if (!bien)
+        return fallo();
     return QString::fromUtf8(claro);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // Authenticated encryption (AES-256-GCM) of stored settings. A cipher text is marked text: a fixed
 // prefix, then base64 of nonce, cipher text and tag. The 256-bit key lives in a file of its own in
@@ -20,15 +22,18 @@ public:
     // Empty text on failure (the key could not be read or created), with an error in the log.
     QString cifrar(const QString& texto) const;
     // Text without the prefix comes back unchanged: a value typed by hand in plain still works. A
-    // marked text that does not decrypt (another key, tampering) gives the empty text and a logged
-    // warning.
-    QString descifrar(const QString& texto) const;
+    // marked text that does not decrypt (another key, tampering) gives the empty text, a logged
+    // warning and *bien false: that empty text is no value and must never be used as one.
+    QString descifrar(const QString& texto, bool* bien = nullptr) const;
 
     static bool estaCifrado(const QString& texto) { return texto.startsWith(Prefijo); }
 
     const QString& rutaLlave() const { return m_rutaLlave; }
     // Why the key cannot be used ("falta la llave …", "la llave … está dañada"), or the empty text.
     QString problemaLlave() const;
+    // Of the values given, the positions of those that are encrypted but do not decrypt with the
+    // key (another installation's key, or one made anew).
+    QList<qsizetype> ilegibles(const QStringList& valores) const;
     // Process-wide: while true, a missing key file is not created.
     static void impedirLlaveNueva(bool impedir);
     // After the user agreed to lose what the old key encrypted: a damaged key file is set aside as

@@ -51,10 +51,16 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     iniciarBiblioteca();
     m_datos = datos;
     m_opciones = opciones;
+    if (!datos.ilegible.isEmpty()) {
+        m_codigoError = CR_UNKNOWN_ERROR;
+        m_mensajeError = u"no se intentó la conexión: "_s + datos.ilegible;
+        m_ultimoError = m_mensajeError;
+        return false;
+    }
     m_mysql = mysql_init(nullptr);
     if (!m_mysql) {
         m_codigoError = CR_OUT_OF_MEMORY;
-        m_ultimoError = u"sin memoria para la conexión"_s;
+        m_ultimoError = m_mensajeError = u"sin memoria para la conexión"_s;
         return false;
     }
     mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &opciones.segundosConexion);
@@ -99,8 +105,9 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     if (opciones.tls >= ModoTls::Exigido && !mysql_get_ssl_cipher(m_mysql)) {
         // The login went through the server's challenge, but no data may cross in clear.
         m_codigoError = CR_SSL_CONNECTION_ERROR;
-        m_ultimoError = u"Error %1 al conectar: el servidor no ofrece conexión cifrada (TLS) y la "
-                        u"configuración la exige"_s.arg(m_codigoError);
+        m_mensajeError = u"el servidor no ofrece conexión cifrada (TLS) y la configuración la "
+                         u"exige"_s;
+        m_ultimoError = u"Error %1 al conectar: %2"_s.arg(m_codigoError).arg(m_mensajeError);
         mysql_close(m_mysql);
         m_mysql = nullptr;
         return false;
@@ -108,6 +115,7 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     ++m_sentencias;
     m_codigoError = 0;
     m_ultimoError.clear();
+    m_mensajeError.clear();
     return true;
 }
 
@@ -130,8 +138,8 @@ void Conexion::cerrar() {
 
 void Conexion::registrarError(const QString& operacion) {
     m_codigoError = m_mysql ? mysql_errno(m_mysql) : CR_SERVER_GONE_ERROR;
-    const QString mensaje = m_mysql ? QString::fromUtf8(mysql_error(m_mysql)) : u"sin conexión"_s;
-    m_ultimoError = u"Error %1 al %2: %3"_s.arg(m_codigoError).arg(operacion, mensaje);
+    m_mensajeError = m_mysql ? QString::fromUtf8(mysql_error(m_mysql)) : u"sin conexión"_s;
+    m_ultimoError = u"Error %1 al %2: %3"_s.arg(m_codigoError).arg(operacion, m_mensajeError);
 }
 
 bool Conexion::conexionPerdida() const {
@@ -145,7 +153,8 @@ bool Conexion::conexionPerdida() const {
 bool Conexion::ejecutar(const QString& sql) {
     if (!m_mysql) {
         m_codigoError = CR_SERVER_GONE_ERROR;
-        m_ultimoError = u"Error %1: la conexión no está abierta"_s.arg(m_codigoError);
+        m_mensajeError = u"la conexión no está abierta"_s;
+        m_ultimoError = u"Error %1: %2"_s.arg(m_codigoError).arg(m_mensajeError);
         return false;
     }
     const QByteArray texto = sql.toUtf8();

@@ -17,6 +17,9 @@ struct DatosConexion {
     QString usuario;
     QString contrasena;
     QString base;
+    // Non-empty: the login came from values that could not be decrypted; abrir() refuses it with
+    // this reason rather than log in as whoever an empty user would be.
+    QString ilegible;
     bool operator==(const DatosConexion&) const = default;
 };
 
@@ -92,6 +95,8 @@ public:
 
     unsigned codigoError() const { return m_codigoError; }
     QString ultimoError() const { return m_ultimoError; }
+    // The server's (or the library's) own words for the last error, without the statement.
+    QString mensajeError() const { return m_mensajeError; }
     // True when the last error lost the connection (server gone, timeout): it is closed then.
     bool conexionPerdida() const;
     // Statements and queries sent since the connection object was made.
@@ -109,6 +114,7 @@ private:
     OpcionesConexion m_opciones;
     unsigned m_codigoError = 0;
     QString m_ultimoError;
+    QString m_mensajeError;
     qint64 m_sentencias = 0;
 };
 

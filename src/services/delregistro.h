@@ -17,6 +17,7 @@ public:
     // The host's value of the key, empty when absent.
     QString DatosVMW(const QString& clave) const;
     bool GuardaDatosVMW(const QString& clave, const QString& valor) const;
+    const QString& archivoHost() const { return m_archivoHost; }
 
 private:
     QString m_archivoHost;

@@ -1,6 +1,5 @@
 #include "instalacion.h"
 
-#include "../config/ajustes.h"
 #include "basesdd.h"
 #include "dearchivos.h"
 #include "delregistro.h"
@@ -10,6 +9,15 @@
 #include "utilerias.h"
 
 using namespace Qt::StringLiterals;
+
+QString LeeIniDefault(const QString& seccion, const QString& clave, const QString& defecto,
+                      const libQVTX& qvtx, const QString& rutaIni) {
+    const QString valor = qvtx.LeeIni(seccion, clave, rutaIni);
+    if (!valor.isEmpty())
+        return valor;
+    qvtx.EscribeIni(seccion, clave, defecto, rutaIni);
+    return defecto;
+}
 
 QString BuscarRegistro(const QString& carpeta, DelRegistro& registro) {
     return registro.BuscarRegistroVMW(carpeta);
@@ -53,9 +61,18 @@ bool LocalizarInstalacion(const libQVTX& qvtx, DelRegistro& registro, BasesDD& b
     if (registro.DatosVMW(ClavesHost::Contrasena).trimmed().isEmpty())
         registro.GuardaDatosVMW(ClavesHost::Contrasena, utilerias->Encripta(bases.cPassword));
 
-    bases.cPassword = utilerias->DesEncripta(registro.DatosVMW(ClavesHost::Contrasena));
+    bool contrasenaLegible = true;
+    bool usuarioLegible = true;
+    bases.cPassword =
+        utilerias->DesEncripta(registro.DatosVMW(ClavesHost::Contrasena), &contrasenaLegible);
     textoSeguro::ocultar(bases.cPassword);
-    bases.cUsuario = utilerias->DesEncripta(registro.DatosVMW(ClavesHost::Usuario));
+    bases.cUsuario =
+        utilerias->DesEncripta(registro.DatosVMW(ClavesHost::Usuario), &usuarioLegible);
+    bases.cIlegible.clear();
+    if (!contrasenaLegible || !usuarioLegible)
+        bases.cIlegible =
+            u"el usuario o la contraseña del punto de venta en %1 están cifrados con otra llave "
+            u"(la llave no corresponde a estos valores)"_s.arg(registro.archivoHost());
     bases.cPuerto = int(libQVTX::qvVal(registro.DatosVMW(ClavesHost::Puerto)));
     bases.cRuta = registro.DatosVMW(ClavesHost::Servidor);
 

@@ -13,7 +13,11 @@ class QObject;
 class Utilerias : public ObjetoComponente {
 public:
     QString Encripta(const QString& texto) const { return m_cifrador.cifrar(texto); }
-    QString DesEncripta(const QString& texto) const { return m_cifrador.descifrar(texto); }
+    // *bien false: the value is encrypted but the key does not open it (its empty result is no
+    // value).
+    QString DesEncripta(const QString& texto, bool* bien = nullptr) const {
+        return m_cifrador.descifrar(texto, bien);
+    }
     const Cifrador& cifrador() const { return m_cifrador; }
 
     // The window the styled boxes belong to.

@@ -208,13 +208,13 @@ TEST(Conexion, UnServidorMudoTerminaConError) {
     opciones.segundosEscritura = 1;
     Conexion cn;
     EXPECT_FALSE(
-        cn.abrir({u"127.0.0.1"_s, ntohs(dir.sin_port), u"u"_s, u"p"_s, QString()}, opciones));
+        cn.abrir({u"127.0.0.1"_s, ntohs(dir.sin_port), u"u"_s, u"p"_s, QString(), {}}, opciones));
     EXPECT_TRUE(cn.conexionPerdida()) << qPrintable(cn.ultimoError());
     ::close(s);
 
     // A closed port fails at once.
     EXPECT_FALSE(
-        cn.abrir({u"127.0.0.1"_s, ntohs(dir.sin_port), u"u"_s, u"p"_s, QString()}, opciones));
+        cn.abrir({u"127.0.0.1"_s, ntohs(dir.sin_port), u"u"_s, u"p"_s, QString(), {}}, opciones));
 }
 
 TEST(Conexion, SesionConElModoDeLaTienda) {
