@@ -10,6 +10,7 @@
 #include "../services/plataforma.h"
 #include "../services/texto_seguro.h"
 #include "../sync/clsprocedimenti.h"
+#include "../sync/tablas_envio.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,11 +111,38 @@ bool llaveUtilizable(const Componentes& c, const QString& rutaIni, QTextStream& 
 }
 } // namespace
 
+namespace {
+// A file that is not a settings file is never rewritten; lines that mean nothing (a file cut
+// short) and keys given twice are shown. False when the file cannot be used at all.
+bool archivoUtilizable(const Componentes& c, const QString& rutaIni, QTextStream& salida,
+                       bool* completo) {
+    const libQVTX::EstadoIni estado = c.qvtx->EstadoArchivo(rutaIni);
+    if (!estado.problema.isEmpty()) {
+        salida << u"El archivo de configuración "_s << rutaIni << u' ' << estado.problema
+               << u"; no se usa ni se modifica.\n"_s;
+        salida.flush();
+        return false;
+    }
+    for (const QString& linea : estado.sinSentido)
+        salida << u"Archivo de configuración, "_s << textoSeguro::paraMostrar(linea)
+               << u": no es una sección ni una clave (¿el archivo quedó cortado?)\n"_s;
+    for (const QString& repetida : estado.repetidas)
+        salida << u"Aviso: en el archivo de configuración "_s << textoSeguro::paraMostrar(repetida)
+               << u'\n';
+    if (completo)
+        *completo = estado.sinSentido.isEmpty();
+    return true;
+}
+} // namespace
+
 int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     Componentes c;
     if (!c.crear())
         return Salida::AjustesInutiles;
     salida << u"Archivo de configuración: "_s << rutaIni << u'\n';
+    bool completo = true;
+    if (!archivoUtilizable(c, rutaIni, salida, &completo))
+        return Salida::AjustesInutiles;
     if (!llaveUtilizable(c, rutaIni, salida))
         return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
@@ -130,11 +158,17 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
 
     Ajustes ajustes;
     ajustes.RutaIni = rutaIni;
-    CargarAjustes(ajustes, *c.qvtx, *c.utilerias);
+    clnCampos campos;
+    clsProcedimenti procedimiento(c, ajustes);
+    procedimiento.LeerConfiguracion(campos);
+    if (procedimiento.ajustesInutiles()) {
+        salida << textoSeguro::paraMostrar(procedimiento.ultimoError()) << u'\n';
+        salida.flush();
+        return Salida::AjustesInutiles;
+    }
 
-    int resultado = Salida::Bien;
-    auto probar = [&](const QString& nombre, BasesDD& bases, const QString& base) {
-        Conexion cn;
+    int resultado = completo ? Salida::Bien : Salida::Fallo;
+    auto probar = [&](const QString& nombre, BasesDD& bases, const QString& base, Conexion& cn) {
         const QString servidor = (bases.cRuta.isEmpty() ? u"localhost"_s : bases.cRuta) + u':' +
                                  QString::number(bases.cPuerto);
         salida << nombre << u" «"_s << textoSeguro::paraMostrar(base) << u"» en "_s
@@ -144,17 +178,42 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
             salida << u": conexión correcta, "_s
                    << (cifrado.isEmpty() ? u"sin cifrar"_s : u"cifrada ("_s + cifrado + u')')
                    << u'\n';
-        } else {
-            salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(cn.ultimoError())
-                   << u")\n"_s;
-            resultado = Salida::Fallo;
+            return true;
         }
-        bases.CierraBdD(cn);
+        salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(cn.ultimoError())
+               << u")\n"_s;
+        resultado = Salida::Fallo;
+        return false;
     };
-    probar(u"Base de datos del punto de venta"_s, *c.bases, c.bases->cMiBase);
+    Conexion cnPos;
+    probar(u"Base de datos del punto de venta"_s, *c.bases, c.bases->cMiBase, cnPos);
+    c.bases->CierraBdD(cnPos);
     BasesDD web;
     ConexionTienda(web, ajustes);
-    probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb);
+    Conexion cnWeb;
+    if (probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb, cnWeb)) {
+        // What a send would write, checked as the send checks it before writing.
+        const QList<UsoDeTabla> usos = TablasDelEnvio(campos, ajustes);
+        QHash<QString, TablaTienda> esquema;
+        QString error;
+        QStringList problemas;
+        if (campos.isEmpty())
+            problemas.append(u"la relación de campos no está definida"_s);
+        else if (!LeerEsquemaTienda(cnWeb, NombresDeTablas(usos), &esquema, &error))
+            problemas.append(error);
+        else
+            problemas = ComprobarTablas(cnWeb, usos, esquema, true, true);
+        if (problemas.isEmpty()) {
+            salida << u"Relación de campos en la tienda: las tablas y columnas existen y el "_s
+                      u"usuario puede escribirlas\n"_s;
+        } else {
+            for (const QString& p : problemas)
+                salida << u"Relación de campos en la tienda: "_s << textoSeguro::paraMostrar(p)
+                       << u'\n';
+            resultado = Salida::Fallo;
+        }
+    }
+    web.CierraBdD(cnWeb);
 
     if (ajustes.DireccionFTP.trimmed().isEmpty()) {
         salida << u"Servidor FTP: sin configurar\n"_s;
@@ -288,7 +347,8 @@ private:
 
 int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bool simulacro) {
     Componentes c;
-    if (!c.crear() || !llaveUtilizable(c, rutaIni, salida))
+    if (!c.crear() || !archivoUtilizable(c, rutaIni, salida, nullptr) ||
+        !llaveUtilizable(c, rutaIni, salida))
         return Salida::AjustesInutiles;
     if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
         salida << u"No se encontró la instalación de Velmora Premium indicada en "_s << rutaIni
@@ -304,7 +364,7 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bo
         // Without the point of sale there is nothing to send; the mapping is not at fault.
         salida << textoSeguro::paraMostrar(procedimiento.ultimoError()) << u'\n';
         salida.flush();
-        return Salida::Fallo;
+        return procedimiento.ajustesInutiles() ? Salida::AjustesInutiles : Salida::Fallo;
     }
 
     std::atomic<bool> interrupcion{false};
