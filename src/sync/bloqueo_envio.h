@@ -11,11 +11,13 @@
 class BloqueoEnvio {
 public:
     explicit BloqueoEnvio(const QString& rutaIni);
-    // True when this run holds the lock; otherwise descripcion() tells who holds it.
+    // True when this run holds the lock; otherwise descripcion() tells who holds it, or that the
+    // folder does not let the lock be made.
     bool tomar();
     QString descripcion() const { return m_descripcion; }
 
 private:
     std::unique_ptr<QLockFile> m_archivo;
+    QString m_carpeta;
     QString m_descripcion;
 };

@@ -20,11 +20,20 @@ BloqueoTienda::BloqueoTienda(const DatosConexion& tienda, const OpcionesConexion
     m_tienda.base.clear();
     m_opciones.sqlMode = QString();
     m_opciones.autocommit = true;
+    // Its statements answer at once, or after the wait GET_LOCK asks for: a server that hangs
+    // does not hold the run much longer than that.
+    m_opciones.segundosLectura = unsigned(segundosEspera) + 10;
+    m_opciones.segundosEscritura = m_opciones.segundosLectura;
 }
 
 BloqueoTienda::~BloqueoTienda() {
-    if (m_cn.abierta())
+    soltar(false);
+}
+
+void BloqueoTienda::soltar(bool tiendaPerdida) {
+    if (m_cn.abierta() && !tiendaPerdida)
         m_cn.Execute(u"DO RELEASE_LOCK("_s + m_cn.literal(Valor(m_nombre)) + u')');
+    m_cn.cerrar();
 }
 
 QString BloqueoTienda::nombreBloqueo(const QString& base) {
@@ -38,6 +47,7 @@ QString BloqueoTienda::nombreBloqueo(const QString& base) {
 
 bool BloqueoTienda::tomar() {
     m_descripcion.clear();
+    m_ocupado = false;
     if (!m_cn.abrir(m_tienda, m_opciones) || !m_cn.Execute(u"SET SESSION wait_timeout=86400"_s)) {
         m_descripcion =
             u"No se pudo pedir el bloqueo de la tienda «%1»: %2"_s.arg(m_base, m_cn.ultimoError());
@@ -55,6 +65,7 @@ bool BloqueoTienda::tomar() {
     }
     if (r.filas[0][0].texto() == u"1"_s)
         return true;
+    m_ocupado = true;
     m_descripcion = u"Otro envío a la tienda «%1» está en curso%2; este envío termina sin escribir "
                     u"en ella"_s.arg(m_base, quienLoTiene());
     m_cn.cerrar();

@@ -22,6 +22,11 @@ public:
     // it again when its session was lost (a restarted server).
     bool asegurar();
     QString descripcion() const { return m_descripcion; }
+    // The last tomar() failed because another run holds the lock (not for want of a session).
+    bool ocupado() const { return m_ocupado; }
+    // Gives the lock back now. With the shop lost (a dead or hung server), only the session is
+    // dropped: the server frees the lock when it sees it gone, and nobody waits for a reply.
+    void soltar(bool tiendaPerdida);
 
     // The lock's name for a shop database: "vendaro:" and the name, hashed when that would pass the
     // server's 64 characters.
@@ -37,4 +42,5 @@ private:
     QString m_nombre;
     Conexion m_cn;
     QString m_descripcion;
+    bool m_ocupado = false;
 };

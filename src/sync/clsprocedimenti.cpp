@@ -15,6 +15,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -60,6 +61,8 @@ QString ResumenEnvio::texto() const {
                     .arg(fallidos);
     if (conAvisos > 0)
         t += u"con avisos: %1; "_s.arg(conAvisos);
+    if (gemelas > 0)
+        t += u"claves que la tienda no distingue de otra: %1; "_s.arg(gemelas);
     if (conImagenes)
         t += u"imágenes subidas: %1; imágenes con error: %2; "_s.arg(imagenesSubidas)
                  .arg(imagenesFallidas);
@@ -71,8 +74,13 @@ clsProcedimenti::clsProcedimenti(Componentes& compartidos, Ajustes& ajustes)
     , m_ajustes(ajustes) {}
 
 bool clsProcedimenti::LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas) {
-    CargarAjustes(m_ajustes, *m_compartidos.qvtx, *m_compartidos.utilerias);
-    return LeerDeLosCampos(campos, filas);
+    QString error;
+    m_ajustesInutiles =
+        !CargarAjustes(m_ajustes, *m_compartidos.qvtx, *m_compartidos.utilerias, &error);
+    const bool mapeo = LeerDeLosCampos(campos, filas);
+    if (m_ajustesInutiles)
+        m_ultimoError = error;
+    return mapeo && !m_ajustesInutiles;
 }
 
 bool clsProcedimenti::LeerDeLosCampos(clnCampos& campos, QList<Estrucs>* filas) {
@@ -203,6 +211,7 @@ private:
     bool prepararTienda();
     void enviarProductos();
     bool enviarBloque(const QList<PlanProducto>& bloque);
+    bool reabrirTienda();
     void contar(const QList<PlanProducto>& bloque, const QList<ResultadoProducto>& resultados);
     void enviarImagenes();
     ResumenEnvio cerrar();
@@ -229,7 +238,8 @@ private:
     Conexion m_cnPos;
     Conexion m_cnWeb;
     std::unique_ptr<BloqueoTienda> m_bloqueoTienda;
-    QStringList m_tablasWeb; // the product table first
+    QList<UsoDeTabla> m_usos; // what the run writes where
+    QStringList m_tablasWeb;  // the product table first
     bool m_transaccional = false;
     Consulta m_lista;      // the products, the columns the run uses
     Recordset m_productos; // the page being sent
@@ -299,14 +309,8 @@ bool Envio::abrir() {
 
     if (!m_pos.AbrirBdD(m_cnPos, m_pos.cMiBase))
         return sinConexion(u"del punto de venta"_s, m_cnPos);
-    m_tablasWeb = QStringList{m_a.TablaProductosWeb};
-    for (const Estrucs& e : m_datos.campos)
-        if (!e.TablaExterna.isEmpty())
-            m_tablasWeb.append(e.TablaExterna);
-    if (m_a.UsaTallasOColores)
-        for (const char16_t* t : {u"option_value", u"option_value_description", u"product_option",
-                                  u"product_option_value"})
-            m_tablasWeb << EscritorWeb::prefijoDe(m_a.TablaProductosWeb) + QString::fromUtf16(t);
+    m_usos = TablasDelEnvio(m_datos.campos, m_a);
+    m_tablasWeb = NombresDeTablas(m_usos);
     if (!m_web->AbrirBdD(m_cnWeb, m_web->cMiBase))
         return sinConexion(u"de la tienda"_s, m_cnWeb);
     // A preview writes nothing, so it neither waits for a send nor holds one up.
@@ -365,11 +369,15 @@ bool Envio::prepararTienda() {
     m_config.ahora = QDateTime::currentDateTime();
     m_escritor = std::make_unique<EscritorWeb>(m_cnWeb, m_config, &m_ventana);
     QString error;
-    const bool bien = m_escritor->preparar(m_tablasWeb.mid(1), m_nombresOpcion,
+    const bool bien = m_escritor->preparar(m_usos, m_nombresOpcion,
                                            m_planificador->columnas().first(), m_claves, &error);
     m_claves = {};
-    return bien ||
-           detener(ResumenEnvio::Estado::ErrorLectura, u"No se pudo leer la tienda: "_s + error);
+    if (bien)
+        return true;
+    if (m_escritor->tiendaNoSirve())
+        return detener(ResumenEnvio::Estado::TiendaNoSirve,
+                       u"La tienda no puede recibir este envío, no se escribió nada: "_s + error);
+    return detener(ResumenEnvio::Estado::ErrorLectura, u"No se pudo leer la tienda: "_s + error);
 }
 
 // The products page by page, planned one by one and sent in blocks. A block not yet sent when the
@@ -440,13 +448,9 @@ bool Envio::enviarBloque(const QList<PlanProducto>& bloque) {
         qCWarning(lcNombres).noquote()
             << u"Se perdió la conexión con la tienda en los productos «%1» a «%2»; se reabre"_s.arg(
                    bloque.first().clave, bloque.last().clave);
-        if (!m_web->AbrirBdD(m_cnWeb, m_web->cMiBase)) {
-            fallaBloque(bloque, m_cnWeb.ultimoError());
-            return sinConexion(u"de la tienda"_s, m_cnWeb);
-        }
-        if (!m_datos.simulacro && !m_bloqueoTienda->asegurar()) {
-            fallaBloque(bloque, m_bloqueoTienda->descripcion());
-            return detener(ResumenEnvio::Estado::EnCurso, m_bloqueoTienda->descripcion());
+        if (!reabrirTienda()) {
+            fallaBloque(bloque, m_resumen.mensaje);
+            return false;
         }
         bien = m_escritor->EnviarBloque(bloque, &resultados, &error);
     }
@@ -474,19 +478,55 @@ bool Envio::enviarBloque(const QList<PlanProducto>& bloque) {
     return m_cnWeb.abierta();
 }
 
+// The shop's session and lock after the connection was lost: tried a few times with growing
+// pauses, so a short cut or a server restarting does not end the run, but never for more than
+// about half a minute (a dead server is given up on). False, with the run stopped, when the shop
+// stays out of reach or the user interrupts.
+bool Envio::reabrirTienda() {
+    constexpr int Pausas[] = {1, 2, 4, 8};
+    QElapsedTimer desde;
+    desde.start();
+    for (int intento = 0;; ++intento) {
+        if (m_web->AbrirBdD(m_cnWeb, m_web->cMiBase)) {
+            if (m_datos.simulacro || m_bloqueoTienda->asegurar())
+                return true;
+            if (m_bloqueoTienda->ocupado())
+                return detener(ResumenEnvio::Estado::EnCurso, m_bloqueoTienda->descripcion());
+        }
+        if (intento >= int(std::size(Pausas)) || desde.elapsed() > 30000)
+            return sinConexion(u"de la tienda"_s, m_cnWeb);
+        qCWarning(lcNombres).noquote()
+            << u"La tienda no responde (%1); nuevo intento en %2 s"_s.arg(m_cnWeb.ultimoError())
+                   .arg(Pausas[intento]);
+        for (int decimas = 0; decimas < Pausas[intento] * 10; ++decimas) {
+            if (m_interrumpir)
+                return detener(ResumenEnvio::Estado::Interrumpido,
+                               u"Envío interrumpido mientras se esperaba a la tienda"_s);
+            QThread::msleep(100);
+        }
+    }
+}
+
 void Envio::contar(const QList<PlanProducto>& bloque, const QList<ResultadoProducto>& resultados) {
     for (qsizetype i = 0; i < bloque.size(); ++i) {
         const ResultadoProducto& r = resultados[i];
         const QString& clave = bloque[i].clave;
-        if (r.fallido) {
+        for (const QString& nota : r.notas)
+            qCInfo(lcNombres).noquote() << u"Producto «%1»: %2"_s.arg(clave, nota);
+        if (r.gemela)
+            ++m_resumen.gemelas;
+        if (r.fallido || !r.omitidos.isEmpty()) {
+            const QString error = r.fallido ? r.error : r.omitidos.join(u"; "_s);
             ++m_resumen.fallidos;
-            m_resumen.productosFallidos.append({clave, r.error});
-            qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, r.error);
-            continue;
+            m_resumen.productosFallidos.append({clave, error});
+            qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
+            if (r.fallido)
+                continue;
         }
-        ++(r.creado     ? m_resumen.creados
-           : r.cambiado ? m_resumen.actualizados
-                        : m_resumen.sinCambios);
+        if (r.omitidos.isEmpty())
+            ++(r.creado     ? m_resumen.creados
+               : r.cambiado ? m_resumen.actualizados
+                            : m_resumen.sinCambios);
         if (!r.avisos.isEmpty()) {
             ++m_resumen.conAvisos;
             for (const QString& aviso : r.avisos)
@@ -527,6 +567,9 @@ ResumenEnvio Envio::cerrar() {
     m_pos.CierraBdD(m_cnPos);
     if (m_web)
         m_web->CierraBdD(m_cnWeb);
+    // Before the time is taken: a hung shop must not hold the run past what it reports.
+    if (m_bloqueoTienda)
+        m_bloqueoTienda->soltar(m_resumen.estado == ResumenEnvio::Estado::SinConexion);
     m_resumen.sentencias = m_cnPos.sentenciasEnviadas() + m_cnWeb.sentenciasEnviadas();
     m_resumen.segundos = double(m_reloj.elapsed()) / 1000.0;
     // The window first, so a progress bar on the terminal ends its line before the log does.

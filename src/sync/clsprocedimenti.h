@@ -31,9 +31,11 @@ public:
 
     // Loads section "Configuración" into the settings record (writing defaults for missing keys)
     // and rebuilds the mapping. The window shows the result; nothing here touches it. False when
-    // the point-of-sale database did not open (ultimoError() says why).
+    // the defaults could not be written into the settings file (ajustesInutiles(): the mapping is
+    // read all the same) or the point-of-sale database did not open; ultimoError() says why.
     bool LeerConfiguracion(clnCampos& campos, QList<Estrucs>* filas = nullptr);
     QString ultimoError() const { return m_ultimoError; }
+    bool ajustesInutiles() const { return m_ajustesInutiles; }
 
     // Rebuilds the mapping from the columns of `productos` and section "Campos", and reads the
     // point-of-sale configuration (sizes/colours, picture folder). *filas receives one row per
@@ -57,6 +59,7 @@ private:
     Componentes& m_compartidos;
     Ajustes& m_ajustes;
     QString m_ultimoError;
+    bool m_ajustesInutiles = false;
 };
 
 // How the point-of-sale configuration stores its flags: a number other than 0, or a yes-like word.

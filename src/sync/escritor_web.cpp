@@ -1,5 +1,6 @@
 #include "escritor_web.h"
 
+#include "bitacora_envio.h"
 #include "escritor_web_modelo.h"
 #include "services/conexion.h"
 #include "services/recordset.h"
@@ -7,6 +8,8 @@
 #include "ventana_envio.h"
 
 #include <QRegularExpression>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using namespace escritor;
@@ -63,6 +66,13 @@ QString EscritorWeb::prefijoDe(const QString& tablaProductos) {
     return u"oc_"_s;
 }
 
+QString EscritorWeb::tiendasTexto() const {
+    QStringList ids;
+    for (int t : m_config.tiendas)
+        ids.append(QString::number(t));
+    return ids.join(u", "_s);
+}
+
 const TablaTienda& EscritorWeb::tabla(const QString& nombre) {
     static const TablaTienda ninguna;
     const auto it = m_esquema.constFind(nombre.trimmed());
@@ -75,26 +85,42 @@ QList<std::pair<QString, Valor>> EscritorWeb::defectosDe(const QString& nombre) 
         return *it;
     QList<std::pair<QString, Valor>> valores;
     const TablaTienda& t = tabla(nombre);
-    for (const auto& [columna, texto] :
-         LeerValoresIniciales(rutaValoresIniciales(m_config.carpetaPrograma, nombre)))
+    const QString archivo = rutaValoresIniciales(m_config.carpetaPrograma, nombre);
+    for (const auto& [columna, texto] : LeerValoresIniciales(archivo)) {
+        // A defaults file written for another version of the shop (OpenCart 4 moved "sku" out
+        // of the product table) must not fail every new product.
+        if (t.existe() && !t.columna(columna)) {
+            qCWarning(lcNombres).noquote()
+                << u"%1: la tabla «%2» no tiene la columna «%3»; esa línea no se usa"_s.arg(
+                       archivo, nombre, columna);
+            continue;
+        }
         valores.append({columna, valorParaTienda(t.columna(columna),
                                                  Valor(resolverValorInicial(texto, m_config.ahora)),
                                                  m_config.codificar)});
+    }
     return *m_defectos.insert(nombre, valores);
 }
 
-bool EscritorWeb::preparar(const QStringList& tablasExternas, const QStringList& nombresOpcion,
+bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nombresOpcion,
                            const QString& columnaLlave, const QStringList& claves, QString* error) {
-    QStringList tablas{m_config.tablaProductos.trimmed(), tablaOpcion(u"product_to_store"_s)};
-    for (const QString& t : tablasExternas)
-        if (!tablas.contains(t.trimmed()))
-            tablas.append(t.trimmed());
+    QStringList tablas = NombresDeTablas(usos);
+    if (!tablas.contains(m_config.tablaProductos.trimmed()))
+        tablas.prepend(m_config.tablaProductos.trimmed());
     if (m_config.usaTallasOColores)
-        for (const char16_t* t : {u"option_value", u"option_value_description", u"product_option",
-                                  u"product_option_value", u"language"})
-            tablas.append(tablaOpcion(QString::fromUtf16(t)));
+        tablas.append(tablaOpcion(u"language"_s));
     if (!LeerEsquemaTienda(m_cn, tablas, &m_esquema, error))
         return false;
+    ++m_viajes;
+    // A mapping the shop cannot take fails here once, before the first write, not product by
+    // product. A dry run writes nothing, so it needs no privilege to write.
+    const QStringList problemas =
+        ComprobarTablas(m_cn, usos, m_esquema, !m_config.simulacro, false);
+    if (!problemas.isEmpty()) {
+        *error = problemas.join(u"; "_s);
+        m_noSirve = true;
+        return false;
+    }
     // Size and colour names go to the shop's own languages; a shop without a language table gets
     // languages 1 and 3.
     m_idiomas = {Idiomas[0], Idiomas[1]};
@@ -260,10 +286,19 @@ bool EscritorWeb::opcionesDeValor(const QStringList& nombres, QString* error) {
 
     // The weight of every name under the column's collation, read in pieces.
     QStringList codificados;
+    QSet<QString> vistos;
     for (const QString& n : nombres) {
         const QString c = valorParaTienda(&nombre, Valor(n), m_config.codificar).texto();
-        if (!codificados.contains(c))
-            codificados.append(c);
+        if (vistos.contains(c))
+            continue;
+        vistos.insert(c);
+        // A name the column would cut or alter ("Talla ?") would become another size, or share
+        // one with a different name.
+        if (const QString motivo = textoNoCabe(nombre, c); !motivo.isEmpty()) {
+            m_nombresRechazados.insert(c, motivo);
+            continue;
+        }
+        codificados.append(c);
     }
     for (qsizetype i = 0; i < codificados.size(); i += 500) {
         const QStringList parte = codificados.mid(i, 500);
@@ -354,13 +389,45 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     b.escrito = true;
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
 
-    // A warning names the row of its statement ("at row 3"): that row's product gets it.
+    // A warning names the row of its statement ("at row 3"): that row's product gets it, with
+    // what the shop kept, read back once the statements have run.
     static const QRegularExpression enFila(u" at row (\\d+)"_s);
-    // Rows of a statement (indexes into escrituras), for its warnings; "at row 3" names the third.
     static const QRegularExpression columnaDelAviso(
         u"column [`']?(?:[^`' ]*[`']\\.[`'])*([^`' ]+)[`']"_s);
-    auto avisar = [this, &b, &escrituras](QList<qsizetype> filas) {
-        return [this, &b, &escrituras, filas](const QList<AvisoServidor>& avisos) {
+    struct Releer {
+        int producto;
+        int aviso; // index in the product's warnings
+        QString sql;
+    };
+    auto releer = std::make_shared<QList<Releer>>();
+    // The row a write made or changed, to read a column of it back; an empty text when it cannot
+    // be told.
+    auto dondeQuedo = [this](const Escritura& e, quint64 id) -> QString {
+        Condicion donde = e.condicion;
+        const TablaTienda& t = tabla(e.tabla);
+        if (e.insercion && !t.autoIncremento.isEmpty() && id > 0) {
+            donde = {{t.autoIncremento, Valor::numero(qint64(id))}};
+        } else if (e.insercion) {
+            // A new row of a link or description table is named by its primary key; a product
+            // row, by its key.
+            const QStringList claves = e.tabla == m_config.tablaProductos.trimmed()
+                                           ? QStringList{m_columnaLlave}
+                                           : t.primaria;
+            for (const QString& c : claves)
+                for (qsizetype k = 0; k < e.columnas.size(); ++k)
+                    if (e.columnas[k].compare(c, Qt::CaseInsensitive) == 0)
+                        donde.append({c, e.valores[k]});
+            if (donde.size() < claves.size())
+                return {};
+        }
+        return donde.isEmpty() ? QString() : u" WHERE "_s + Sql::where(m_cn, donde);
+    };
+    // Per statement: the rows it carries, and the first id an insert made.
+    auto avisar = [this, &b, &escrituras, releer, dondeQuedo](QList<qsizetype> filas) {
+        auto primerId = std::make_shared<quint64>(0);
+        LoteSql::AlLeer alLeer = [primerId](const ResultadoConsulta& r) { *primerId = r.ultimoId; };
+        LoteSql::AlAvisar alAvisar = [this, &b, &escrituras, filas, primerId, releer,
+                                      dondeQuedo](const QList<AvisoServidor>& avisos) {
             for (const AvisoServidor& a : avisos) {
                 // Notes (a decimal rounded to the column's scale) are no loss; nor is a column we
                 // did not send taking its type's empty value, as the shop's schema expects.
@@ -368,19 +435,21 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
                     a.codigo == SinValorPorDefecto)
                     continue;
                 const QRegularExpressionMatch m = enFila.match(a.mensaje);
-                const Escritura& e = escrituras[filas.value(
-                    m.hasMatch() ? m.captured(1).toInt() - 1 : 0, filas.first())];
-                QString texto = u"%1: %2"_s.arg(e.tabla, a.mensaje);
-                // What the column kept of the value sent.
+                const qsizetype fila = m.hasMatch() ? m.captured(1).toInt() - 1 : 0;
+                const Escritura& e = escrituras[filas.value(fila, filas.first())];
+                QStringList& suyos = (*b.resultados)[e.producto].avisos;
+                suyos.append(u"%1: %2"_s.arg(e.tabla, a.mensaje));
                 const QString nombre = columnaDelAviso.match(a.mensaje).captured(1);
                 const ColumnaTienda* columna = tabla(e.tabla).columna(nombre);
-                for (qsizetype c = 0; columna && c < e.columnas.size(); ++c)
-                    if (e.columnas[c].compare(nombre, Qt::CaseInsensitive) == 0)
-                        texto +=
-                            u"; quedó «%1»"_s.arg(textoQueCabe(*columna, e.valores[c].texto()));
-                (*b.resultados)[e.producto].avisos.append(texto);
+                const quint64 numero = *primerId > 0 ? *primerId + quint64(fila) : 0;
+                const QString donde = columna ? dondeQuedo(e, numero) : QString();
+                if (!donde.isEmpty())
+                    releer->append({e.producto, int(suyos.size() - 1),
+                                    u"SELECT "_s + id(columna->nombre) + u" FROM "_s + id(e.tabla) +
+                                        donde + u" LIMIT 1"_s});
             }
         };
+        return std::pair{alAvisar, alLeer};
     };
 
     // New rows: one multi-row statement per table and column list, in product order.
@@ -405,8 +474,10 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
         QString sql;
         QList<qsizetype> filas;
         auto cerrar = [&] {
-            if (!filas.isEmpty())
-                lote.escritura(sql, avisar(filas));
+            if (!filas.isEmpty()) {
+                auto [alAvisar, alLeer] = avisar(filas);
+                lote.escritura(sql, alAvisar, alLeer);
+            }
             sql.clear();
             filas.clear();
         };
@@ -427,16 +498,35 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     }
     for (qsizetype i = 0; i < escrituras.size(); ++i) {
         const Escritura& e = escrituras[i];
-        if (!e.insercion)
+        if (!e.insercion) {
+            auto [alAvisar, alLeer] = avisar({i});
             lote.escritura(Sql::update(m_cn, e.tabla, e.columnas, e.valores, e.condicion, e.limite),
-                           avisar({i}));
+                           alAvisar, alLeer);
+        }
     }
     if (confirmar)
         lote.consulta(u"COMMIT"_s, {});
-    const bool bien = lote.enviar(error);
+    bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
     if (bien && confirmar)
         m_soloLecturas = false;
+    if (!bien || releer->isEmpty())
+        return bien;
+    // What the columns kept, in one more round trip: only blocks with warnings pay it.
+    LoteSql lectura(m_cn, m_config.porLotes, m_bytesPorViaje);
+    for (const Releer& r : std::as_const(*releer))
+        lectura.consulta(r.sql, [&b, r](const ResultadoConsulta& leido) {
+            if (!leido.filas.isEmpty() && !leido.filas[0].isEmpty()) {
+                const Valor& v = leido.filas[0][0];
+                (*b.resultados)[r.producto].avisos[r.aviso] +=
+                    u"; quedó "_s + (v.esNulo() ? u"NULL"_s : u'«' + v.texto() + u'»');
+            }
+        });
+    bien = lectura.enviar(error);
+    m_viajes += lectura.viajes();
+    // After the COMMIT those reads opened a transaction of their own; the next block ends it.
+    if (bien && confirmar)
+        m_soloLecturas = true;
     return bien;
 }
 
@@ -466,8 +556,16 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
         const QString guardada = claveGuardada(clave);
         b.llaves.append(guardada);
         b.crudas.append(claveDeOtraForma(clave));
-        // A key the column would cut or alter would make a row that no later send finds again.
-        const QString motivo = columnaLlave ? claveNoCabe(*columnaLlave, guardada) : QString();
+        // An empty key would match every row without one; a key the column would cut or alter
+        // would make a row that no later send finds again.
+        QString motivo;
+        if (clave.trimmed().isEmpty())
+            motivo = u"el producto no tiene clave (vacía o NULL en el punto de venta)"_s;
+        else if (std::any_of(clave.begin(), clave.end(),
+                             [](QChar c) { return esControl(c, true); }))
+            motivo = u"la clave tiene caracteres de control (saltos de línea, tabuladores, …)"_s;
+        else if (columnaLlave)
+            motivo = claveNoCabe(*columnaLlave, guardada);
         if (!motivo.isEmpty()) {
             (*resultados)[i].fallido = true;
             (*resultados)[i].error =
@@ -490,6 +588,8 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
     };
     bool bien = leer(b, claves, false, error);
     if (bien) {
+        refusarGemelas(b);
+        validar(b);
         decidirProductos(b);
         bien = conIds();
     }

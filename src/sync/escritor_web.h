@@ -3,6 +3,7 @@
 #include "esquema_tienda.h"
 #include "lote_sql.h"
 #include "plan_producto.h"
+#include "tablas_envio.h"
 #include "valores_iniciales.h"
 
 #include <QDateTime>
@@ -18,8 +19,11 @@ struct ResultadoProducto {
     bool fallido = false;
     bool creado = false;   // its product row was new
     bool cambiado = false; // something of it was written
+    bool gemela = false;   // failed: its key is another's under the shop's key column
     QString error;
-    QStringList avisos; // values the shop's columns did not take as sent
+    QStringList avisos;   // values the shop's columns did not take as sent
+    QStringList omitidos; // parts not sent (a size the shop cannot name): the product failed
+    QStringList notas;    // repairs made (a product that was in no store)
 };
 
 // Carries the products' plans into the shop: finds each product row by its key (as the key
@@ -48,11 +52,12 @@ public:
 
     EscritorWeb(Conexion& cn, const Configuracion& configuracion, VentanaEnvio* ventana);
 
-    // Reads the shop's tables and the server's packet limit, and finds or creates the option values
-    // of the sizes or colours named (in first-use order).
+    // Reads the shop's tables and the server's packet limit, checks that the tables and columns
+    // the run writes exist and may be written (`usos`; nothing is written otherwise), and finds or
+    // creates the option values of the sizes or colours named (in first-use order).
     // Also learns which product row each point-of-sale key finds (`claves`, by key column
     // `columnaLlave`), so each block reads its rows by primary key.
-    bool preparar(const QStringList& tablasExternas, const QStringList& nombresOpcion,
+    bool preparar(const QList<UsoDeTabla>& usos, const QStringList& nombresOpcion,
                   const QString& columnaLlave, const QStringList& claves, QString* error);
     // Writes a block of products. False when a statement failed: the block's transaction is rolled
     // back, and the results are not to be used.
@@ -68,6 +73,8 @@ public:
     static QString prefijoDe(const QString& tablaProductos);
 
     qint64 viajes() const { return m_viajes; }
+    // preparar() failed because the shop lacks a table, a column or a privilege the run needs.
+    bool tiendaNoSirve() const { return m_noSirve; }
 
     struct Fila; // a shop row as read, or as this block will leave it
     struct Bloque;
@@ -77,10 +84,13 @@ private:
     QList<std::pair<QString, Valor>> defectosDe(const QString& tabla);
     const TablaTienda& tabla(const QString& nombre);
     QString tablaOpcion(const QString& sufijo) const { return m_prefijo + sufijo; }
+    QString tiendasTexto() const;
     bool leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error);
     bool conocerFilas(const QString& columnaLlave, const QStringList& claves, QString* error);
     QString claveGuardada(const QString& clave) const;
     QString claveDeOtraForma(const QString& clave) const;
+    void refusarGemelas(Bloque& b);
+    void validar(Bloque& b);
     void decidirProductos(Bloque& b);
     void decidirRelacionadas(Bloque& b);
     void decidirExistencias(Bloque& b);
@@ -96,11 +106,16 @@ private:
     qint64 m_bytesPorViaje = 1 << 20;
     qint64 m_viajes = 0;
     bool m_soloLecturas = false; // the open transaction holds only reads
+    bool m_noSirve = false;
     QHash<QString, TablaTienda> m_esquema;
     QHash<QString, QList<std::pair<QString, Valor>>> m_defectos; // by table, resolved and encoded
     QList<int> m_idiomas; // languages that get size and colour names; the first finds them
-    QHash<QString, qint64> m_valoresOpcion; // name's weight → option_value_id
-    QHash<QString, QString> m_pesosOpcion;  // encoded name → weight
+    QHash<QString, qint64> m_valoresOpcion;      // name's weight → option_value_id
+    QHash<QString, QString> m_pesosOpcion;       // encoded name → weight
+    QHash<QString, QString> m_nombresRechazados; // encoded name → why the shop cannot hold it
+    // The first key of the run with each weight of the key column: later keys of that weight are
+    // the same product to the shop, and are refused.
+    QHash<QString, QString> m_clavePorPeso;
     // Keys whose product row did not exist when this run first looked: their rows are this run's,
     // also when a failed block made them and a product-by-product retry finds them.
     QSet<QString> m_creadas;

@@ -4,8 +4,59 @@
 #include "texto_tienda.h"
 #include "ventana_envio.h"
 
+#include <QSet>
+
 using namespace Qt::StringLiterals;
 using namespace escritor;
+
+void EscritorWeb::refusarGemelas(Bloque& b) {
+    for (qsizetype i = 0; i < b.planes->size(); ++i) {
+        ResultadoProducto& res = (*b.resultados)[i];
+        const QString peso = b.pesos.value(b.llaves[i]);
+        if (res.fallido || peso.isEmpty())
+            continue;
+        const QString& clave = (*b.planes)[i].clave;
+        const auto it = m_clavePorPeso.constFind(peso);
+        if (it == m_clavePorPeso.constEnd()) {
+            m_clavePorPeso.insert(peso, clave);
+        } else if (*it != clave) {
+            // Merged, one key's values would overwrite the other's at every send.
+            res.fallido = true;
+            res.gemela = true;
+            res.error = u"la clave «%1» equivale en la tienda a «%2»: la columna «%3» de %4 no "
+                        u"las distingue (mayúsculas, acentos o blancos al final), así que se envía "
+                        u"solo «%2»"_s.arg(clave, *it, m_columnaLlave, m_config.tablaProductos);
+        }
+    }
+}
+
+void EscritorWeb::validar(Bloque& b) {
+    const TablaTienda& tp = tabla(m_config.tablaProductos);
+    const ColumnaTienda* cantidad =
+        tabla(tablaOpcion(u"product_option_value"_s)).columna(u"quantity"_s);
+    for (qsizetype i = 0; i < b.planes->size(); ++i) {
+        const PlanProducto& plan = (*b.planes)[i];
+        ResultadoProducto& res = (*b.resultados)[i];
+        // A number the column cannot hold would publish the column's limit, or 0, as the price.
+        auto revisar = [&](const ColumnaTienda* columna, const Valor& valor, const QString& de) {
+            if (res.fallido || !columna || valor.esNulo())
+                return;
+            const QString motivo =
+                numeroNoCabe(*columna, valorParaTienda(columna, valor, false).texto());
+            if (motivo.isEmpty())
+                return;
+            res.fallido = true;
+            res.error = u"No se envía: el valor %1 (%2)"_s.arg(motivo, de);
+        };
+        for (qsizetype c = 1; c < plan.columnas.size(); ++c)
+            revisar(tp.columna(plan.columnas[c]), plan.valores.value(c), m_config.tablaProductos);
+        for (const EscrituraExterna& e : plan.externas)
+            revisar(tabla(e.tabla).columna(e.columna), e.valor, e.tabla);
+        if (m_config.usaTallasOColores)
+            for (const Existencia& ex : plan.existencias)
+                revisar(cantidad, ex.cantidad, u"existencia de «%1»"_s.arg(ex.referencia));
+    }
+}
 
 void EscritorWeb::decidirProductos(Bloque& b) {
     const QString& t = m_config.tablaProductos;
@@ -20,6 +71,13 @@ void EscritorWeb::decidirProductos(Bloque& b) {
             valores.append(c == 0 ? Valor(b.llaves[i])
                                   : valorParaTienda(tp.columna(plan.columnas[c]),
                                                     plan.valores.value(c), m_config.codificar));
+        // Said once, when the cleaned value is written.
+        auto limpiado = [&](qsizetype c) {
+            if (c > 0 &&
+                tieneControles(tp.columna(plan.columnas[c]), plan.valores.value(c).texto()))
+                res.avisos.append(u"%1: se quitaron de «%2» caracteres de control que venían del "
+                                  u"punto de venta"_s.arg(t, plan.columnas[c]));
+        };
         int f = b.filaDe[i];
         if (f < 0)
             m_creadas.insert(b.llaves[i]);
@@ -30,8 +88,10 @@ void EscritorWeb::decidirProductos(Bloque& b) {
             Escritura e{t, {}, {}, {}, -1, int(i), true};
             for (const auto& [columna, valor] : defectosDe(t))
                 fijar(e, columna, valor);
-            for (qsizetype c = 0; c < plan.columnas.size(); ++c)
+            for (qsizetype c = 0; c < plan.columnas.size(); ++c) {
                 fijar(e, plan.columnas[c], valores[c]);
+                limpiado(c);
+            }
             Fila fila = filaNueva(e, int(b.escrituras.size()));
             fila.peso = b.pesos.value(b.llaves[i]);
             if (m_config.simulacro)
@@ -56,6 +116,7 @@ void EscritorWeb::decidirProductos(Bloque& b) {
                                            fila.valor(plan.columnas[c]), valores[c]});
             fijar(e, plan.columnas[c], valores[c]);
             fila.poner(plan.columnas[c], valores[c]);
+            limpiado(c);
         }
         if (e.columnas.isEmpty())
             continue;
@@ -83,6 +144,11 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
     const QString tTiendas = tablaOpcion(u"product_to_store"_s);
     const QString tOpcion = tablaOpcion(u"product_option"_s);
     const bool conTiendas = tabla(tTiendas).existe() && tp.columna(u"product_id"_s);
+    // Products the shop has in some store: one that is in none is invisible everywhere, which is
+    // what a creation cut off before its links leaves.
+    QSet<QString> enAlgunaTienda;
+    for (const Fila& f : std::as_const(b.tiendas.filas))
+        enAlgunaTienda.insert(f.valor(u"product_id"_s).texto());
     for (qsizetype i = 0; i < b.planes->size(); ++i) {
         const PlanProducto& plan = (*b.planes)[i];
         ResultadoProducto& res = (*b.resultados)[i];
@@ -95,8 +161,13 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
             return fila.valor(columna);
         };
 
-        if (res.creado && conTiendas) {
-            const Valor producto = valorDe(u"product_id"_s);
+        const Valor producto = conTiendas ? valorDe(u"product_id"_s) : Valor();
+        const bool sinTienda = conTiendas && !res.creado && fila.insercion < 0 &&
+                               !enAlgunaTienda.contains(producto.texto());
+        if (sinTienda)
+            res.notas.append(u"no estaba en ninguna tienda (no se veía en la tienda en línea); se "
+                             u"enlaza a las tiendas %1"_s.arg(tiendasTexto()));
+        if ((res.creado || sinTienda) && conTiendas) {
             for (int tienda : m_config.tiendas) {
                 const QString clave = producto.texto() + u'|' + QString::number(tienda);
                 if (b.tiendas.primera(clave))
@@ -108,6 +179,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                 enlace.poner(u"product_id"_s, producto);
                 enlace.poner(u"store_id"_s, Valor::numero(tienda));
                 b.tiendas.agregar(enlace, clave);
+                res.cambiado = true;
                 b.escrituras.append({tTiendas,
                                      {u"product_id"_s, u"store_id"_s},
                                      {producto, Valor::numero(tienda)},
@@ -129,6 +201,11 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
             const TablaTienda& te = tabla(e.tabla);
             const Valor identificador = valorDe(e.llaveEnProds);
             const Valor valor = valorParaTienda(te.columna(e.columna), e.valor, m_config.codificar);
+            const QString limpiado =
+                tieneControles(te.columna(e.columna), e.valor.texto())
+                    ? u"%1: se quitaron de «%2» caracteres de control que venían del punto de "
+                      u"venta"_s.arg(e.tabla, e.columna)
+                    : QString();
             Indice& filas = b.externas[e.tabla + u'|' + e.llave + u'|' + e.llaveEnProds];
             const QString porLlave = identidad(te.columna(e.llave), identificador);
             for (const auto& [columnaCondicion, textoCondicion] : e.filas) {
@@ -158,6 +235,8 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                     b.escrituras.append(alta);
                     filas.agregar(nueva, porLlave);
                     res.cambiado = true;
+                    if (!limpiado.isEmpty() && !res.avisos.contains(limpiado))
+                        res.avisos.append(limpiado);
                     continue;
                 }
                 if (existente->tiene(e.columna) &&
@@ -168,6 +247,8 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                                                existente->valor(e.columna), valor});
                 existente->poner(e.columna, valor);
                 res.cambiado = true;
+                if (!limpiado.isEmpty() && !res.avisos.contains(limpiado))
+                    res.avisos.append(limpiado);
                 if (existente->insercion >= 0) {
                     fijar(b.escrituras[existente->insercion], e.columna, valor);
                     continue;
@@ -240,6 +321,12 @@ void EscritorWeb::decidirExistencias(Bloque& b) {
         for (const Existencia& ex : plan.existencias) {
             const QString nombre =
                 valorParaTienda(descCol, Valor(ex.referencia), m_config.codificar).texto();
+            if (const auto rechazo = m_nombresRechazados.constFind(nombre);
+                rechazo != m_nombresRechazados.constEnd()) {
+                res.omitidos.append(u"%1 «%2» no se envió: el nombre %3"_s.arg(
+                    m_config.usaTallas ? u"la talla"_s : u"el color"_s, ex.referencia, *rechazo));
+                continue;
+            }
             const Valor valorOpcion =
                 Valor::numero(m_valoresOpcion.value(m_pesosOpcion.value(nombre)));
             const Valor cantidad = valorParaTienda(cantidadCol, ex.cantidad, false);

@@ -3,7 +3,10 @@
 #include "services/conexion.h"
 #include "texto_tienda.h"
 
+#include <QHash>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -26,12 +29,13 @@ bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
     const QString lista = nombres.join(u',');
     ResultadoConsulta columnas;
     ResultadoConsulta motores;
-    if (!cn.consultar(u"SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
-                      u"NUMERIC_SCALE, IS_NULLABLE, EXTRA, COLUMN_KEY, CHARACTER_SET_NAME, "
-                      u"COLLATION_NAME FROM information_schema.COLUMNS WHERE "
-                      u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
-                          lista + u") ORDER BY TABLE_NAME, ORDINAL_POSITION"_s,
-                      columnas) ||
+    if (!cn.consultar(
+            u"SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
+            u"NUMERIC_SCALE, IS_NULLABLE, EXTRA, COLUMN_KEY, CHARACTER_SET_NAME, "
+            u"COLLATION_NAME, COLUMN_TYPE, NUMERIC_PRECISION FROM information_schema.COLUMNS WHERE "
+            u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
+                lista + u") ORDER BY TABLE_NAME, ORDINAL_POSITION"_s,
+            columnas) ||
         !cn.consultar(u"SELECT TABLE_NAME, ENGINE FROM information_schema.TABLES WHERE "
                       u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
                           lista + u')',
@@ -61,8 +65,12 @@ bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
             c.largo = f[3].esNulo() ? -1 : f[3].texto().toLongLong();
             c.noNulo = f[5].texto() == u"NO"_s;
             c.autoIncremento = f[6].texto().contains(u"auto_increment"_s, Qt::CaseInsensitive);
+            c.generada = f[6].texto().contains(u"generated"_s, Qt::CaseInsensitive);
             c.juego = f[8].texto();
             c.intercalacion = f[9].texto();
+            c.tipoCompleto = f[10].texto();
+            c.precision = f[11].texto().toInt();
+            c.sinSigno = c.tipoCompleto.contains(u"unsigned"_s, Qt::CaseInsensitive);
             if (c.autoIncremento)
                 t.autoIncremento = c.nombre;
             if (f[7].texto() == u"PRI"_s)
@@ -101,15 +109,92 @@ QString fechaCanonica(const ColumnaTienda& c, const QString& texto) {
 }
 } // namespace
 
+bool esControl(QChar c, bool unaLinea) {
+    const char16_t u = c.unicode();
+    if (u == u'\t' || u == u'\n' || u == u'\r')
+        return unaLinea;
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
+
+namespace {
+bool unaLinea(const ColumnaTienda& c) {
+    return c.tipo == u"char"_s || c.tipo == u"varchar"_s;
+}
+} // namespace
+
+bool tieneControles(const ColumnaTienda* columna, const QString& texto) {
+    if (!columna || !columna->texto)
+        return false;
+    const bool linea = unaLinea(*columna);
+    return std::any_of(texto.begin(), texto.end(),
+                       [linea](QChar c) { return esControl(c, linea); });
+}
+
 Valor valorParaTienda(const ColumnaTienda* columna, const Valor& valor, bool codificar) {
     if (!columna)
         return valor;
-    if (valor.esNulo())
-        return columna->noNulo ? Valor(vacioDe(*columna)) : valor;
-    if (codificar && columna->texto &&
-        columna->nombre.compare(u"image"_s, Qt::CaseInsensitive) != 0)
-        return Valor(CodificarComoTienda(valor.texto()));
-    return valor;
+    if (valor.esNulo() || (columna->numerico && valor.texto().trimmed().isEmpty()))
+        return columna->noNulo ? Valor(vacioDe(*columna)) : Valor::nulo();
+    if (!columna->texto)
+        return valor;
+    QString texto = valor.texto();
+    if (tieneControles(columna, texto)) {
+        // A NUL, an escape or a bell from the point of sale would reach customers' pages; a line
+        // break in a name splits lists and mails.
+        const bool linea = unaLinea(*columna);
+        QString limpio;
+        limpio.reserve(texto.size());
+        for (QChar c : texto)
+            if (!esControl(c, linea))
+                limpio += c;
+            else if (c == u'\t' || c == u'\n')
+                limpio += u' ';
+        texto = limpio;
+    }
+    if (codificar && columna->nombre.compare(u"image"_s, Qt::CaseInsensitive) != 0)
+        texto = CodificarComoTienda(texto);
+    return Valor(texto);
+}
+
+QString numeroNoCabe(const ColumnaTienda& c, const QString& texto) {
+    static const QStringList sinRango{u"float"_s, u"double"_s, u"bit"_s, u"year"_s};
+    if (!c.numerico || sinRango.contains(c.tipo))
+        return {};
+    QString numero = decimalCanonico(texto, c.escala);
+    if (numero.isNull()) {
+        bool esNumero = false;
+        texto.trimmed().toDouble(&esNumero);
+        return esNumero
+                   ? u"«%1» no cabe en la columna «%2» (%3)"_s.arg(texto, c.nombre, c.tipoCompleto)
+                   : u"«%1» no es un número, y la columna «%2» (%3) guardaría 0"_s.arg(
+                         texto, c.nombre, c.tipoCompleto);
+    }
+    const bool negativo = numero.startsWith(u'-');
+    if (negativo)
+        numero.remove(0, 1);
+    const QString entera =
+        numero.left(numero.indexOf(u'.') < 0 ? numero.size() : numero.indexOf(u'.'));
+    bool cabe = true;
+    if (negativo && c.sinSigno) {
+        cabe = false;
+    } else if (c.tipo == u"decimal"_s) {
+        cabe = c.precision <= 0 || entera.size() <= c.precision - c.escala || entera == u"0"_s;
+    } else {
+        // The integer types: bits, and the range of each sign.
+        static const QHash<QString, int> bits{{u"tinyint"_s, 8},    {u"smallint"_s, 16},
+                                              {u"mediumint"_s, 24}, {u"int"_s, 32},
+                                              {u"integer"_s, 32},   {u"bigint"_s, 64}};
+        const int b = bits.value(c.tipo, 64);
+        const quint64 maximo = c.sinSigno ? (b == 64 ? ~quint64(0) : (quint64(1) << b) - 1)
+                                          : (quint64(1) << (b - 1)) - 1;
+        bool bien = false;
+        const quint64 valor = entera.toULongLong(&bien);
+        cabe = bien && (negativo && !c.sinSigno ? valor <= maximo + 1 : valor <= maximo);
+    }
+    if (cabe)
+        return {};
+    return u"«%1» no cabe en la columna «%2» (%3): la tienda guardaría otro número"_s.arg(
+        texto, c.nombre, c.tipoCompleto);
 }
 
 QString decimalCanonico(const QString& texto, int escala) {
@@ -165,20 +250,34 @@ bool deTresBytes(const ColumnaTienda& c) {
     return c.juego.compare(u"utf8"_s, Qt::CaseInsensitive) == 0 ||
            c.juego.compare(u"utf8mb3"_s, Qt::CaseInsensitive) == 0;
 }
+
+// Whether the column's character set can hold the character: utf8mb4 holds all, the three-byte
+// utf8 none past the basic plane, latin1 (the server's is Windows-1252) only its own repertoire.
+bool cabeCaracter(const ColumnaTienda& c, uint p) {
+    if (deTresBytes(c))
+        return p <= 0xFFFF;
+    if (c.juego.compare(u"latin1"_s, Qt::CaseInsensitive) == 0) {
+        if (p <= 0x7F || (p >= 0xA0 && p <= 0xFF))
+            return true;
+        static const QString extra = u"€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ"_s;
+        return p <= 0xFFFF && extra.contains(QChar(char16_t(p)));
+    }
+    if (c.juego.compare(u"ascii"_s, Qt::CaseInsensitive) == 0)
+        return p <= 0x7F;
+    return true;
+}
 } // namespace
 
 QString textoQueCabe(const ColumnaTienda& c, const QString& texto) {
     if (!c.texto)
         return texto;
     QList<uint> puntos = texto.toUcs4();
-    const bool tresBytes = deTresBytes(c);
     bool cambiado = false;
-    if (tresBytes)
-        for (uint& p : puntos)
-            if (p > 0xFFFF) {
-                p = u'?';
-                cambiado = true;
-            }
+    for (uint& p : puntos)
+        if (!cabeCaracter(c, p)) {
+            p = u'?';
+            cambiado = true;
+        }
     if (c.largo >= 0 && puntos.size() > c.largo) {
         puntos.resize(c.largo);
         cambiado = true;
@@ -230,19 +329,21 @@ QString pesoDeLiteral(const ColumnaTienda& c, const QString& literal) {
            c.intercalacion + u"))"_s;
 }
 
-QString claveNoCabe(const ColumnaTienda& c, const QString& clave) {
+QString textoNoCabe(const ColumnaTienda& c, const QString& texto) {
     if (!c.texto)
         return {};
-    const QList<uint> puntos = clave.toUcs4();
+    const QList<uint> puntos = texto.toUcs4();
     if (c.largo >= 0 && puntos.size() > c.largo)
-        return u"la clave tiene %1 caracteres y la columna «%2» admite %3"_s.arg(puntos.size())
+        return u"tiene %1 caracteres y la columna «%2» admite %3"_s.arg(puntos.size())
             .arg(c.nombre)
             .arg(c.largo);
-    const bool tresBytes = deTresBytes(c);
-    const bool latino = c.juego.compare(u"latin1"_s, Qt::CaseInsensitive) == 0;
     for (uint p : puntos)
-        if ((tresBytes && p > 0xFFFF) || (latino && p > 0xFF))
-            return u"la clave tiene caracteres que la columna «%1» (%2) no guarda"_s.arg(c.nombre,
-                                                                                         c.juego);
+        if (!cabeCaracter(c, p))
+            return u"tiene caracteres que la columna «%1» (%2) no guarda"_s.arg(c.nombre, c.juego);
     return {};
+}
+
+QString claveNoCabe(const ColumnaTienda& c, const QString& clave) {
+    const QString motivo = textoNoCabe(c, clave);
+    return motivo.isEmpty() ? motivo : u"la clave "_s + motivo;
 }

@@ -17,9 +17,13 @@ struct ColumnaTienda {
     bool texto = false;    // CHAR, VARCHAR, TEXT: characters, encoded like the shop's forms
     bool numerico = false; // integers, DECIMAL, FLOAT, DOUBLE
     int escala = 0;        // digits after the point (0 for integers)
+    int precision = 0;     // DECIMAL: digits in all
+    bool sinSigno = false; // UNSIGNED
+    QString tipoCompleto;  // COLUMN_TYPE, as the server shows it ("decimal(15,4)")
     qint64 largo = -1;     // characters a text column holds (-1: not known)
     bool noNulo = false;
     bool autoIncremento = false;
+    bool generada = false; // computed by the server: never written
     QString juego;         // character set
     QString intercalacion; // collation
 };
@@ -46,8 +50,21 @@ bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
                        QHash<QString, TablaTienda>* esquema, QString* error);
 
 // The value to write into the column: NULL where the column takes it, otherwise the type's empty
-// value; text encoded like the shop's forms when asked (never pictures: columns named "image").
+// value (also for an empty text into a number); text encoded like the shop's forms when asked
+// (never pictures: columns named "image"), and without control characters: none in text, and no
+// line break or tab in a one-line column (CHAR, VARCHAR), where they become a blank.
 Valor valorParaTienda(const ColumnaTienda* columna, const Valor& valor, bool codificar);
+
+// Whether valorParaTienda() drops or replaces control characters of the text for that column.
+bool tieneControles(const ColumnaTienda* columna, const QString& texto);
+// Characters no shop text should hold (C0 and C1 controls, DEL); tab and line breaks are controls
+// only where `unaLinea`.
+bool esControl(QChar c, bool unaLinea);
+
+// Why a number cannot be stored in the column as it is: not a number, or outside the column's
+// range (the shop would keep its maximum, or 0: a wrong price or stock). Empty when it fits, or
+// when the column is no number.
+QString numeroNoCabe(const ColumnaTienda& columna, const QString& texto);
 
 // Whether the column, holding `almacenado`, already holds what writing `nuevo` would store. Decided
 // here byte for byte, never by SQL "=", which ignores case, accents and trailing blanks; numbers
@@ -57,6 +74,9 @@ bool mismoValor(const ColumnaTienda* columna, const Valor& almacenado, const Val
 // The text a column keeps of a value: cut to its length, characters its character set lacks
 // replaced by "?", as the shop's non-strict session stores them.
 QString textoQueCabe(const ColumnaTienda& columna, const QString& texto);
+// Why the column cannot keep the text whole (too long, characters its set lacks); empty when it
+// can.
+QString textoNoCabe(const ColumnaTienda& columna, const QString& texto);
 
 // A decimal number's canonical text at the scale (rounded half away from zero, as the server
 // rounds), or a null text when it is not a number.

@@ -69,15 +69,29 @@ bool PlanificadorEnvio::cargarExistencias(Conexion& pos, QString* error) {
                                   .ordenar(u"Referencia"_s);
     const bool bien = pos.consultarFilas(Sql::select(pos, consulta), [&](const QList<Valor>& f) {
         const Valor cantidad = f[2].esNulo() ? f[2] : Valor(unico(f[2].texto()));
-        m_existencias[f[0].texto().toLower()].append(Existencia{unico(f[1].texto()), cantidad});
+        m_existencias[f[0].texto()].append(Existencia{unico(f[1].texto()), cantidad});
     });
     if (!bien) {
         *error = pos.ultimoError();
         return false;
     }
     m_existencias.squeeze();
+    for (auto it = m_existencias.cbegin(); it != m_existencias.cend(); ++it)
+        m_sinMayusculas[it.key().toLower()].append(it.key());
     m_conExistencias = true;
     return true;
+}
+
+QList<Existencia> PlanificadorEnvio::existenciasDe(const QString& clave) const {
+    // The stock rows of exactly this key; a key that has none takes those written in other
+    // letter case (a point of sale that does not tell case apart joins them so).
+    const auto it = m_existencias.constFind(clave);
+    if (it != m_existencias.constEnd())
+        return *it;
+    QList<Existencia> filas;
+    for (const QString& otra : m_sinMayusculas.value(clave.toLower()))
+        filas += m_existencias.value(otra);
+    return filas;
 }
 
 bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan,
@@ -112,7 +126,7 @@ bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan
                                                llave.llave, llave.filas});
     }
     if (m_conExistencias)
-        plan->existencias = m_existencias.value(plan->clave.toLower());
+        plan->existencias = existenciasDe(plan->clave);
     return true;
 }
 
@@ -120,7 +134,7 @@ QStringList PlanificadorEnvio::nombresDeExistencias(const QStringList& claves) c
     QStringList nombres;
     QSet<QString> vistos;
     for (const QString& clave : claves)
-        for (const Existencia& e : m_existencias.value(clave.toLower()))
+        for (const Existencia& e : existenciasDe(clave))
             if (!vistos.contains(e.referencia)) {
                 vistos.insert(e.referencia);
                 nombres.append(e.referencia);

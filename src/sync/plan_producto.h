@@ -84,5 +84,7 @@ private:
     BuscadorNombres& m_nombres;
     QStringList m_columnas;
     bool m_conExistencias = false;
-    QHash<QString, QList<Existencia>> m_existencias; // lower-cased product key → stock rows
+    QList<Existencia> existenciasDe(const QString& clave) const;
+    QHash<QString, QList<Existencia>> m_existencias; // product key → stock rows
+    QHash<QString, QStringList> m_sinMayusculas;     // lower-cased key → keys of m_existencias
 };

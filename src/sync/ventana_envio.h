@@ -15,6 +15,7 @@ struct ResumenEnvio {
         EnCurso,       // another run on the same settings file or shop database is active
         SinConexion,   // a database did not open (or could not be reopened)
         ErrorLectura,  // the product list could not be read
+        TiendaNoSirve, // the shop lacks a table, column or privilege the run needs: nothing written
     };
     Estado estado = Estado::Terminado;
     QString mensaje; // why the run stopped early, for the user
@@ -25,6 +26,9 @@ struct ResumenEnvio {
     qint64 fallidos = 0;
     // Products written, but with a value the shop's column could not hold as sent (cut, replaced).
     qint64 conAvisos = 0;
+    // Of the failed, those whose key the shop's key column takes for another's ("CASO-01" after
+    // "caso-01").
+    qint64 gemelas = 0;
     struct Fallo {
         QString clave;
         QString mensaje; // the server's or the run's own
