@@ -171,7 +171,15 @@ bool frmInicial::Form_Load() {
         return false;
     m_cargada = true;
 
-    clsProcedimenti(m_c, m_ajustes).LeerConfiguracion(m_clnCampos);
+    {
+        clsProcedimenti procedimiento(m_c, m_ajustes);
+        procedimiento.LeerConfiguracion(m_clnCampos);
+        if (procedimiento.ajustesInutiles())
+            CajaMensaje(procedimiento.ultimoError() +
+                            u"\rEl archivo quedó como estaba; los valores que faltan se toman "
+                            u"por omisión hasta que se pueda escribir."_s,
+                        Botones::Critico, u"Archivo de configuración"_s);
+    }
     mostrarConfiguracion();
     m_historial.leer();
     principal->mostrarHistorial(m_historial);
@@ -487,8 +495,19 @@ bool frmInicial::confirmarLlave() {
     const QString problema = ComprobarLlave(*m_c.qvtx, *m_c.utilerias, m_rutaIni);
     if (problema.isEmpty())
         return true;
-    // A new key cannot read what the old one encrypted: only the user may give those values up.
     const QChar cr(u'\r');
+    if (m_c.utilerias->cifrador().problemaLlave().isEmpty()) {
+        // The key is sound but did not encrypt these values (another machine's, one made anew):
+        // replacing it would lose what it does encrypt. The values go unread until typed again.
+        return Pregunta(problema + cr + cr +
+                            u"Si conserva la llave con que se cifraron, responda No, póngala en su "
+                            u"lugar y vuelva a abrir el programa."_s +
+                            cr + cr +
+                            u"¿Continuar sin esos valores? No se enviará nada hasta escribirlos "
+                            u"de nuevo en la configuración y grabarlos."_s,
+                        u"Llave de cifrado"_s);
+    }
+    // A new key cannot read what the old one encrypted: only the user may give those values up.
     if (!Pregunta(problema + cr + cr +
                       u"Si conserva una copia de ese archivo, responda No, póngala en su lugar y "
                       u"vuelva a abrir el programa."_s +

@@ -217,6 +217,9 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
 
     if (ajustes.DireccionFTP.trimmed().isEmpty()) {
         salida << u"Servidor FTP: sin configurar\n"_s;
+    } else if (const QString ilegibles = motivoIlegibles(ajustes, true); !ilegibles.isEmpty()) {
+        salida << u"Servidor FTP: "_s << ilegibles << u'\n';
+        resultado = Salida::Fallo;
     } else {
         clsFTP ftp;
         PrepararClienteFTP(ftp, ajustes);
@@ -378,7 +381,8 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bo
     std::signal(SIGINT, anterior);
     g_interrupcion = nullptr;
 
-    if (resumen.estado == ResumenEnvio::Estado::MapeoInvalido)
+    if (resumen.estado == ResumenEnvio::Estado::MapeoInvalido ||
+        resumen.estado == ResumenEnvio::Estado::AjustesIlegibles)
         return Salida::AjustesInutiles;
     if (simulacro)
         return resumen.estado == ResumenEnvio::Estado::Terminado ? Salida::Bien : Salida::Fallo;

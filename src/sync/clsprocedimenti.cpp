@@ -272,9 +272,12 @@ bool Envio::detener(ResumenEnvio::Estado estado, const QString& mensaje) {
 
 // A mapping the run can use, and no other run on the same settings file.
 bool Envio::admitido() {
+    const QString ilegibles = motivoIlegibles(m_a, false);
     if (!ValidarCamposEnvio(m_datos.campos))
         detener(ResumenEnvio::Estado::MapeoInvalido,
                 u"La relación de campos no sirve para enviar"_s);
+    else if (!ilegibles.isEmpty())
+        detener(ResumenEnvio::Estado::AjustesIlegibles, ilegibles);
     else if (!m_bloqueo.tomar())
         detener(ResumenEnvio::Estado::EnCurso, m_bloqueo.descripcion());
     else

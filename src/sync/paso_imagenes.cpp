@@ -72,6 +72,11 @@ QList<PasoImagenes::Producto> PasoImagenes::productosDe(Recordset& productos) {
 }
 
 bool PasoImagenes::conectar(QString* error) {
+    // Never a login with the empty user or password a value under another key leaves.
+    if (const QString ilegibles = motivoIlegibles(m_ajustes, true); !ilegibles.isEmpty()) {
+        *error = ilegibles;
+        return false;
+    }
     PrepararClienteFTP(m_ftp, m_ajustes);
     if (m_ftp.OpenConnection(m_ajustes.DireccionFTP, m_ajustes.UsuarioFTP, m_ajustes.PasswordFTP))
         return true;

@@ -12,6 +12,7 @@ struct ResumenEnvio {
         Terminado,     // the product loop ran to its end
         Interrumpido,  // the user asked to stop
         MapeoInvalido, // refused before opening anything
+        AjustesIlegibles, // values it needs are encrypted under another key: refused likewise
         EnCurso,       // another run on the same settings file or shop database is active
         SinConexion,   // a database did not open (or could not be reopened)
         ErrorLectura,  // the product list could not be read

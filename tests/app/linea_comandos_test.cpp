@@ -326,6 +326,145 @@ TEST(LineaComandos, LlaveDeCifradoPerdida) {
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
 }
 
+// A key file of another installation (well-formed, but not the one that encrypted the values):
+// nothing runs, and no connection is made with the empty login the values would leave.
+TEST(LineaComandos, LlaveDeOtraInstalacion) {
+    Escenario e;
+    e.mapeoBasico();
+    e.productos(3);
+    e.ajustar(u"Usuario WEB"_s, e.c.utilerias->Encripta(entorno::mysql().usuario));
+    e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
+    CarpetaTemporal otraConfiguracion;
+    QDir().mkpath(otraConfiguracion.ruta(u"vendaro"_s));
+    const QString llave =
+        otraConfiguracion.escribir(u"vendaro/vendaro.key"_s, QByteArray(32, 'k').toBase64() + "\n");
+    const QByteArray antes = e.carpeta.leer(u"vendaro.ini"_s);
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert(u"XDG_CONFIG_HOME"_s, otraConfiguracion.raiz());
+    for (const QString& accion : {u"--check"_s, u"--send"_s}) {
+        SCOPED_TRACE(qPrintable(accion));
+        const Resultado r = ejecutar({accion, u"--ini"_s, e.ajustes.RutaIni}, ambiente);
+        EXPECT_EQ(r.codigo, 2) << qPrintable(r.salida + r.errores);
+        EXPECT_TRUE(r.salida.contains(u"Los valores cifrados no se pueden leer: la llave no "
+                                      u"corresponde a estos valores"_s))
+            << qPrintable(r.salida);
+        EXPECT_TRUE(r.salida.contains(llave)) << qPrintable(r.salida);
+        EXPECT_FALSE(r.salida.contains(u"Base de datos de la tienda"_s));
+    }
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
+    EXPECT_EQ(e.carpeta.leer(u"vendaro.ini"_s), antes);
+    EXPECT_EQ(otraConfiguracion.leer(u"vendaro/vendaro.key"_s),
+              QByteArray(32, 'k').toBase64() + "\n");
+}
+
+// The settings folder on a full disk: the defaults a check or a send would add are not written, the
+// file stays whole, and both stop with exit code 2.
+TEST(LineaComandos, ConfiguracionEnUnDiscoLleno) {
+    Escenario e;
+    e.mapeoBasico();
+    e.productos(2);
+    DiscoLleno disco;
+    REQUIERE_DISCO(disco);
+    // Without the keys the program adds with their defaults, and with notes of the owner's that
+    // make it larger than a little room.
+    QByteArray ini = e.carpeta.leer(u"vendaro.ini"_s);
+    for (int i = 0; i < 120; ++i)
+        ini += "; nota " + QByteArray::number(i) + " " + QByteArray(60, '-') + "\n";
+    const QString ruta = disco.escribir(u"vendaro.ini"_s, ini);
+    for (const qint64 libres : {qint64(0), qint64(4096)}) {
+        SCOPED_TRACE(libres);
+        disco.liberar();
+        disco.llenar(libres);
+        for (const QString& accion : {u"--check"_s, u"--send"_s}) {
+            SCOPED_TRACE(qPrintable(accion));
+            const Resultado r = ejecutar({accion, u"--ini"_s, ruta});
+            EXPECT_EQ(r.codigo, 2) << qPrintable(r.salida + r.errores);
+            EXPECT_TRUE(r.salida.contains(u"No se pudo escribir el archivo de configuración"_s))
+                << qPrintable(r.salida);
+            QFile f(ruta);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), ini);
+        }
+    }
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
+    disco.liberar();
+    const Resultado r = ejecutar({u"--send"_s, u"--ini"_s, ruta});
+    EXPECT_EQ(r.codigo, 0) << qPrintable(r.salida + r.errores);
+
+    // A folder the program may not write: its own message, not "a send is running".
+    ASSERT_TRUE(disco.soloLectura(true));
+    const Resultado soloLectura = ejecutar({u"--send"_s, u"--ini"_s, ruta});
+    disco.soloLectura(false);
+    EXPECT_EQ(soloLectura.codigo, 1);
+    EXPECT_TRUE(soloLectura.salida.contains(u"No se puede escribir en la carpeta del archivo de "
+                                            u"configuración"_s))
+        << qPrintable(soloLectura.salida);
+    EXPECT_FALSE(soloLectura.salida.contains(u"Ya hay un envío en curso"_s));
+}
+
+// A settings file that is no settings file is refused and left as it is; one cut short, or with a
+// key twice, is reported by the check.
+TEST(LineaComandos, ArchivoDeConfiguracionDanado) {
+    Escenario e;
+    e.mapeoBasico();
+    e.ajustar(u"Dirección del FTP"_s, u" "_s);
+    const QString ruta = e.ajustes.RutaIni;
+    const QByteArray bueno = e.carpeta.leer(u"vendaro.ini"_s);
+
+    const QByteArray basura =
+        QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + QByteArray(300, '\x7f');
+    for (const QByteArray& bytes :
+         {basura, QByteArray("Querido cliente:\ngracias por su compra.\n")}) {
+        e.carpeta.escribir(u"vendaro.ini"_s, bytes);
+        for (const QString& accion : {u"--check"_s, u"--send"_s}) {
+            SCOPED_TRACE(qPrintable(accion));
+            const Resultado r = ejecutar({accion, u"--ini"_s, ruta});
+            EXPECT_EQ(r.codigo, 2) << qPrintable(r.salida + r.errores);
+            EXPECT_TRUE(r.salida.contains(u"no parece un archivo de configuración"_s))
+                << qPrintable(r.salida);
+            EXPECT_EQ(e.carpeta.leer(u"vendaro.ini"_s), bytes);
+        }
+    }
+
+    // Cut in the middle of [Campos], with a key written twice above.
+    QByteArray cortado = bueno;
+    cortado.replace("[Configuración]\n", "[Configuración]\nPuerto=1\n");
+    cortado += "Existencia.CampoWEB=quantity\nPeso.Campo";
+    e.carpeta.escribir(u"vendaro.ini"_s, cortado);
+    const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, ruta});
+    EXPECT_EQ(r.codigo, 1) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"no es una sección ni una clave (¿el archivo quedó cortado?)"_s))
+        << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"«Peso.Campo»"_s)) << qPrintable(r.salida);
+    EXPECT_TRUE(r.salida.contains(u"Aviso: en el archivo de configuración la clave «Puerto» de la "
+                                  u"sección [Configuración] está en las líneas 2 y "_s))
+        << qPrintable(r.salida);
+}
+
+// An account that may only read the shop: the check names what it may not do.
+TEST(LineaComandos, ComprobarCuentaDeSoloLectura) {
+    Escenario e;
+    e.mapeoBasico();
+    e.ajustar(u"Dirección del FTP"_s, u" "_s);
+    const QString usuario = u"lee_"_s + e.tienda.nombre().right(6);
+    e.tienda.ejecutar(u"CREATE USER '"_s + usuario +
+                      u"'@'%' IDENTIFIED BY 'lee'; GRANT SELECT ON `"_s + e.tienda.nombre() +
+                      u"`.* TO '"_s + usuario + u"'@'%';"_s);
+    e.ajustar(u"Usuario WEB"_s, usuario);
+    e.ajustar(u"Contraseña WEB"_s, u"lee"_s);
+    const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, e.ajustes.RutaIni});
+    e.tienda.ejecutar(u"DROP USER '"_s + usuario + u"'@'%';"_s);
+    EXPECT_EQ(r.codigo, 1) << qPrintable(r.salida + r.errores);
+    EXPECT_TRUE(r.salida.contains(u"conexión correcta"_s)) << qPrintable(r.salida);
+    for (const QString& que :
+         {u"insertar filas en «oc_product»"_s, u"cambiar filas de «oc_product»"_s,
+          u"insertar filas en «oc_product_description»"_s})
+        EXPECT_TRUE(r.salida.contains(u"Relación de campos en la tienda: El usuario de la tienda "
+                                      u"no puede "_s +
+                                      que))
+            << qPrintable(que) << qPrintable(r.salida);
+}
+
 TEST(LineaComandos, DosEnviosALaMismaTiendaNoDuplican) {
     Escenario e;
     e.mapeoBasico();

@@ -362,6 +362,40 @@ TEST_F(Ventana, LlavePerdidaSePreguntaAntesDeCrearOtra) {
     qputenv("XDG_CONFIG_HOME", anterior);
 }
 
+// A sound key that did not encrypt the values (another installation's): never replaced, since
+// other settings may depend on it; the values go unread and nothing is sent with them.
+TEST_F(Ventana, LlaveQueNoCorrespondeNoSeReemplaza) {
+    e.ajustar(u"Usuario WEB"_s, e.c.utilerias->Encripta(entorno::mysql().usuario));
+    e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
+    CarpetaTemporal otra;
+    QDir().mkpath(otra.ruta(u"vendaro"_s));
+    const QByteArray ajena = QByteArray(32, 'z').toBase64() + "\n";
+    otra.escribir(u"vendaro/vendaro.key"_s, ajena);
+    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    {
+        frmInicial rechazada(e.ajustes.RutaIni, new RelojDePrueba);
+        EXPECT_FALSE(rechazada.Form_Load()) << "answered No: the program ends";
+    }
+    ASSERT_FALSE(e.dialogos.cajas.isEmpty());
+    EXPECT_EQ(e.dialogos.cajas.last().titulo, u"Llave de cifrado"_s);
+    EXPECT_TRUE(e.dialogos.cajas.last().texto.contains(u"la llave no corresponde a estos valores"_s))
+        << qPrintable(e.dialogos.cajas.last().texto);
+
+    e.dialogos.respuestas.append(Respuesta::Si);
+    v = std::make_unique<frmInicial>(e.ajustes.RutaIni, reloj);
+    ASSERT_TRUE(v->Form_Load());
+    vigilarEnvio();
+    qputenv("XDG_CONFIG_HOME", anterior);
+    EXPECT_EQ(otra.leer(u"vendaro/vendaro.key"_s), ajena);
+    EXPECT_EQ(v->configuracion->txtDato(3)->text(), QString()) << "no value shown for it";
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::AjustesIlegibles);
+    EXPECT_TRUE(r.mensaje.contains(u"«Usuario WEB», «Contraseña WEB»"_s)) << qPrintable(r.mensaje);
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
+}
+
 TEST_F(Ventana, ProbarConexionYVerEncriptados) {
     cargar();
     auto* cfg = v->configuracion;
@@ -549,6 +583,26 @@ TEST_F(Ventana, LaPaginaPrincipalCuentaLosEnviosYSusFallos) {
     ASSERT_EQ(leido.envios().size(), HistorialEnvios::MaxEnvios);
     EXPECT_EQ(leido.envios().first().leidos, 105);
     EXPECT_EQ(leido.envios().last().leidos, 124);
+}
+
+// The runs kept beside the settings: on a full disk the file keeps the runs it had.
+TEST(HistorialEnvios, UnDiscoLlenoDejaElAnterior) {
+    DiscoLleno disco;
+    REQUIERE_DISCO(disco);
+    const QString ini = disco.ruta(u"vendaro.ini"_s);
+    ResumenEnvio r;
+    r.leidos = 7;
+    HistorialEnvios historial(ini);
+    ASSERT_TRUE(historial.agregar(r, QDateTime::currentDateTime()));
+    disco.llenar(0);
+    r.leidos = 8;
+    for (int i = 0; i < 30; ++i)
+        r.productosFallidos.append({u"P%1"_s.arg(i), QString(200, u'x')});
+    EXPECT_FALSE(historial.agregar(r, QDateTime::currentDateTime()));
+    HistorialEnvios leido(ini);
+    leido.leer();
+    ASSERT_EQ(leido.envios().size(), 1);
+    EXPECT_EQ(leido.envios().first().leidos, 7);
 }
 
 // "Vista previa" runs the dry run: a price changed in the point of sale shows as the shop's value

@@ -294,3 +294,9 @@ void DiscoLleno::llenar(qint64 libres) {
 void DiscoLleno::liberar() {
     QFile::remove(ruta(u".relleno"_s));
 }
+
+bool DiscoLleno::soloLectura(bool si) {
+    const QByteArray carpeta = QFile::encodeName(m_carpeta.path());
+    return mount("tmpfs", carpeta.constData(), "tmpfs", MS_REMOUNT | (si ? MS_RDONLY : 0),
+                 "size=512k,mode=0700") == 0;
+}

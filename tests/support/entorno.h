@@ -97,6 +97,8 @@ public:
     void llenar(qint64 libres);
     // Frees the space the filler took.
     void liberar();
+    // Remounts the file system read-only (or writable again), as a folder one may not write.
+    bool soloLectura(bool si);
 
 private:
     QTemporaryDir m_carpeta;

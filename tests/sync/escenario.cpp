@@ -75,3 +75,26 @@ ResumenEnvio Escenario::enviar(bool modoPrueba) {
     datos.modoPrueba = modoPrueba;
     return clsProcedimenti::EnviarProductos(datos, interrumpir, ventana);
 }
+
+const QStringList Escenario::TablasEscritas{u"oc_product"_s,
+                                            u"oc_product_description"_s,
+                                            u"oc_product_to_store"_s,
+                                            u"oc_option_value"_s,
+                                            u"oc_option_value_description"_s,
+                                            u"oc_product_option"_s,
+                                            u"oc_product_option_value"_s};
+
+QStringList Escenario::volcado(const QStringList& tablas) {
+    QStringList filas;
+    for (const QString& t : tablas) {
+        const QStringList columnas =
+            tienda.filas(u"SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) FROM "
+                         u"information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
+                         u"TABLE_NAME = '"_s +
+                         t + u'\'');
+        for (const QString& f :
+             tienda.filas(u"SELECT * FROM "_s + t + u" ORDER BY "_s + columnas.value(0)))
+            filas.append(t + u": "_s + f);
+    }
+    return filas;
+}

@@ -26,6 +26,10 @@ public:
     // Products "P01".."Pnn" with description "Producto n" and price n.50.
     void productos(int cuantos);
 
+    // The shop tables a send writes, and every row of them in a fixed order ("table: a|b|c").
+    static const QStringList TablasEscritas;
+    QStringList volcado(const QStringList& tablas = TablasEscritas);
+
     // Loads settings and mapping as at start.
     void leer();
     ResumenEnvio enviar(bool modoPrueba = false);

@@ -93,6 +93,34 @@ TEST(ArchivosDeImagen, PorClaveConCualquierExtension) {
     EXPECT_TRUE(ArchivosDeImagen(QString(), u"P1"_s).isEmpty());
 }
 
+// On a full disk the record of what was sent keeps its last complete content: the next pass only
+// sends more than needed.
+TEST(ManifiestoImagenes, UnDiscoLlenoDejaElAnterior) {
+    DiscoLleno disco;
+    REQUIERE_DISCO(disco);
+    const QString ruta = ManifiestoImagenes::rutaPara(disco.ruta(u"vendaro.ini"_s));
+    {
+        ManifiestoImagenes m(ruta);
+        m.anotar(u"a|P01.png"_s, QByteArray(64, 'a'), 10);
+        QString error;
+        ASSERT_TRUE(m.guardar(&error)) << qPrintable(error);
+    }
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray antes = f.readAll();
+    f.close();
+    disco.llenar(0);
+    ManifiestoImagenes m(ruta);
+    for (int i = 0; i < 200; ++i)
+        m.anotar(u"a|P%1.png"_s.arg(i), QByteArray(64, 'b'), 10);
+    QString error;
+    EXPECT_FALSE(m.guardar(&error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), antes);
+    EXPECT_TRUE(ManifiestoImagenes(ruta).subido(u"a|P01.png"_s, QByteArray(64, 'a'), 10));
+}
+
 TEST_F(Imagenes, SubeYRegistraSoloLoSubido) {
     foto(u"P01.jpg"_s, 300000);
     foto(u"P02.a.png"_s, 10);

@@ -7,28 +7,10 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const QStringList TablasTienda{u"oc_product"_s,
-                               u"oc_product_description"_s,
-                               u"oc_product_to_store"_s,
-                               u"oc_option_value"_s,
-                               u"oc_option_value_description"_s,
-                               u"oc_product_option"_s,
-                               u"oc_product_option_value"_s};
+const QStringList TablasTienda = Escenario::TablasEscritas;
 
-// Every row of every table the run writes, in a fixed order.
 QStringList volcado(Escenario& e) {
-    QStringList filas;
-    for (const QString& t : TablasTienda) {
-        const QStringList columnas =
-            e.tienda.filas(u"SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) FROM "
-                           u"information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
-                           u"TABLE_NAME = '"_s +
-                           t + u'\'');
-        for (const QString& f :
-             e.tienda.filas(u"SELECT * FROM "_s + t + u" ORDER BY "_s + columnas.value(0)))
-            filas.append(t + u": "_s + f);
-    }
-    return filas;
+    return e.volcado();
 }
 
 // A catalogue with the awkward cases: quotes and markup, NULLs, related names, two language rows,

@@ -1,6 +1,7 @@
 // What a real shop does with the rows a send writes: visible products, text stored as the shop's
 // own forms store it, values the columns cannot hold, and shops installed with another prefix.
 #include "escenario.h"
+#include "sync/esquema_tienda.h"
 #include "sync/texto_tienda.h"
 
 #include <gtest/gtest.h>
@@ -163,4 +164,71 @@ TEST(TiendaReal, TiendaConOtroPrefijo) {
     EXPECT_EQ(e.tienda.filas(u"SELECT language_id, COUNT(*) FROM shop_option_value_description "
                              u"GROUP BY 1"_s),
               (QStringList{u"1|2"_s, u"2|2"_s}));
+}
+
+// Our checks of what a column holds agree with the server's own: a number the server would store
+// otherwise (its limit, or 0) and a text it would cut or alter are refused; what it stores as sent
+// passes.
+TEST(TiendaReal, LoQueCabeSegunElServidor) {
+    BaseTemporal base;
+    base.ejecutar(u"CREATE TABLE t (d DECIMAL(15,4), i INT, u INT UNSIGNED, ti TINYINT, "
+                  u"b BIGINT, v VARCHAR(5) CHARACTER SET utf8mb4, v3 VARCHAR(50) CHARACTER SET "
+                  u"utf8mb3, l VARCHAR(50) CHARACTER SET latin1);"
+                  u"SET SESSION sql_mode = '';"_s);
+    QHash<QString, TablaTienda> esquema;
+    QString error;
+    ASSERT_TRUE(LeerEsquemaTienda(base.conexion(), {u"t"_s}, &esquema, &error))
+        << qPrintable(error);
+    const TablaTienda& t = esquema[u"t"_s];
+    const std::pair<const char16_t*, const char16_t*> numeros[] = {{u"d", u"99999999999.9999"},
+                                                                   {u"d", u"100000000000"},
+                                                                   {u"d", u"99999999999.99995"},
+                                                                   {u"d", u"-99999999999.9999"},
+                                                                   {u"d", u"0.00001"},
+                                                                   {u"d", u"1e20"},
+                                                                   {u"d", u"abc"},
+                                                                   {u"i", u"2147483647"},
+                                                                   {u"i", u"2147483648"},
+                                                                   {u"i", u"-2147483648"},
+                                                                   {u"i", u"-2147483649"},
+                                                                   {u"i", u"9000000000.0000"},
+                                                                   {u"i", u"12.5"},
+                                                                   {u"u", u"-1"},
+                                                                   {u"u", u"4294967295"},
+                                                                   {u"u", u"4294967296"},
+                                                                   {u"ti", u"127"},
+                                                                   {u"ti", u"128"},
+                                                                   {u"ti", u"-128"},
+                                                                   {u"b", u"9223372036854775807"},
+                                                                   {u"b", u"9223372036854775808"},
+                                                                   {u"b", u"-9223372036854775808"}};
+    for (const auto& [c, valor] : numeros) {
+        const QString columna = QString::fromUtf16(c);
+        const QString texto = QString::fromUtf16(valor);
+        SCOPED_TRACE(qPrintable(columna + u' ' + texto));
+        ResultadoConsulta r;
+        ASSERT_TRUE(base.conexion().consultar(u"INSERT INTO t ("_s + columna + u") VALUES ("_s +
+                                                  base.conexion().literal(texto) + u')',
+                                              r));
+        ResultadoConsulta avisos;
+        ASSERT_TRUE(base.conexion().consultar(u"SHOW WARNINGS"_s, avisos));
+        bool pierde = false;
+        for (const QList<Valor>& a : avisos.filas)
+            pierde = pierde || a[0].texto() == u"Warning"_s;
+        EXPECT_EQ(!numeroNoCabe(*t.columna(columna), texto).isEmpty(), pierde);
+    }
+    const std::pair<const char16_t*, QString> textos[] = {
+        {u"v", u"cinco"_s},     {u"v", u"seis!!"_s}, {u"v", u"ñandú"_s},  {u"v3", u"Sol"_s},
+        {u"v3", u"Sol 🙂"_s}, {u"l", u"Café €"_s}, {u"l", u"Ελλάδα"_s}, {u"l", u"Œuvre “x”"_s}};
+    for (const auto& [c, texto] : textos) {
+        const QString columna = QString::fromUtf16(c);
+        SCOPED_TRACE(qPrintable(columna + u' ' + texto));
+        base.ejecutar(u"DELETE FROM t;"_s);
+        ASSERT_TRUE(base.conexion().Execute(u"INSERT INTO t ("_s + columna + u") VALUES ("_s +
+                                            base.conexion().literal(texto) + u')'));
+        const QString guardado = base.filas(u"SELECT "_s + columna + u" FROM t"_s).value(0);
+        EXPECT_EQ(textoNoCabe(*t.columna(columna), texto).isEmpty(), guardado == texto)
+            << qPrintable(guardado);
+        EXPECT_EQ(textoQueCabe(*t.columna(columna), texto), guardado);
+    }
 }
