@@ -451,12 +451,17 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
     }
     const bool simulacro = m_simulacro;
     m_simulacro = false;
+    QString noGuardado;
     if (simulacro) {
         if (m_vistaPrevia)
             m_vistaPrevia->terminar(resumen);
     } else if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido &&
                resumen.estado != ResumenEnvio::Estado::EnCurso) {
-        m_historial.agregar(resumen, QDateTime::currentDateTime());
+        QString error;
+        if (!m_historial.agregar(resumen, QDateTime::currentDateTime(), &error)) {
+            noGuardado = u" (no se pudo guardar en %1: %2)"_s.arg(m_historial.ruta(), error);
+            qWarning().noquote() << u"No se guardó el envío en el historial"_s + noGuardado;
+        }
         principal->mostrarHistorial(m_historial);
     }
     if (!simulacro && resumen.estado != ResumenEnvio::Estado::MapeoInvalido) {
@@ -464,7 +469,7 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
                         QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm"_s) + u"): "_s;
         if (!resumen.mensaje.isEmpty())
             texto += resumen.mensaje + u". "_s;
-        principal->lblUltimoEnvio->setText(texto + resumen.texto());
+        principal->lblUltimoEnvio->setText(texto + resumen.texto() + noGuardado);
         if (!resumen.completo() && resumen.estado != ResumenEnvio::Estado::Interrumpido) {
             const QString aviso =
                 resumen.fallidos > 0

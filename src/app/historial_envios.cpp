@@ -42,7 +42,7 @@ void HistorialEnvios::leer() {
         m_fallidos.append({v[u"clave"_s].toString(), v[u"mensaje"_s].toString()});
 }
 
-bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin) {
+bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin, QString* error) {
     Envio e;
     e.segundos = r.segundos;
     e.inicio = fin.addMSecs(-qint64(r.segundos * 1000));
@@ -78,5 +78,5 @@ bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin) {
     for (const ResumenEnvio::Fallo& f : std::as_const(m_fallidos))
         fallidos.append(QJsonObject{{u"clave"_s, f.clave}, {u"mensaje"_s, f.mensaje}});
     const QJsonObject raiz{{u"envios"_s, envios}, {u"fallidosUltimo"_s, fallidos}};
-    return escribirArchivoAtomico(m_ruta, QJsonDocument(raiz).toJson(), Permisos::Conservar);
+    return escribirArchivoAtomico(m_ruta, QJsonDocument(raiz).toJson(), Permisos::Conservar, error);
 }

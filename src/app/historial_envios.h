@@ -36,8 +36,8 @@ public:
     const QList<ResumenEnvio::Fallo>& fallidosUltimo() const { return m_fallidos; }
 
     // Adds the run that ended now and writes the file; false when it could not be written (the
-    // page still shows the run).
-    bool agregar(const ResumenEnvio& resumen, const QDateTime& fin);
+    // page still shows the run; the file keeps the runs it had), with *error saying why.
+    bool agregar(const ResumenEnvio& resumen, const QDateTime& fin, QString* error = nullptr);
 
 private:
     QString m_ruta;

@@ -9,13 +9,13 @@
 // What a send run tells at its end.
 struct ResumenEnvio {
     enum class Estado {
-        Terminado,     // the product loop ran to its end
-        Interrumpido,  // the user asked to stop
-        MapeoInvalido, // refused before opening anything
+        Terminado,        // the product loop ran to its end
+        Interrumpido,     // the user asked to stop
+        MapeoInvalido,    // refused before opening anything
         AjustesIlegibles, // values it needs are encrypted under another key: refused likewise
-        EnCurso,       // another run on the same settings file or shop database is active
-        SinConexion,   // a database did not open (or could not be reopened)
-        ErrorLectura,  // the product list could not be read
+        EnCurso,          // another run on the same settings file or shop database is active
+        SinConexion,      // a database did not open (or could not be reopened)
+        ErrorLectura,     // the product list could not be read
         TiendaNoSirve, // the shop lacks a table, column or privilege the run needs: nothing written
     };
     Estado estado = Estado::Terminado;

@@ -379,7 +379,8 @@ TEST_F(Ventana, LlaveQueNoCorrespondeNoSeReemplaza) {
     }
     ASSERT_FALSE(e.dialogos.cajas.isEmpty());
     EXPECT_EQ(e.dialogos.cajas.last().titulo, u"Llave de cifrado"_s);
-    EXPECT_TRUE(e.dialogos.cajas.last().texto.contains(u"la llave no corresponde a estos valores"_s))
+    EXPECT_TRUE(
+        e.dialogos.cajas.last().texto.contains(u"la llave no corresponde a estos valores"_s))
         << qPrintable(e.dialogos.cajas.last().texto);
 
     e.dialogos.respuestas.append(Respuesta::Si);
