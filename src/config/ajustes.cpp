@@ -46,6 +46,18 @@ const QList<ClaveAjuste>& clavesAjustes() {
         {u"Codificar texto como la tienda"_s, u"1"_s, false, nullptr, nullptr, -1, false, nullptr,
          &Ajustes::CodificarTexto},
         {u"Modo de envío"_s, ModoPorLotes, false, &Ajustes::ModoEnvio, nullptr, -1, true},
+        {u"Categorías"_s, u"no"_s, false, &Ajustes::Categorias, nullptr, -1, true},
+        {u"Marcas como fabricantes"_s, u"0"_s, false, nullptr, nullptr, -1, false, nullptr,
+         &Ajustes::MarcasComoFabricantes},
+        {u"Direcciones SEO"_s, u"0"_s, false, nullptr, nullptr, -1, false, nullptr,
+         &Ajustes::DireccionesSeo},
+        {u"Productos que ya no están"_s, u"dejar"_s, false, &Ajustes::ProductosQueYaNoEstan,
+         nullptr, -1, true},
+        {u"Límite de bajas"_s, u"10 %"_s, false, &Ajustes::LimiteBajas, nullptr, -1, true},
+        {u"Estado sin existencias"_s, QString(), false, &Ajustes::EstadoSinExistencias, nullptr, -1,
+         true, nullptr, nullptr, true},
+        {u"Carpeta de caché de la tienda"_s, QString(), false, &Ajustes::CarpetaCacheTienda,
+         nullptr, -1, true, nullptr, nullptr, true},
         {ClaveAceptarCertificadoFTP, QString(), false, &Ajustes::ServidorFTPAceptado, nullptr, -1,
          true, nullptr, nullptr, true},
         {u"Conexión segura WEB"_s, u"preferida"_s, false, &Ajustes::ConexionSeguraWeb, nullptr, -1,
@@ -269,6 +281,65 @@ std::optional<QList<int>> tiendasDe(const QString& texto) {
 
 bool envioPorLotes(const Ajustes& ajustes) {
     return ajustes.ModoEnvio.trimmed().compare(ModoPorProducto, Qt::CaseInsensitive) != 0;
+}
+
+namespace {
+// Settings typed by hand: letter case, blanks and accents aside ("linea y sublinea").
+QString sinAcentos(const QString& texto) {
+    QString r;
+    for (QChar c : texto.normalized(QString::NormalizationForm_D))
+        if (c.category() != QChar::Mark_NonSpacing)
+            r += c.toLower();
+    return r.simplified();
+}
+} // namespace
+
+ModoCategorias modoCategorias(const Ajustes& a) {
+    const QString t = sinAcentos(a.Categorias);
+    if (t.isEmpty() || t == u"no"_s || t == u"0"_s)
+        return ModoCategorias::No;
+    if (t == u"linea"_s)
+        return ModoCategorias::Linea;
+    if (t == u"linea y sublinea"_s)
+        return ModoCategorias::LineaYSublinea;
+    qCWarning(lcAjustes).noquote()
+        << u"«%1» no es un valor de «Categorías» (no, línea o línea y sublínea); no se usan "
+           u"categorías"_s.arg(a.Categorias);
+    return ModoCategorias::No;
+}
+
+ModoBajas modoBajas(const Ajustes& a) {
+    const QString t = sinAcentos(a.ProductosQueYaNoEstan);
+    if (t.isEmpty() || t == u"dejar"_s)
+        return ModoBajas::Dejar;
+    if (t == u"sin existencias"_s)
+        return ModoBajas::SinExistencias;
+    if (t == u"desactivar"_s)
+        return ModoBajas::Desactivar;
+    qCWarning(lcAjustes).noquote()
+        << u"«%1» no es un valor de «Productos que ya no están» (dejar, sin existencias o "
+           u"desactivar); se dejan como están"_s.arg(a.ProductosQueYaNoEstan);
+    return ModoBajas::Dejar;
+}
+
+double limiteBajas(const Ajustes& a) {
+    QString t = a.LimiteBajas.trimmed();
+    if (t.endsWith(u'%'))
+        t.chop(1);
+    bool bien = false;
+    const double limite = t.trimmed().replace(u',', u'.').toDouble(&bien);
+    if (bien && limite >= 0 && limite <= 100)
+        return limite;
+    qCWarning(lcAjustes).noquote()
+        << u"«%1» no es un valor de «Límite de bajas» (un porcentaje de 0 a 100); se usa 10 %"_s
+               .arg(a.LimiteBajas);
+    return 10;
+}
+
+int estadoSinExistencias(const Ajustes& a) {
+    bool bien = false;
+    const int id = a.EstadoSinExistencias.trimmed().toInt(&bien);
+    return bien && id > 0 ? id : 0;
 }
 
 QString claveReja(int columna) {

@@ -53,6 +53,15 @@ struct Ajustes {
     // "por lotes" (bulk reads, changed-only batched writes) or "por producto".
     QString ModoEnvio;
 
+    // The catalogue around the products (see modoCategorias(), modoBajas()).
+    QString Categorias; // "no", "línea", "línea y sublínea"
+    bool MarcasComoFabricantes = false;
+    bool DireccionesSeo = false;
+    QString ProductosQueYaNoEstan; // "dejar", "sin existencias", "desactivar"
+    QString EstadoSinExistencias;  // a stock_status_id; empty: the shop's "Out Of Stock"
+    QString LimiteBajas;           // share of the products Vendaro made, "10 %"
+    QString CarpetaCacheTienda;    // the shop's cache folder on the FTP server, or empty
+
     bool UsaTallasOColores = false;
     bool UsaTallas = false;
     QString CarpetaImagenesProductos;
@@ -137,6 +146,19 @@ inline const QString ModoPorLotes = QStringLiteral("por lotes");
 inline const QString ModoPorProducto = QStringLiteral("por producto");
 // The batched run unless the settings ask for the per-product one by name.
 bool envioPorLotes(const Ajustes& ajustes);
+
+// Products linked to categories made from the point of sale's lines (and sub-lines).
+enum class ModoCategorias { No, Linea, LineaYSublinea };
+// Unknown text: No, with a warning in the log.
+ModoCategorias modoCategorias(const Ajustes& ajustes);
+// What becomes of a product Vendaro made once the point of sale no longer has it.
+enum class ModoBajas { Dejar, SinExistencias, Desactivar };
+ModoBajas modoBajas(const Ajustes& ajustes);
+// The share (0 to 100) of Vendaro's products one send may take out of sale; an unreadable text
+// gives 10.
+double limiteBajas(const Ajustes& ajustes);
+// The stock status chosen for products out of stock: an id, or 0 for the shop's "Out Of Stock".
+int estadoSinExistencias(const Ajustes& ajustes);
 
 // Keys of sections "Reja" and "Campos".
 QString claveReja(int columna);

@@ -75,6 +75,11 @@ QString update(const Conexion& cn, const QString& tabla, const QStringList& colu
     return sql;
 }
 
+QString borrar(const Conexion& cn, const QString& tabla, const Condicion& condicion) {
+    return u"DELETE FROM "_s + Conexion::identificador(tabla) + u" WHERE "_s +
+           (condicion.isEmpty() ? u"1=0"_s : where(cn, condicion));
+}
+
 } // namespace Sql
 
 bool Recordset::abrir(Conexion& cn, const Consulta& consulta) {

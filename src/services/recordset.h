@@ -64,6 +64,8 @@ QString insert(const Conexion& cn, const QString& tabla, const QStringList& colu
                const QList<Valor>& valores);
 QString update(const Conexion& cn, const QString& tabla, const QStringList& columnas,
                const QList<Valor>& valores, const Condicion& condicion, qint64 limite = -1);
+// Never without a condition: an empty one deletes nothing.
+QString borrar(const Conexion& cn, const QString& tabla, const Condicion& condicion);
 } // namespace Sql
 
 // Rows of a query held in memory (the stand-in for a detached ADO recordset): fields by name

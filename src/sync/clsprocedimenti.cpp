@@ -3,6 +3,7 @@
 #include "bitacora_envio.h"
 #include "bloqueo_envio.h"
 #include "bloqueo_tienda.h"
+#include "cache_tienda.h"
 #include "escritor_web.h"
 #include "ftp/clsftp.h"
 #include "lector_productos.h"
@@ -63,6 +64,24 @@ QString ResumenEnvio::texto() const {
         t += u"con avisos: %1; "_s.arg(conAvisos);
     if (gemelas > 0)
         t += u"claves que la tienda no distingue de otra: %1; "_s.arg(gemelas);
+    const std::pair<qint64, const char16_t*> catalogo[] = {
+        {categoriasCreadas, u"categorías creadas"},
+        {fabricantesCreados, u"fabricantes creados"},
+        {enlacesCategoria, u"enlaces a categorías"},
+        {enlacesQuitados, u"enlaces a categorías quitados"},
+        {palabrasCreadas, u"direcciones SEO creadas"},
+        {bajas, u"retirados de la venta"},
+        {vuelven, u"de vuelta a la venta"}};
+    for (const auto& [n, que] : catalogo)
+        if (n > 0)
+            t += QString::fromUtf16(que) + u": "_s + QString::number(n) + u"; "_s;
+    if (!bajasDetenidas.isEmpty())
+        t += u"bajas detenidas; "_s;
+    if (cacheBorrada > 0)
+        t += u"archivos de la caché de la tienda borrados: %1; "_s.arg(cacheBorrada);
+    else if (cacheBorrada < 0)
+        t += u"las listas de la tienda (últimos, más vendidos, búsquedas) se ponen al día en una "
+             u"hora; "_s;
     if (conImagenes)
         t += u"imágenes subidas: %1; imágenes con error: %2; "_s.arg(imagenesSubidas)
                  .arg(imagenesFallidas);
@@ -160,15 +179,18 @@ bool hayTablasTransaccionales(Conexion& cn, const QStringList& tablas) {
                         nombres.join(u',') + u')';
     return cn.consultar(sql, r) && !r.filas.isEmpty() && r.filas[0][0].texto().toInt() > 0;
 }
-// The point-of-sale columns the run reads: the key, the description and the mapped ones that exist.
-QStringList columnasDelPuntoDeVenta(BasesDD& pos, Conexion& cn, const clnCampos& campos) {
+// The point-of-sale columns the run reads: the key, the description, the mapped ones that exist,
+// and those of `otras` that exist.
+QStringList columnasDelPuntoDeVenta(BasesDD& pos, Conexion& cn, const clnCampos& campos,
+                                    const QStringList& otras) {
     Recordset rs;
     pos.AbrirTabla(rs, cn, Consulta(u"productos"_s).limitar(0));
     QStringList columnas;
     for (int i = 0; i < rs.Count(); ++i) {
         const QString& nombre = rs.campo(i).Name;
         bool usada = nombre.compare(u"Clave"_s, Qt::CaseInsensitive) == 0 ||
-                     nombre.compare(u"Descrip"_s, Qt::CaseInsensitive) == 0;
+                     nombre.compare(u"Descrip"_s, Qt::CaseInsensitive) == 0 ||
+                     otras.contains(nombre, Qt::CaseInsensitive);
         for (const Estrucs& e : campos)
             usada = usada || e.DeVM.compare(nombre, Qt::CaseInsensitive) == 0;
         if (usada)
@@ -199,6 +221,8 @@ public:
         m_interrumpir = false;
         if (abrir() && leerCatalogo() && prepararTienda()) {
             enviarProductos();
+            retirarAusentes();
+            vaciarCacheTienda();
             enviarImagenes();
         }
         return cerrar();
@@ -213,6 +237,8 @@ private:
     bool enviarBloque(const QList<PlanProducto>& bloque);
     bool reabrirTienda();
     void contar(const QList<PlanProducto>& bloque, const QList<ResultadoProducto>& resultados);
+    void retirarAusentes();
+    void vaciarCacheTienda();
     void enviarImagenes();
     ResumenEnvio cerrar();
     bool detener(ResumenEnvio::Estado estado, const QString& mensaje);
@@ -244,7 +270,9 @@ private:
     Consulta m_lista;      // the products, the columns the run uses
     Recordset m_productos; // the page being sent
     std::unique_ptr<LectorProductos> m_lector;
-    QStringList m_claves; // every key, until the shop has learnt them
+    QStringList m_claves;              // every key, until the shop has learnt them
+    QSet<QString> m_presentes;         // every key, when products that left are taken out of sale
+    QList<Pertenencia> m_pertenencias; // the lines, sub-lines and brands of the products
     std::unique_ptr<BuscadorNombres> m_nombres;
     std::unique_ptr<PlanificadorEnvio> m_planificador;
     QStringList m_nombresOpcion;
@@ -336,7 +364,10 @@ bool Envio::abrir() {
 // size or colour names they use.
 bool Envio::leerCatalogo() {
     m_lista = Consulta(u"productos"_s).ordenar(u"Clave"_s);
-    m_lista.columnas = columnasDelPuntoDeVenta(m_pos, m_cnPos, m_datos.campos);
+    const bool pertenencia = modoCategorias(m_a) != ModoCategorias::No || m_a.MarcasComoFabricantes;
+    m_lista.columnas = columnasDelPuntoDeVenta(m_pos, m_cnPos, m_datos.campos,
+                                               pertenencia ? PlanificadorEnvio::ColumnasPertenencia
+                                                           : QStringList{});
     if (m_datos.modoPrueba)
         m_lista.limitar(LimiteModoPrueba);
     m_lector = std::make_unique<LectorProductos>(m_pos, m_cnPos, m_lista, ProductosPorLote);
@@ -348,6 +379,15 @@ bool Envio::leerCatalogo() {
 
     m_nombres = std::make_unique<BuscadorNombres>(m_pos, m_cnPos);
     m_planificador = std::make_unique<PlanificadorEnvio>(m_datos.campos, *m_nombres);
+    if (pertenencia) {
+        m_planificador->conPertenencia(true);
+        if (!m_planificador->pertenencias(m_cnPos, m_lista, &m_pertenencias, &error))
+            return detener(ResumenEnvio::Estado::ErrorLectura,
+                           u"No se pudieron leer las líneas y marcas de los productos: "_s + error);
+    }
+    // A test run reads a part of the catalogue: what it does not read has not left it.
+    if (modoBajas(m_a) != ModoBajas::Dejar && !m_datos.modoPrueba)
+        m_presentes = QSet<QString>(m_claves.cbegin(), m_claves.cend());
     if (!m_a.UsaTallasOColores)
         return true;
     if (!m_planificador->cargarExistencias(m_cnPos, &error))
@@ -370,11 +410,28 @@ bool Envio::prepararTienda() {
     m_config.porLotes = envioPorLotes(m_a);
     m_config.simulacro = m_datos.simulacro;
     m_config.ahora = QDateTime::currentDateTime();
+    m_config.categorias = modoCategorias(m_a) != ModoCategorias::No;
+    m_config.sublineas = modoCategorias(m_a) == ModoCategorias::LineaYSublinea;
+    m_config.fabricantes = m_a.MarcasComoFabricantes;
+    m_config.palabras = m_a.DireccionesSeo;
+    m_config.bajas = modoBajas(m_a) != ModoBajas::Dejar && !m_datos.modoPrueba;
+    m_config.bajasDesactivan = modoBajas(m_a) == ModoBajas::Desactivar;
+    m_config.estadoSinExistencias = estadoSinExistencias(m_a);
+    m_config.limiteBajas = limiteBajas(m_a);
     m_escritor = std::make_unique<EscritorWeb>(m_cnWeb, m_config, &m_ventana);
     QString error;
-    const bool bien = m_escritor->preparar(m_usos, m_nombresOpcion,
-                                           m_planificador->columnas().first(), m_claves, &error);
+    const bool bien =
+        m_escritor->preparar(m_usos, m_nombresOpcion, m_planificador->columnas().first(), m_claves,
+                             m_pertenencias, &error);
     m_claves = {};
+    if (bien && !m_escritor->sinRegistro().isEmpty() &&
+        (m_config.categorias || m_config.fabricantes || m_config.palabras || m_config.bajas))
+        m_resumen.avisosEnvio.append(m_escritor->sinRegistro());
+    if (const CatalogoTienda* catalogo = m_escritor->catalogo()) {
+        m_resumen.categoriasCreadas = catalogo->categoriasCreadas();
+        m_resumen.fabricantesCreados = catalogo->fabricantesCreados();
+        m_resumen.palabrasCreadas += catalogo->palabrasCreadas();
+    }
     if (bien)
         return true;
     if (m_escritor->tiendaNoSirve())
@@ -516,6 +573,10 @@ void Envio::contar(const QList<PlanProducto>& bloque, const QList<ResultadoProdu
         const QString& clave = bloque[i].clave;
         for (const QString& nota : r.notas)
             qCInfo(lcNombres).noquote() << u"Producto «%1»: %2"_s.arg(clave, nota);
+        m_resumen.enlacesCategoria += r.enlacesNuevos;
+        m_resumen.enlacesQuitados += r.enlacesQuitados;
+        m_resumen.palabrasCreadas += r.palabras;
+        m_resumen.vuelven += r.vuelven;
         if (r.gemela)
             ++m_resumen.gemelas;
         if (r.fallido || !r.omitidos.isEmpty()) {
@@ -538,6 +599,50 @@ void Envio::contar(const QList<PlanProducto>& bloque, const QList<ResultadoProdu
                            clave, aviso);
         }
     }
+}
+
+// Products Vendaro made that the point of sale no longer has, when the whole catalogue was read.
+void Envio::retirarAusentes() {
+    if (!m_config.bajas || m_resumen.estado != ResumenEnvio::Estado::Terminado ||
+        !m_cnWeb.abierta())
+        return;
+    ResultadoBajas bajas;
+    QString error;
+    if (!m_escritor->darDeBaja(m_presentes, m_resumen.leidos, &bajas, &error)) {
+        detener(ResumenEnvio::Estado::SinConexion,
+                u"No se pudieron retirar de la venta los productos que ya no están: "_s + error);
+        return;
+    }
+    m_resumen.bajas = bajas.hechos;
+    if (bajas.detenidas) {
+        m_resumen.bajasDetenidas = bajas.mensaje;
+        qCWarning(lcNombres).noquote() << bajas.mensaje;
+    }
+}
+
+// OpenCart keeps its boxes and lists an hour in files of its cache folder: after a send that
+// changed products, those of products (and brands) are deleted, when the folder is known.
+void Envio::vaciarCacheTienda() {
+    const bool cambios = m_resumen.creados + m_resumen.actualizados + m_resumen.bajas > 0;
+    if (m_datos.simulacro || !cambios)
+        return;
+    const QString carpeta = m_a.CarpetaCacheTienda.trimmed();
+    if (carpeta.isEmpty() || m_a.DireccionFTP.trimmed().isEmpty()) {
+        m_resumen.cacheBorrada = -1;
+        return;
+    }
+    QStringList prefijos{u"cache.product."_s};
+    if (m_resumen.fabricantesCreados > 0 || m_a.MarcasComoFabricantes)
+        prefijos.append(u"cache.manufacturer."_s);
+    QString error;
+    const int borrados = BorrarCacheTienda(m_a, carpeta, prefijos, m_ftp, &error);
+    if (borrados < 0) {
+        m_resumen.avisosEnvio.append(
+            u"No se pudo vaciar la caché de la tienda en «%1»: %2"_s.arg(carpeta, error));
+        qCWarning(lcNombres).noquote() << m_resumen.avisosEnvio.last();
+        return;
+    }
+    m_resumen.cacheBorrada = borrados;
 }
 
 // The pictures, when the window asked for them: every product's key and description once more.

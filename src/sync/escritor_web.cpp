@@ -40,6 +40,15 @@ QString identidad(const ColumnaTienda* columna, const Valor& valor) {
     return valor.texto();
 }
 
+void completarTextos(Escritura& alta, const TablaTienda& tabla) {
+    for (const ColumnaTienda& c : tabla.columnas)
+        if (c.texto && c.sinDefecto && !c.generada && !c.autoIncremento &&
+            !alta.columnas.contains(c.nombre, Qt::CaseInsensitive)) {
+            alta.columnas.append(c.nombre);
+            alta.valores.append(Valor(QString()));
+        }
+}
+
 EscritorWeb::Fila filaNueva(const Escritura& alta, int insercion) {
     EscritorWeb::Fila fila;
     fila.insercion = insercion;
@@ -103,12 +112,14 @@ QList<std::pair<QString, Valor>> EscritorWeb::defectosDe(const QString& nombre) 
 }
 
 bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nombresOpcion,
-                           const QString& columnaLlave, const QStringList& claves, QString* error) {
+                           const QString& columnaLlave, const QStringList& claves,
+                           const QList<Pertenencia>& pertenencias, QString* error) {
     QStringList tablas = NombresDeTablas(usos);
     if (!tablas.contains(m_config.tablaProductos.trimmed()))
         tablas.prepend(m_config.tablaProductos.trimmed());
-    if (m_config.usaTallasOColores)
-        tablas.append(tablaOpcion(u"language"_s));
+    tablas.append(tablaOpcion(u"language"_s));
+    if (m_config.bajas)
+        tablas.append(tablaOpcion(u"stock_status"_s));
     if (!LeerEsquemaTienda(m_cn, tablas, &m_esquema, error))
         return false;
     ++m_viajes;
@@ -124,7 +135,7 @@ bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nom
     // Size and colour names go to the shop's own languages; a shop without a language table gets
     // languages 1 and 3.
     m_idiomas = {Idiomas[0], Idiomas[1]};
-    if (m_config.usaTallasOColores && tabla(tablaOpcion(u"language"_s)).existe()) {
+    if (tabla(tablaOpcion(u"language"_s)).existe()) {
         ResultadoConsulta idiomas;
         ++m_viajes;
         if (!m_cn.consultar(u"SELECT language_id FROM "_s + id(tablaOpcion(u"language"_s)) +
@@ -146,9 +157,10 @@ bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nom
     m_viajes += 3;
     if (!conocerFilas(columnaLlave, claves, error) || !conocerOpciones(error))
         return false;
-    if (m_config.usaTallasOColores && !nombresOpcion.isEmpty())
-        return opcionesDeValor(nombresOpcion, error);
-    return true;
+    if (m_config.usaTallasOColores && !nombresOpcion.isEmpty() &&
+        !opcionesDeValor(nombresOpcion, error))
+        return false;
+    return prepararCatalogo(pertenencias, error);
 }
 
 void EscritorWeb::FilasDeProducto::anotar(qint64 idProducto, qint64 fila) {
@@ -437,6 +449,10 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
                 const QRegularExpressionMatch m = enFila.match(a.mensaje);
                 const qsizetype fila = m.hasMatch() ? m.captured(1).toInt() - 1 : 0;
                 const Escritura& e = escrituras[filas.value(fila, filas.first())];
+                if (e.producto < 0) {
+                    qCWarning(lcNombres).noquote() << u"%1: %2"_s.arg(e.tabla, a.mensaje);
+                    continue;
+                }
                 QStringList& suyos = (*b.resultados)[e.producto].avisos;
                 suyos.append(u"%1: %2"_s.arg(e.tabla, a.mensaje));
                 const QString nombre = columnaDelAviso.match(a.mensaje).captured(1);
@@ -454,13 +470,15 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
 
     // New rows: one multi-row statement per table and column list, in product order.
     QList<qsizetype> grupos;
+    auto mismoGrupo = [](const Escritura& x, const Escritura& y) {
+        return x.tabla == y.tabla && x.columnas == y.columnas && x.reemplazo == y.reemplazo;
+    };
     for (qsizetype i = 0; i < escrituras.size(); ++i) {
         if (!escrituras[i].insercion)
             continue;
         bool nuevo = true;
         for (qsizetype g : grupos)
-            nuevo = nuevo && !(escrituras[g].tabla == escrituras[i].tabla &&
-                               escrituras[g].columnas == escrituras[i].columnas);
+            nuevo = nuevo && !mismoGrupo(escrituras[g], escrituras[i]);
         if (nuevo)
             grupos.append(i);
     }
@@ -469,8 +487,8 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
         QStringList columnas;
         for (const QString& c : modelo.columnas)
             columnas.append(id(c));
-        const QString cabeza =
-            u"INSERT INTO "_s + id(modelo.tabla) + u" ("_s + columnas.join(u',') + u") VALUES "_s;
+        const QString cabeza = (modelo.reemplazo ? u"REPLACE INTO "_s : u"INSERT INTO "_s) +
+                               id(modelo.tabla) + u" ("_s + columnas.join(u',') + u") VALUES "_s;
         QString sql;
         QList<qsizetype> filas;
         auto cerrar = [&] {
@@ -483,7 +501,7 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
         };
         for (qsizetype i = g; i < escrituras.size(); ++i) {
             const Escritura& e = escrituras[i];
-            if (!e.insercion || e.tabla != modelo.tabla || e.columnas != modelo.columnas)
+            if (!e.insercion || !mismoGrupo(e, modelo))
                 continue;
             QStringList valores;
             for (const Valor& v : e.valores)
@@ -498,7 +516,9 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     }
     for (qsizetype i = 0; i < escrituras.size(); ++i) {
         const Escritura& e = escrituras[i];
-        if (!e.insercion) {
+        if (e.borrado) {
+            lote.escritura(Sql::borrar(m_cn, e.tabla, e.condicion));
+        } else if (!e.insercion) {
             auto [alAvisar, alLeer] = avisar({i});
             lote.escritura(Sql::update(m_cn, e.tabla, e.columnas, e.valores, e.condicion, e.limite),
                            alAvisar, alLeer);
@@ -599,6 +619,7 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
     }
     if (bien) {
         decidirExistencias(b);
+        decidirCatalogo(b);
         bien = escribir(b, true, error);
     }
     return terminar(bien);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "catalogo_tienda.h"
 #include "esquema_tienda.h"
 #include "lote_sql.h"
 #include "plan_producto.h"
+#include "registro_tienda.h"
 #include "tablas_envio.h"
 #include "valores_iniciales.h"
 
@@ -10,6 +12,9 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+
+#include <functional>
+#include <memory>
 
 class Conexion;
 class VentanaEnvio;
@@ -21,9 +26,22 @@ struct ResultadoProducto {
     bool cambiado = false; // something of it was written
     bool gemela = false;   // failed: its key is another's under the shop's key column
     QString error;
-    QStringList avisos;   // values the shop's columns did not take as sent
-    QStringList omitidos; // parts not sent (a size the shop cannot name): the product failed
-    QStringList notas;    // repairs made (a product that was in no store)
+    QStringList avisos;      // values the shop's columns did not take as sent
+    QStringList omitidos;    // parts not sent (a size the shop cannot name): the product failed
+    QStringList notas;       // repairs made (a product that was in no store), owner's values kept
+    int enlacesNuevos = 0;   // category links made
+    int enlacesQuitados = 0; // category links of Vendaro's taken back
+    int palabras = 0;        // keywords made
+    int vuelven = 0;         // back in the point of sale after Vendaro took it out of sale
+};
+
+// The products Vendaro made that left the point of sale.
+struct ResultadoBajas {
+    qint64 deVendaro = 0;   // products the record says Vendaro made
+    qint64 candidatos = 0;  // of them, no longer in the point of sale
+    qint64 hechos = 0;      // taken out of sale now
+    bool detenidas = false; // too many at once, or an empty point of sale: none touched
+    QString mensaje;
 };
 
 // Carries the products' plans into the shop: finds each product row by its key (as the key
@@ -48,6 +66,15 @@ public:
         bool porLotes = true;       // several statements per round trip
         bool simulacro = false;     // report what would change (through the window), write nothing
         QDateTime ahora;            // the moment the run's new rows are made
+        // The catalogue around the products.
+        bool categorias = false;
+        bool sublineas = false;
+        bool fabricantes = false;
+        bool palabras = false;
+        bool bajas = false;           // products that left the point of sale are taken out of sale
+        bool bajasDesactivan = false; // disabled (status 0) rather than out of stock
+        int estadoSinExistencias = 0; // stock status for them; 0: the shop's "Out Of Stock"
+        double limiteBajas = 10;      // percent of Vendaro's products one send may take out
     };
 
     EscritorWeb(Conexion& cn, const Configuracion& configuracion, VentanaEnvio* ventana);
@@ -57,8 +84,17 @@ public:
     // creates the option values of the sizes or colours named (in first-use order).
     // Also learns which product row each point-of-sale key finds (`claves`, by key column
     // `columnaLlave`), so each block reads its rows by primary key.
+    // `pertenencias`: the lines, sub-lines and brands of the products, when the catalogue
+    // features are on.
     bool preparar(const QList<UsoDeTabla>& usos, const QStringList& nombresOpcion,
-                  const QString& columnaLlave, const QStringList& claves, QString* error);
+                  const QString& columnaLlave, const QStringList& claves,
+                  const QList<Pertenencia>& pertenencias, QString* error);
+    // Takes out of sale the products the record says Vendaro made whose keys are not among
+    // `presentes` (the point of sale's keys this run read, `leidos` of them), unless too many would
+    // go at once. False only when the shop failed.
+    bool darDeBaja(const QSet<QString>& presentes, qint64 leidos, ResultadoBajas* resultado,
+                   QString* error);
+
     // Writes a block of products. False when a statement failed: the block's transaction is rolled
     // back, and the results are not to be used.
     bool EnviarBloque(const QList<PlanProducto>& planes, QList<ResultadoProducto>* resultados,
@@ -75,6 +111,11 @@ public:
     qint64 viajes() const { return m_viajes; }
     // preparar() failed because the shop lacks a table, a column or a privilege the run needs.
     bool tiendaNoSirve() const { return m_noSirve; }
+    // Why the record of what Vendaro made cannot be kept (the features needing it are then off);
+    // empty when it can.
+    QString sinRegistro() const { return m_sinRegistro; }
+    const CatalogoTienda* catalogo() const { return m_catalogo.get(); }
+    RegistroTienda* registro() { return m_registro.get(); }
 
     struct Fila; // a shop row as read, or as this block will leave it
     struct Bloque;
@@ -94,6 +135,10 @@ private:
     void decidirProductos(Bloque& b);
     void decidirRelacionadas(Bloque& b);
     void decidirExistencias(Bloque& b);
+    void decidirCatalogo(Bloque& b);
+    void leerCatalogo(Bloque& b, LoteSql& lote, const QStringList& claves,
+                      const std::function<QString(const QString&, const QString&)>& deLosProductos);
+    bool prepararCatalogo(const QList<Pertenencia>& pertenencias, QString* error);
     // Sends the writes decided so far; the block's last ones (ultima) commit its transaction.
     bool escribir(Bloque& b, bool ultima, QString* error);
     bool terminar(bool bien);
@@ -107,6 +152,9 @@ private:
     qint64 m_viajes = 0;
     bool m_soloLecturas = false; // the open transaction holds only reads
     bool m_noSirve = false;
+    QString m_sinRegistro;
+    std::unique_ptr<RegistroTienda> m_registro;
+    std::unique_ptr<CatalogoTienda> m_catalogo;
     QHash<QString, TablaTienda> m_esquema;
     QHash<QString, QList<std::pair<QString, Valor>>> m_defectos; // by table, resolved and encoded
     QList<int> m_idiomas; // languages that get size and colour names; the first finds them

@@ -92,6 +92,7 @@ void EscritorWeb::decidirProductos(Bloque& b) {
                 fijar(e, plan.columnas[c], valores[c]);
                 limpiado(c);
             }
+            completarTextos(e, tp);
             Fila fila = filaNueva(e, int(b.escrituras.size()));
             fila.peso = b.pesos.value(b.llaves[i]);
             if (m_config.simulacro)
@@ -227,6 +228,7 @@ void EscritorWeb::decidirRelacionadas(Bloque& b) {
                     if (!columnaCondicion.isEmpty())
                         fijar(alta, columnaCondicion, condicion);
                     fijar(alta, e.columna, valor);
+                    completarTextos(alta, te);
                     Fila nueva = filaNueva(alta, int(b.escrituras.size()));
                     if (m_config.simulacro)
                         for (qsizetype c = 0; c < alta.columnas.size(); ++c)

@@ -14,7 +14,9 @@ QString listaLiterales(const Conexion& cn, const QStringList& textos) {
     return l.join(u',');
 }
 
-QList<EscritorWeb::Fila> filasDe(const ResultadoConsulta& r) {
+} // namespace
+
+QList<EscritorWeb::Fila> escritor::filasDe(const ResultadoConsulta& r) {
     QList<EscritorWeb::Fila> filas;
     filas.reserve(r.filas.size());
     QStringList columnas;
@@ -33,6 +35,7 @@ QList<EscritorWeb::Fila> filasDe(const ResultadoConsulta& r) {
     return filas;
 }
 
+namespace {
 QString claveDeExistencia(const EscritorWeb::Fila& f) {
     return f.valor(u"product_option_id"_s).texto() + u'|' + f.valor(u"product_id"_s).texto() +
            u'|' + f.valor(u"option_value_id"_s).texto();
@@ -118,6 +121,11 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     const PlanProducto& modelo = b.planes->first();
     QStringList columnasProducto = modelo.columnas;
     columnasProducto << m_primaria << m_config.campoTallaColor << u"product_id"_s;
+    // What the catalogue's decisions look at, and what a product out of sale gets back.
+    if (m_config.fabricantes)
+        columnasProducto << u"manufacturer_id"_s;
+    if (m_config.bajas)
+        columnasProducto << u"status"_s << u"stock_status_id"_s << u"quantity"_s;
     for (const EscrituraExterna& e : modelo.externas)
         columnasProducto.append(e.llaveEnProds);
     // Rows of another table that hang on the block's products by a product column. By the primary
@@ -213,6 +221,7 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
             u"SELECT t.* FROM "_s + id(tTiendas) + u" AS t WHERE "_s +
                 deLosProductos(u"product_id"_s, u"product_id"_s),
             [&b](const ResultadoConsulta& r) { b.tiendas.poner(filasDe(r), claveDeTienda); });
+    leerCatalogo(b, lote, claves, deLosProductos);
     const bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
     if (!bien)

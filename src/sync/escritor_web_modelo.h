@@ -4,11 +4,14 @@
 // decided to write, and the helpers both sides use.
 
 #include "escritor_web.h"
+#include "escritura.h"
+#include "registro_tienda.h"
 #include "services/conexion.h"
 #include "services/recordset.h"
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -59,22 +62,17 @@ inline QString id(const QString& nombre) {
     return Conexion::identificador(nombre);
 }
 
-struct Escritura {
-    QString tabla;
-    QStringList columnas;
-    QList<Valor> valores;
-    Condicion condicion; // updates only
-    qint64 limite = -1;
-    int producto = 0;
-    bool insercion = false;
-};
-
 // Sets a column of a write, once whatever its letter case.
 void fijar(Escritura& e, const QString& columna, const Valor& valor);
 // A value as identity: numbers at the column's scale, text as it is.
 QString identidad(const ColumnaTienda* columna, const Valor& valor);
 // The row an insert will make, as the block sees it until the shop gives it back with its ids.
 EscritorWeb::Fila filaNueva(const Escritura& alta, int insercion);
+// A new row's text columns that nothing fills get the empty text, as the shop's admin writes
+// them: OpenCart 4.1's columns take NULL, and its pages break on it.
+void completarTextos(Escritura& alta, const TablaTienda& tabla);
+// The rows of a query, sharing their column positions.
+QList<EscritorWeb::Fila> filasDe(const ResultadoConsulta& r);
 
 // Rows with an index on the key the run looks them up by, so a block costs linear time.
 struct Indice {
@@ -112,6 +110,9 @@ struct EscritorWeb::Bloque {
     escritor::Indice opciones;             // product options of the block's products, by product id
     escritor::Indice valores;              // their stock rows, by option, product and value
     escritor::Indice tiendas;              // their store links, by product and store
+    escritor::Indice enCategorias;         // their category links, by product and category
+    RegistroDeBloque registro;             // what the record says of their keys
+    QSet<QString> palabras;                // "store|language|object" of their keywords
     QList<escritor::Escritura> escrituras; // decided, not yet sent
     bool hayInserciones = false;
     bool escrito = false; // some of its writes were sent

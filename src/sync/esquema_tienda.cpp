@@ -29,13 +29,13 @@ bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
     const QString lista = nombres.join(u',');
     ResultadoConsulta columnas;
     ResultadoConsulta motores;
-    if (!cn.consultar(
-            u"SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
-            u"NUMERIC_SCALE, IS_NULLABLE, EXTRA, COLUMN_KEY, CHARACTER_SET_NAME, "
-            u"COLLATION_NAME, COLUMN_TYPE, NUMERIC_PRECISION FROM information_schema.COLUMNS WHERE "
-            u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
-                lista + u") ORDER BY TABLE_NAME, ORDINAL_POSITION"_s,
-            columnas) ||
+    if (!cn.consultar(u"SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
+                      u"NUMERIC_SCALE, IS_NULLABLE, EXTRA, COLUMN_KEY, CHARACTER_SET_NAME, "
+                      u"COLLATION_NAME, COLUMN_TYPE, NUMERIC_PRECISION, COLUMN_DEFAULT FROM "
+                      u"information_schema.COLUMNS WHERE "
+                      u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
+                          lista + u") ORDER BY TABLE_NAME, ORDINAL_POSITION"_s,
+                      columnas) ||
         !cn.consultar(u"SELECT TABLE_NAME, ENGINE FROM information_schema.TABLES WHERE "
                       u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
                           lista + u')',
@@ -71,6 +71,7 @@ bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
             c.tipoCompleto = f[10].texto();
             c.precision = f[11].texto().toInt();
             c.sinSigno = c.tipoCompleto.contains(u"unsigned"_s, Qt::CaseInsensitive);
+            c.sinDefecto = f[12].esNulo() || f[12].texto() == u"NULL"_s;
             if (c.autoIncremento)
                 t.autoIncremento = c.nombre;
             if (f[7].texto() == u"PRI"_s)

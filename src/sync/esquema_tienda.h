@@ -23,9 +23,10 @@ struct ColumnaTienda {
     qint64 largo = -1;     // characters a text column holds (-1: not known)
     bool noNulo = false;
     bool autoIncremento = false;
-    bool generada = false; // computed by the server: never written
-    QString juego;         // character set
-    QString intercalacion; // collation
+    bool generada = false;   // computed by the server: never written
+    bool sinDefecto = false; // no default, or NULL: a new row without a value gets NULL or ""
+    QString juego;           // character set
+    QString intercalacion;   // collation
 };
 
 struct TablaTienda {

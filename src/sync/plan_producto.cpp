@@ -127,6 +127,58 @@ bool PlanificadorEnvio::planificar(const Recordset& producto, PlanProducto* plan
     }
     if (m_conExistencias)
         plan->existencias = existenciasDe(plan->clave);
+    if (m_conPertenencia) {
+        QList<Valor> ids;
+        for (const QString& c : ColumnasPertenencia)
+            ids.append(producto.valor(c));
+        if (!pertenenciaDe(ids, &plan->pertenencia, error))
+            return false;
+    }
+    return true;
+}
+
+bool PlanificadorEnvio::pertenenciaDe(const QList<Valor>& ids, Pertenencia* p,
+                                      QString* error) const {
+    Relacion* partes[] = {&p->linea, &p->sublinea, &p->marca};
+    for (int i = 0; i < 3; ++i) {
+        *partes[i] = Relacion{};
+        bool numero = false;
+        const qint64 id = ids.value(i).texto().trimmed().toLongLong(&numero);
+        if (ids.value(i).esNulo() || !numero || id <= 0)
+            continue;
+        partes[i]->id = id;
+        if (!m_nombres.BuscarNombrePorId(ids.value(i), *TablaRelacionadaDe(ColumnasPertenencia[i]),
+                                         &partes[i]->nombre, error))
+            return false;
+    }
+    return true;
+}
+
+bool PlanificadorEnvio::pertenencias(Conexion& pos, const Consulta& productos,
+                                     QList<Pertenencia>* lista, QString* error) const {
+    Consulta consulta = productos;
+    consulta.columnas = ColumnasPertenencia;
+    QList<QList<Valor>> distintas;
+    QSet<QString> vistas;
+    const bool bien = pos.consultarFilas(Sql::select(pos, consulta), [&](const QList<Valor>& f) {
+        const QString clave = f[0].texto() + u'|' + f[1].texto() + u'|' + f[2].texto();
+        if (!vistas.contains(clave)) {
+            vistas.insert(clave);
+            distintas.append(f);
+        }
+    });
+    if (!bien) {
+        *error = pos.ultimoError();
+        return false;
+    }
+    lista->clear();
+    for (const QList<Valor>& f : distintas) {
+        Pertenencia p;
+        if (!pertenenciaDe(f, &p, error))
+            return false;
+        if (!lista->contains(p))
+            lista->append(p);
+    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 class BuscadorNombres;
 class Conexion;
 class Recordset;
+struct Consulta;
 
 // What a send run decides for one product, apart from the statements that carry it to the shop: the
 // values of the product's own row, the rows of external tables, and the sizes or colours with their
@@ -34,6 +35,23 @@ struct Existencia {
     Valor cantidad;
 };
 
+// A row of a point-of-sale table a product points at by its id (line, sub-line, brand).
+struct Relacion {
+    qint64 id = 0;
+    QString nombre;
+    // NULL, 0 and an id without a row (or without a name) point at nothing.
+    bool valida() const { return id > 0 && !nombre.trimmed().isEmpty(); }
+    bool operator==(const Relacion&) const = default;
+};
+
+// Where a product belongs in the shop's catalogue: its line, sub-line and brand.
+struct Pertenencia {
+    Relacion linea;
+    Relacion sublinea;
+    Relacion marca;
+    bool operator==(const Pertenencia&) const = default;
+};
+
 struct PlanProducto {
     QString clave;
     QString descripcion;
@@ -41,6 +59,7 @@ struct PlanProducto {
     QList<Valor> valores; // at the same positions
     QList<EscrituraExterna> externas;
     QList<Existencia> existencias; // in Referencia order
+    Pertenencia pertenencia;       // read when the catalogue features are on
 };
 
 // The run's mapping check: an empty mapping, a first entry other than "Clave", or a "Clave" entry
@@ -72,6 +91,15 @@ public:
     // column is missing or a related name cannot be read.
     bool planificar(const Recordset& producto, PlanProducto* plan, QString* error) const;
 
+    // Also read each product's line, sub-line and brand (the point-of-sale columns "linea",
+    // "sublinea", "marca").
+    void conPertenencia(bool si) { m_conPertenencia = si; }
+    static inline const QStringList ColumnasPertenencia{
+        QStringLiteral("linea"), QStringLiteral("sublinea"), QStringLiteral("marca")};
+    // The distinct lines, sub-lines and brands of the products the query reads, with their names.
+    bool pertenencias(Conexion& pos, const Consulta& productos, QList<Pertenencia>* lista,
+                      QString* error) const;
+
 private:
     clnCampos m_campos;
     // Per mapping entry, its external table's key as written in the mapping, read once.
@@ -84,6 +112,8 @@ private:
     BuscadorNombres& m_nombres;
     QStringList m_columnas;
     bool m_conExistencias = false;
+    bool m_conPertenencia = false;
+    bool pertenenciaDe(const QList<Valor>& ids, Pertenencia* p, QString* error) const;
     QList<Existencia> existenciasDe(const QString& clave) const;
     QHash<QString, QList<Existencia>> m_existencias; // product key → stock rows
     QHash<QString, QStringList> m_sinMayusculas;     // lower-cased key → keys of m_existencias

@@ -53,6 +53,38 @@ QList<UsoDeTabla> TablasDelEnvio(const clnCampos& campos, const Ajustes& a) {
     const QString prefijo = EscritorWeb::prefijoDe(productos);
     agregar(usos, prefijo + u"product_to_store"_s, {u"product_id"_s, u"store_id"_s}, true, false,
             u"«Tiendas»"_s, true);
+    // The catalogue around the products, when the settings ask for it.
+    const ModoCategorias categorias = modoCategorias(a);
+    if (categorias != ModoCategorias::No) {
+        const QString motivo = u"«Categorías»"_s;
+        agregar(usos, prefijo + u"category"_s, {u"category_id"_s, u"parent_id"_s, u"status"_s},
+                true, false, motivo);
+        agregar(usos, prefijo + u"category_description"_s,
+                {u"category_id"_s, u"language_id"_s, u"name"_s, u"meta_title"_s}, true, false,
+                motivo);
+        agregar(usos, prefijo + u"category_path"_s, {u"category_id"_s, u"path_id"_s, u"level"_s},
+                true, false, motivo);
+        agregar(usos, prefijo + u"category_to_store"_s, {u"category_id"_s, u"store_id"_s}, true,
+                false, motivo);
+        agregar(usos, prefijo + u"category_to_layout"_s,
+                {u"category_id"_s, u"store_id"_s, u"layout_id"_s}, true, false, motivo, true);
+        agregar(usos, prefijo + u"product_to_category"_s, {u"product_id"_s, u"category_id"_s}, true,
+                false, motivo);
+    }
+    if (a.MarcasComoFabricantes) {
+        const QString motivo = u"«Marcas como fabricantes»"_s;
+        agregar(usos, prefijo + u"manufacturer"_s, {u"manufacturer_id"_s, u"name"_s}, true, false,
+                motivo);
+        agregar(usos, prefijo + u"manufacturer_to_store"_s, {u"manufacturer_id"_s, u"store_id"_s},
+                true, false, motivo);
+        agregar(usos, productos, {u"manufacturer_id"_s}, true, true, motivo);
+    }
+    if (a.DireccionesSeo)
+        agregar(usos, prefijo + u"seo_url"_s, {u"store_id"_s, u"language_id"_s, u"keyword"_s}, true,
+                false, u"«Direcciones SEO»"_s);
+    if (modoBajas(a) != ModoBajas::Dejar)
+        agregar(usos, productos, {u"status"_s, u"stock_status_id"_s, u"quantity"_s}, true, true,
+                u"«Productos que ya no están»"_s);
     if (a.UsaTallasOColores && !a.CampoTallaColor.trimmed().isEmpty()) {
         const QString motivo = u"«Campo en productos para talla o color»"_s;
         agregar(usos, productos, {a.CampoTallaColor}, true, true, motivo);

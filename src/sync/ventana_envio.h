@@ -39,6 +39,17 @@ struct ResumenEnvio {
     qint64 viajesTienda = 0;        // round trips to the shop's server
     double segundos = 0;
     QString rutaBitacora;
+    // The catalogue around the products.
+    qint64 categoriasCreadas = 0;
+    qint64 fabricantesCreados = 0;
+    qint64 enlacesCategoria = 0; // product-category links made
+    qint64 enlacesQuitados = 0;  // Vendaro's links taken back when a line changed
+    qint64 palabrasCreadas = 0;  // search-friendly keywords made
+    qint64 bajas = 0;            // products that left the point of sale, taken out of sale
+    qint64 vuelven = 0;          // products back in the point of sale, back on sale
+    QString bajasDetenidas;      // why none was taken out of sale (too many at once)
+    int cacheBorrada = 0;        // files of the shop's cache deleted; -1: no cache folder set
+    QStringList avisosEnvio;     // what the run could not do, though the products went
     // The picture pass, when it was asked for.
     bool conImagenes = false;
     qint64 imagenesSubidas = 0;
@@ -47,7 +58,8 @@ struct ResumenEnvio {
     // Every product read was written.
     bool completo() const {
         return estado == Estado::Terminado && fallidos == 0 &&
-               creados + actualizados + sinCambios == leidos && imagenesFallidas == 0;
+               creados + actualizados + sinCambios == leidos && imagenesFallidas == 0 &&
+               bajasDetenidas.isEmpty();
     }
     QString texto() const;
 };

@@ -125,5 +125,87 @@ CREATE TABLE oc_product_image (
   KEY product_id (product_id)
 ) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4;
 
+-- The catalogue around the products: categories (with their closure table), brands, search-friendly
+-- addresses and stock statuses, as OpenCart 3.0 installs them.
+CREATE TABLE oc_category (
+  category_id INT(11) NOT NULL AUTO_INCREMENT,
+  image VARCHAR(255) DEFAULT NULL,
+  parent_id INT(11) NOT NULL DEFAULT 0,
+  top TINYINT(1) NOT NULL,
+  `column` INT(3) NOT NULL,
+  sort_order INT(3) NOT NULL DEFAULT 0,
+  status TINYINT(1) NOT NULL,
+  date_added DATETIME NOT NULL,
+  date_modified DATETIME NOT NULL,
+  PRIMARY KEY (category_id),
+  KEY parent_id (parent_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_category_description (
+  category_id INT(11) NOT NULL,
+  language_id INT(11) NOT NULL,
+  name VARCHAR(255) NOT NULL,
+  description TEXT NOT NULL,
+  meta_title VARCHAR(255) NOT NULL,
+  meta_description VARCHAR(255) NOT NULL,
+  meta_keyword VARCHAR(255) NOT NULL,
+  PRIMARY KEY (category_id, language_id),
+  KEY name (name)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_category_path (
+  category_id INT(11) NOT NULL,
+  path_id INT(11) NOT NULL,
+  level INT(11) NOT NULL,
+  PRIMARY KEY (category_id, path_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_category_to_store (
+  category_id INT(11) NOT NULL,
+  store_id INT(11) NOT NULL,
+  PRIMARY KEY (category_id, store_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_category_to_layout (
+  category_id INT(11) NOT NULL,
+  store_id INT(11) NOT NULL,
+  layout_id INT(11) NOT NULL,
+  PRIMARY KEY (category_id, store_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_manufacturer (
+  manufacturer_id INT(11) NOT NULL AUTO_INCREMENT,
+  name VARCHAR(64) NOT NULL,
+  image VARCHAR(255) DEFAULT NULL,
+  sort_order INT(3) NOT NULL,
+  PRIMARY KEY (manufacturer_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_manufacturer_to_store (
+  manufacturer_id INT(11) NOT NULL,
+  store_id INT(11) NOT NULL,
+  PRIMARY KEY (manufacturer_id, store_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_seo_url (
+  seo_url_id INT(11) NOT NULL AUTO_INCREMENT,
+  store_id INT(11) NOT NULL,
+  language_id INT(11) NOT NULL,
+  query VARCHAR(255) NOT NULL,
+  keyword VARCHAR(255) NOT NULL,
+  PRIMARY KEY (seo_url_id),
+  KEY query (query),
+  KEY keyword (keyword)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE oc_stock_status (
+  stock_status_id INT(11) NOT NULL AUTO_INCREMENT,
+  language_id INT(11) NOT NULL,
+  name VARCHAR(32) NOT NULL,
+  PRIMARY KEY (stock_status_id, language_id)
+) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+INSERT INTO oc_stock_status VALUES (7, 1, 'In Stock'), (8, 1, 'Pre-Order'), (5, 1, 'Out Of Stock'),
+  (6, 1, '2-3 Days');
 INSERT INTO oc_option VALUES (5, 'select', 2), (11, 'select', 1);
 INSERT INTO oc_option_description VALUES (5, 1, 'Color'), (11, 1, 'Talla');

@@ -87,11 +87,11 @@ const QStringList Escenario::TablasEscritas{u"oc_product"_s,
 QStringList Escenario::volcado(const QStringList& tablas) {
     QStringList filas;
     for (const QString& t : tablas) {
-        const QStringList columnas =
-            tienda.filas(u"SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) FROM "
-                         u"information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
-                         u"TABLE_NAME = '"_s +
-                         t + u'\'');
+        const QStringList columnas = tienda.filas(
+            u"SELECT GROUP_CONCAT(CONCAT('`', COLUMN_NAME, '`') ORDER BY ORDINAL_POSITION) FROM "
+            u"information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
+            u"TABLE_NAME = '"_s +
+            t + u'\'');
         for (const QString& f :
              tienda.filas(u"SELECT * FROM "_s + t + u" ORDER BY "_s + columnas.value(0)))
             filas.append(t + u": "_s + f);
