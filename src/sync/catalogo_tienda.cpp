@@ -399,8 +399,10 @@ bool CatalogoTienda::elegirPalabras(QList<Pedido>& pedidos, QString* error) {
         return p.antes.isEmpty() ? palabra : p.antes + u'/' + palabra;
     };
     QList<QString> bases;
+    QList<bool> conSufijo; // a name of its own, that the key can tell apart
     for (const Pedido& p : pedidos) {
         QString base = PalabraClave(DecodificarDeTienda(p.nombre), LargoPalabra);
+        conSufijo.append(!base.isEmpty() && !p.sufijo.isEmpty());
         if (base.isEmpty())
             base = PalabraClave(p.sufijo, LargoPalabra);
         if (base.isEmpty())
@@ -418,7 +420,7 @@ bool CatalogoTienda::elegirPalabras(QList<Pedido>& pedidos, QString* error) {
             QStringList c;
             if (ronda == 0) {
                 c.append(bases[i]);
-                if (!pedidos[i].sufijo.isEmpty())
+                if (conSufijo[i])
                     c.append(PalabraConSufijo(bases[i], pedidos[i].sufijo, LargoPalabra));
             }
             for (int n = 0; n < NumerosPorRonda; ++n)

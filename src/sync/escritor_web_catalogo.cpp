@@ -93,13 +93,14 @@ void EscritorWeb::leerCatalogo(
     if (m_config.palabras && m_catalogo) {
         const QString seo = id(tablaOpcion(u"seo_url"_s));
         const QString productos = deLosProductos(u"product_id"_s, u"product_id"_s);
-        // The keyword rows of the block's products, however the shop names them.
+        // The keyword rows of the block's products, however the shop names them (CONCAT: a text
+        // that takes the column's collation, whatever the session's).
         const QString sql =
             m_catalogo->oc4()
                 ? u"SELECT s.store_id, s.language_id, CONCAT('product_id=', s.`value`) FROM "_s +
                       seo +
                       u" s WHERE s.`key` = 'product_id' AND s.`value` IN (SELECT "
-                      u"CAST(t.product_id AS CHAR) FROM "_s +
+                      u"CONCAT(t.product_id) FROM "_s +
                       id(m_config.tablaProductos) + u" AS t WHERE "_s + productos + u')'
                 : u"SELECT s.store_id, s.language_id, s.query FROM "_s + seo +
                       u" s WHERE s.query IN (SELECT CONCAT('product_id=', t.product_id) FROM "_s +

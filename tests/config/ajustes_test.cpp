@@ -67,6 +67,11 @@ TEST_F(Configuracion, ArchivoNuevoRecibeLasClavesEnOrdenConSusDefectos) {
         u"Tiendas"_s,
         u"Codificar texto como la tienda"_s,
         u"Modo de envío"_s,
+        u"Categorías"_s,
+        u"Marcas como fabricantes"_s,
+        u"Direcciones SEO"_s,
+        u"Productos que ya no están"_s,
+        u"Límite de bajas"_s,
     };
     const QByteArray texto = carpeta.leer(u"vendaro.ini"_s);
     EXPECT_TRUE(texto.startsWith("[Configuración]\n"));

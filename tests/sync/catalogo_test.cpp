@@ -191,3 +191,208 @@ TEST(Catalogo, CategoriasDeLineasYFabricantesDeMarcas) {
     }
     EXPECT_EQ(finales[0], finales[1]);
 }
+
+// Keywords for what has none, from its name: unique in the store across every language and kind,
+// never rewritten, also when the name changes.
+TEST(Catalogo, DireccionesSeoUnicasYQueNoCambian) {
+    QStringList finales;
+    for (const QString& modo : Modos) {
+        SCOPED_TRACE(qPrintable(modo));
+        Escenario e;
+        e.ajustar(u"Modo de envío"_s, modo);
+        e.ajustar(u"Categorías"_s, u"línea"_s);
+        e.ajustar(u"Direcciones SEO"_s, u"1"_s);
+        e.mapeoBasico();
+        e.pos.ejecutar(u"INSERT INTO lineas VALUES (1, 'Ropa de Niño');"
+                       u"INSERT INTO productos (Clave, Descrip, Precio, linea) VALUES "
+                       u"('P01', 'Camisa Roja', 1, 1), ('P02', 'Camisa Roja', 2, 1), "
+                       u"('P03', '¡¡¡!!!', 3, 1), ('P04', 'Ñandú & Açaí «Über»', 4, NULL), "
+                       u"('P05', '"_s +
+                       QString(40, u'x') + u' ' + QString(40, u'y') + u"', 5, NULL);"_s);
+        // The owner's keyword of another kind, and one of an earlier product.
+        e.tienda.ejecutar(u"INSERT INTO oc_seo_url (store_id, language_id, query, keyword) VALUES "
+                          u"(0, 1, 'information_id=4', 'camisa-roja');"_s);
+        ASSERT_TRUE(e.enviar().completo());
+        const QString palabras = u"SELECT s.language_id, s.keyword FROM oc_seo_url s JOIN "
+                                 u"oc_product p ON s.query = CONCAT('product_id=', p.product_id) "
+                                 u"WHERE p.model = '%1' ORDER BY 1"_s;
+        EXPECT_EQ(e.tienda.filas(palabras.arg(u"P01"_s)),
+                  (QStringList{u"1|camisa-roja-p01"_s, u"3|camisa-roja-2"_s}));
+        EXPECT_EQ(e.tienda.filas(palabras.arg(u"P02"_s)),
+                  (QStringList{u"1|camisa-roja-p02"_s, u"3|camisa-roja-3"_s}));
+        EXPECT_EQ(e.tienda.filas(palabras.arg(u"P03"_s)), (QStringList{u"1|p03"_s, u"3|p03-2"_s}))
+            << "a name that is all punctuation takes the key";
+        EXPECT_EQ(e.tienda.filas(palabras.arg(u"P04"_s)).value(0), u"1|nandu-acai-uber"_s);
+        const QString larga = e.tienda.filas(palabras.arg(u"P05"_s)).value(0).mid(2);
+        EXPECT_EQ(larga, QString(40, u'x')) << "at most 64 characters, cut at a word";
+        EXPECT_EQ(e.tienda.filas(u"SELECT keyword FROM oc_seo_url WHERE query LIKE 'category_id=%' "
+                                 u"ORDER BY language_id"_s),
+                  (QStringList{u"ropa-de-nino"_s, u"ropa-de-nino-2"_s}));
+        EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*), COUNT(DISTINCT store_id, keyword) FROM "
+                                 u"oc_seo_url"_s),
+                  QStringList{u"13|13"_s});
+
+        // A new name keeps the keyword.
+        e.pos.ejecutar(u"UPDATE productos SET Descrip = 'Camisa Verde' WHERE Clave = 'P01';"_s);
+        e.enviar();
+        EXPECT_EQ(e.tienda.filas(palabras.arg(u"P01"_s)),
+                  (QStringList{u"1|camisa-roja-p01"_s, u"3|camisa-roja-2"_s}));
+        finales.append(e.volcado({u"oc_seo_url"_s}).join(u'\n'));
+    }
+    EXPECT_EQ(finales[0], finales[1]);
+}
+
+// Products Vendaro made that the point of sale no longer has are taken out of sale, and put back
+// when they return; the owner's products are never touched, and a point of sale that reads empty,
+// or a large share gone at once, touches none.
+TEST(Catalogo, ProductosQueYaNoEstan) {
+    for (const QString& modo : Modos) {
+        for (const QString& baja : {u"sin existencias"_s, u"desactivar"_s}) {
+            SCOPED_TRACE(qPrintable(modo + u", "_s + baja));
+            Escenario e;
+            e.ajustar(u"Modo de envío"_s, modo);
+            e.ajustar(u"Productos que ya no están"_s, baja);
+            e.ajustar(u"Límite de bajas"_s, u"25 %"_s);
+            e.mapeoBasico();
+            e.defectos(u"oc_product"_s, "status = 1\nstock_status_id = 7\nquantity = 8\n");
+            e.pos.ejecutar(u"INSERT INTO configura VALUES (1, 1, 0, NULL);"_s);
+            e.productos(8);
+            e.pos.ejecutar(u"INSERT INTO existenciaexterna VALUES ('P03', 'M', 4);"_s);
+            // The owner's own product, absent from the point of sale.
+            e.tienda.ejecutar(u"SET SESSION sql_mode = ''; INSERT INTO oc_product (product_id, "
+                              u"model, quantity, status, stock_status_id) VALUES (90, 'PROPIO', 3, "
+                              u"1, 7);"_s);
+            ASSERT_TRUE(e.enviar().completo());
+            const QString estado =
+                u"SELECT quantity, status, stock_status_id FROM oc_product WHERE model = '%1'"_s;
+
+            e.pos.ejecutar(u"DELETE FROM productos WHERE Clave IN ('P03', 'P05');"_s);
+            ResumenEnvio r = e.enviar();
+            EXPECT_TRUE(r.completo()) << qPrintable(r.mensaje + r.bajasDetenidas);
+            EXPECT_EQ(r.bajas, 2);
+            if (baja == u"sin existencias"_s) {
+                EXPECT_EQ(e.tienda.filas(estado.arg(u"P03"_s)), QStringList{u"0|1|5"_s})
+                    << "the shop's \"Out Of Stock\"";
+                EXPECT_EQ(e.tienda.filas(u"SELECT v.quantity FROM oc_product_option_value v JOIN "
+                                         u"oc_product p USING (product_id) WHERE p.model = "
+                                         u"'P03'"_s),
+                          QStringList{u"0"_s});
+            } else {
+                EXPECT_EQ(e.tienda.filas(estado.arg(u"P03"_s)), QStringList{u"8|0|7"_s});
+            }
+            EXPECT_EQ(e.tienda.filas(estado.arg(u"PROPIO"_s)), QStringList{u"3|1|7"_s});
+            EXPECT_EQ(e.enviar().bajas, 0) << "once";
+
+            // Back in the point of sale: back on sale.
+            e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio) VALUES ('P03', "
+                           u"'Producto 3', 3.50);"_s);
+            r = e.enviar();
+            EXPECT_EQ(r.vuelven, 1);
+            EXPECT_EQ(e.tienda.filas(estado.arg(u"P03"_s)), QStringList{u"8|1|7"_s});
+            EXPECT_EQ(e.tienda.filas(u"SELECT v.quantity FROM oc_product_option_value v JOIN "
+                                     u"oc_product p USING (product_id) WHERE p.model = 'P03'"_s),
+                      QStringList{u"4"_s});
+
+            // More than the limit at once (3 of 8), and a point of sale that reads empty.
+            e.pos.ejecutar(u"DELETE FROM productos WHERE Clave IN ('P01', 'P02', 'P04');"_s);
+            r = e.enviar();
+            EXPECT_EQ(r.bajas, 0);
+            EXPECT_TRUE(r.bajasDetenidas.contains(u"3 de los 8 productos"_s))
+                << qPrintable(r.bajasDetenidas);
+            EXPECT_FALSE(r.completo());
+            EXPECT_EQ(e.tienda.filas(estado.arg(u"P01"_s)), QStringList{u"8|1|7"_s});
+            e.pos.ejecutar(u"DELETE FROM productos;"_s);
+            r = e.enviar();
+            EXPECT_EQ(r.bajas, 0);
+            EXPECT_TRUE(r.bajasDetenidas.startsWith(u"El punto de venta no tiene productos"_s));
+            // A test run reads a part of the catalogue only: it takes nothing out of sale.
+            e.ajustar(u"Límite de bajas"_s, u"100"_s);
+            EXPECT_EQ(e.enviar(true).bajas, 0);
+        }
+    }
+}
+
+// Without the right to make the record's table, the send goes on without the features needing it,
+// and says so.
+TEST(Catalogo, SinRegistroSinLoQueLoNecesita) {
+    Escenario e;
+    e.ajustar(u"Categorías"_s, u"línea"_s);
+    e.mapeoBasico();
+    e.pos.ejecutar(u"INSERT INTO lineas VALUES (1, 'Camisas');"
+                   u"INSERT INTO productos (Clave, Descrip, Precio, linea) VALUES ('P01', 'x', 1, "
+                   u"1);"_s);
+    const QString usuario = u"sincrear_"_s + e.tienda.nombre().right(6);
+    e.tienda.ejecutar(u"CREATE USER '"_s + usuario +
+                      u"'@'%' IDENTIFIED BY 'p'; GRANT SELECT, "
+                      u"INSERT, UPDATE, DELETE ON `"_s +
+                      e.tienda.nombre() + u"`.* TO '"_s + usuario + u"'@'%';"_s);
+    e.ajustar(u"Usuario WEB"_s, usuario);
+    e.ajustar(u"Contraseña WEB"_s, u"p"_s);
+    const ResumenEnvio r = e.enviar();
+    e.tienda.ejecutar(u"DROP USER '"_s + usuario + u"'@'%';"_s);
+    EXPECT_EQ(r.creados, 1);
+    ASSERT_EQ(r.avisosEnvio.size(), 1);
+    EXPECT_TRUE(
+        r.avisosEnvio.first().startsWith(u"No se pudo crear la tabla «oc_vendaro_registro»"_s))
+        << qPrintable(r.avisosEnvio.first());
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_category"_s), QStringList{u"0"_s});
+}
+
+// An OpenCart 4.1 shop: columns that moved out of the product table, text columns that take NULL
+// (its pages break on NULL), keywords as key and value with a sub-category's under its parent's,
+// categories without the menu column.
+TEST(Catalogo, TiendaOpenCart4) {
+    for (const QString& modo : Modos) {
+        SCOPED_TRACE(qPrintable(modo));
+        Escenario e(u"tienda_esquema_oc41.sql"_s);
+        e.ajustar(u"Modo de envío"_s, modo);
+        e.ajustar(u"Categorías"_s, u"línea y sublínea"_s);
+        e.ajustar(u"Marcas como fabricantes"_s, u"1"_s);
+        e.ajustar(u"Direcciones SEO"_s, u"1"_s);
+        e.mapeoBasico();
+        // A defaults file written for 3.0: "sku" is no column of 4.1's product table.
+        e.defectos(u"oc_product"_s, "status = 1\nsku = X\n");
+        e.pos.ejecutar(u"INSERT INTO lineas VALUES (1, 'Camisas');"
+                       u"INSERT INTO sublineas VALUES (1, 'Hombre');"
+                       u"INSERT INTO marcas VALUES (1, 'Acme');"
+                       u"INSERT INTO productos (Clave, Descrip, Precio, linea, sublinea, marca) "
+                       u"VALUES ('P01', 'Camisa', 1, 1, 1, 1);"_s);
+        CapturaBitacora bitacora;
+        const ResumenEnvio r = e.enviar();
+        EXPECT_TRUE(r.completo()) << qPrintable(
+            r.mensaje + r.texto() + u' ' +
+            (r.productosFallidos.isEmpty() ? QString() : r.productosFallidos.first().mensaje));
+        EXPECT_TRUE(bitacora.contiene(u"la tabla «oc_product» no tiene la columna «sku»"_s))
+            << qPrintable(bitacora.lineas().join(u'\n'));
+        EXPECT_EQ(
+            e.tienda.filas(u"SELECT COUNT(*) FROM oc_product_description WHERE description IS "
+                           u"NULL OR tag IS NULL OR meta_title IS NULL OR meta_description IS "
+                           u"NULL OR meta_keyword IS NULL"_s),
+            QStringList{u"0"_s});
+        EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product WHERE location IS NULL OR "
+                                 u"variant IS NULL OR override IS NULL"_s),
+                  QStringList{u"0"_s});
+        EXPECT_EQ(e.tienda.filas(u"SELECT status, parent_id = 0 FROM oc_category ORDER BY "
+                                 u"category_id"_s),
+                  (QStringList{u"1|1"_s, u"1|0"_s}));
+        EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_category_to_layout"_s),
+                  QStringList{u"0"_s})
+            << "4.1's admin stores no row for the default layout";
+        EXPECT_EQ(e.tienda.filas(u"SELECT s.`key`, s.`value` = p.product_id, s.keyword, "
+                                 u"s.sort_order FROM oc_seo_url s JOIN oc_product p WHERE s.`key` "
+                                 u"= 'product_id' AND s.language_id = 1"_s),
+                  QStringList{u"product_id|1|camisa|0"_s});
+        const QStringList caminos = e.tienda.filas(
+            u"SELECT s.`value`, s.keyword FROM oc_seo_url s WHERE s.`key` = 'path' AND "
+            u"s.language_id = 1 ORDER BY LENGTH(s.`value`)"_s);
+        ASSERT_EQ(caminos.size(), 2);
+        const QString linea = caminos[0].section(u'|', 0, 0);
+        EXPECT_EQ(caminos[0].section(u'|', 1), u"camisas"_s);
+        EXPECT_TRUE(caminos[1].startsWith(linea + u'_')) << qPrintable(caminos[1]);
+        EXPECT_EQ(caminos[1].section(u'|', 1), u"camisas/hombre"_s);
+        EXPECT_EQ(e.tienda.filas(u"SELECT `key`, keyword FROM oc_seo_url WHERE `key` = "
+                                 u"'manufacturer_id' AND language_id = 1"_s),
+                  QStringList{u"manufacturer_id|acme"_s});
+        EXPECT_EQ(e.enviar().sinCambios, 1);
+    }
+}

@@ -8,9 +8,9 @@
 
 using namespace Qt::StringLiterals;
 
-Escenario::Escenario() {
+Escenario::Escenario(const QString& esquemaTienda) {
     pos.ejecutar(entorno::datos(u"pos_esquema.sql"_s));
-    tienda.ejecutar(entorno::datos(u"tienda_esquema.sql"_s));
+    tienda.ejecutar(entorno::datos(esquemaTienda));
     const DatosConexion d = entorno::mysql();
     QDir().mkpath(carpeta.ruta(u"velmora"_s));
     carpeta.escribir(u"velmora/velmora.ini"_s,

@@ -12,7 +12,8 @@
 // first, and a settings file pointing at the second: what a send run needs, for one test.
 class Escenario {
 public:
-    Escenario();
+    // `esquemaTienda`: the shop's tables, a file of tests/data.
+    explicit Escenario(const QString& esquemaTienda = QStringLiteral("tienda_esquema.sql"));
 
     // Maps a point-of-sale column in section "Campos".
     void mapear(const QString& deVM, const QString& deWeb, const QString& tabla = QString(),

@@ -406,7 +406,7 @@ TEST_F(Imagenes, TiendaTransaccionalRegistraYAislaElProductoQueFalla) {
     for (const char16_t* modo : {u"por lotes", u"por producto"}) {
         SCOPED_TRACE(QString::fromUtf16(modo).toStdString());
         e.ajustar(u"Modo de envío"_s, QString::fromUtf16(modo));
-        e.tienda.ejecutar(u"DELETE FROM oc_product_image; UPDATE oc_product SET image = NULL;"_s);
+        e.tienda.ejecutar(u"DELETE FROM oc_product_image; UPDATE oc_product SET image = '';"_s);
         e.ventana.imagenes = true;
         CapturaBitacora bitacora;
         const ResumenEnvio r = e.enviar();
