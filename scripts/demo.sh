@@ -28,6 +28,13 @@ sql -e "CREATE DATABASE datos1 CHARACTER SET utf8mb4; CREATE DATABASE tienda CHA
 sql datos1 <tests/data/pos_esquema.sql
 /usr/bin/python3 scripts/demo_datos.py pos "$run/fotos/" | sql datos1
 sql tienda <tests/data/tienda_esquema.sql
+# As OpenCart 3.0 installs it: one language, English (the tests leave it out on purpose).
+sql tienda -e "CREATE TABLE oc_language (language_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    name VARCHAR(32) NOT NULL, code VARCHAR(5) NOT NULL, locale VARCHAR(255) NOT NULL,
+    image VARCHAR(64) NOT NULL, directory VARCHAR(32) NOT NULL, sort_order INT NOT NULL DEFAULT 0,
+    status TINYINT(1) NOT NULL) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4;
+    INSERT INTO oc_language VALUES (1, 'English', 'en-gb', 'en-US,en_US.UTF-8,en_US,en-gb,english',
+    'gb.png', 'english', 1, 1)"
 # A name with markup, an ampersand and quotes: the shop stores it HTML-encoded, as its own forms do.
 sql datos1 -e "UPDATE productos SET Descrip = 'Camisa <b>Tom & Jerry</b> \\\"Deluxe\\\"' WHERE Clave = 'P0002'"
 sql datos1 -e "SELECT COUNT(*) AS productos, (SELECT COUNT(*) FROM existenciaexterna) AS tallas FROM productos"
@@ -64,6 +71,10 @@ Dirección del FTP=127.0.0.1:$VENDARO_FTP_PORT
 Carpeta del FTP=productos/
 Usuario del FTP=$VENDARO_FTP_USER
 Password del FTP=$VENDARO_FTP_PASSWORD
+Categorías=línea y sublínea
+Marcas como fabricantes=1
+Direcciones SEO=1
+Productos que ya no están=sin existencias
 
 [Campos]
 Clave.CampoWEB=model
@@ -139,16 +150,40 @@ show() {
         WHERE p.model IN ('P0001','P0002','P0003') ORDER BY p.model, talla"
 }
 show
+catalogo() {
+    echo "-- The shop's menu: lines as top categories, sub-lines below them (products in each)"
+    sql tienda -e "SELECT IF(c.parent_id = 0, d.name, CONCAT('    ', d.name)) AS categoria, c.top AS menu,
+        (SELECT COUNT(*) FROM oc_product_to_category pc WHERE pc.category_id = c.category_id) AS productos,
+        (SELECT GROUP_CONCAT(keyword) FROM oc_seo_url WHERE query = CONCAT('category_id=', c.category_id)) AS direccion
+        FROM oc_category c JOIN oc_category_description d ON d.category_id = c.category_id AND d.language_id = 1
+        ORDER BY COALESCE(NULLIF(c.parent_id, 0), c.category_id), c.parent_id <> 0, d.name"
+    echo "-- Brands as manufacturers, and a few products' addresses"
+    sql tienda -e "SELECT m.name AS fabricante, COUNT(p.product_id) AS productos FROM oc_manufacturer m
+        LEFT JOIN oc_product p USING (manufacturer_id) GROUP BY m.manufacturer_id ORDER BY m.name"
+    sql tienda -e "SELECT p.model, m.name AS fabricante, s.keyword AS direccion, p.quantity, ss.name AS estado
+        FROM oc_product p LEFT JOIN oc_manufacturer m USING (manufacturer_id)
+        LEFT JOIN oc_seo_url s ON s.query = CONCAT('product_id=', p.product_id)
+        LEFT JOIN oc_stock_status ss ON ss.stock_status_id = p.stock_status_id AND ss.language_id = 1
+        WHERE p.model IN ('P0001','P0002','P0300') ORDER BY p.model"
+}
+catalogo
 
 echo
-echo "== Prices and stock change in the point of sale; the second send only updates"
+echo "== Prices and stock change in the point of sale, and product P0300 leaves it; the second send"
+echo "   only updates, and takes P0300 out of stock (it was made by Vendaro: the record says so)"
 sql datos1 -e "UPDATE productos SET Precio = Precio * 1.05 WHERE MOD(CAST(SUBSTRING(Clave, 2) AS UNSIGNED), 10) = 0;
-    UPDATE existenciaexterna SET Existencia = Existencia + 1"
-echo "-- Preview (vendaro --send --dry-run), first lines: nothing is written"
-build/vendaro --send --dry-run --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" | head -25 || true
+    UPDATE existenciaexterna SET Existencia = Existencia + 1;
+    DELETE FROM productos WHERE Clave = 'P0300'"
+echo "-- Preview (vendaro --send --dry-run): nothing is written; its first lines, and P0300's"
+build/vendaro --send --dry-run --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" >"$run/vista-previa.txt" || true
+head -12 "$run/vista-previa.txt"
+echo "  ..."
+grep -A3 "«P0300»" "$run/vista-previa.txt" || true
+tail -2 "$run/vista-previa.txt"
 echo "--"
 build/vendaro --send --ini "$run/vendaro.ini" | grep -v "^Producto [0-9]" || true
 show
+catalogo
 
 echo
 echo "== Third send with pictures (as ticking \"Enviar archivos de imágenes\"): uploaded by FTP, names recorded"

@@ -412,13 +412,17 @@ bool EscritorWeb::darDeBaja(const QSet<QString>& presentes, qint64 leidos, Resul
         }
         ++r->hechos;
         if (m_config.simulacro) {
+            // What each column holds now: status, stock status, quantity.
+            const QHash<QString, int> ahora{
+                {u"status"_s, 0}, {u"stock_status_id"_s, 1}, {u"quantity"_s, 2}};
             for (qsizetype c = 0; c < columnas.size(); ++c)
                 m_ventana->cambioPrevisto({m_config.tablaProductos, f.clave, false,
                                            columnas[c] + u" (ya no está en el punto de venta)"_s,
-                                           a[c == 0 && !m_config.bajasDesactivan ? 2
-                                             : c == 0                            ? 0
-                                                                                 : 1],
-                                           valores[c]});
+                                           a.value(ahora.value(columnas[c])), valores[c]});
+            if (!m_config.bajasDesactivan && conOpciones)
+                m_ventana->cambioPrevisto({tValores, f.clave, false,
+                                           u"quantity (todas sus tallas o colores)"_s,
+                                           Valor::nulo(), Valor::numero(0)});
             continue;
         }
         qCInfo(lcNombres).noquote() << u"Producto «%1»: ya no está en el punto de venta; %2"_s.arg(

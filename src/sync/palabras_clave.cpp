@@ -1,6 +1,7 @@
 #include "palabras_clave.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -29,9 +30,13 @@ QString recortar(QString palabra, int largo) {
 } // namespace
 
 QString PalabraClave(const QString& nombre, int largo) {
+    // Markup in a name ("<b>") is no word of it, and an apostrophe joins its word ("oneill").
+    static const QRegularExpression marcas(u"<[^<>]*>"_s);
+    QString texto = nombre;
+    texto.replace(marcas, u" "_s).remove(u'\'').remove(u'’');
     QString r;
     bool guion = false;
-    for (QChar c : nombre.normalized(QString::NormalizationForm_KD)) {
+    for (QChar c : texto.normalized(QString::NormalizationForm_KD)) {
         if (c.category() == QChar::Mark_NonSpacing)
             continue;
         QString parte;
