@@ -44,7 +44,11 @@ bool EscritorWeb::prepararCatalogo(const QList<Pertenencia>& pertenencias, QStri
             *error = m_sinRegistro;
             return false;
         }
-        qCWarning(lcNombres).noquote() << m_sinRegistro;
+        // A warning only when a feature the settings ask for needs it.
+        if (m_config.categorias || m_config.fabricantes || m_config.palabras || m_config.bajas)
+            qCWarning(lcNombres).noquote() << m_sinRegistro;
+        else
+            qCInfo(lcNombres).noquote() << m_sinRegistro;
         m_config.categorias = m_config.fabricantes = m_config.palabras = m_config.bajas = false;
         return true;
     }
@@ -79,7 +83,10 @@ void EscritorWeb::leerCatalogo(
                 id(tablaOpcion(u"product_to_category"_s)) + u" AS t WHERE "_s +
                 deLosProductos(u"product_id"_s, u"product_id"_s),
             [&b](const ResultadoConsulta& r) { b.enCategorias.poner(filasDe(r), claveDeEnlace); });
-    if (m_registro && m_registro->disponible()) {
+    // What the record says of the block's keys matters to the features that take back or keep
+    // what Vendaro wrote; without them, a product made is noted and nothing read.
+    if (m_registro && m_registro->disponible() &&
+        (m_config.categorias || m_config.fabricantes || m_config.bajas)) {
         QStringList delPuntoDeVenta;
         for (const PlanProducto& p : *b.planes)
             delPuntoDeVenta.append(p.clave);

@@ -3,6 +3,9 @@
 // record that tells Vendaro's work from the owner's.
 #include "escenario.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
 
@@ -395,4 +398,38 @@ TEST(Catalogo, TiendaOpenCart4) {
                   QStringList{u"manufacturer_id|acme"_s});
         EXPECT_EQ(e.enviar().sinCambios, 1);
     }
+}
+
+// A send that changed products deletes the shop's cached product lists over FTP, when the cache
+// folder is set; the other cache files stay, and a send without changes deletes nothing.
+TEST(Catalogo, CacheDeLaTiendaPorFtp) {
+    Escenario e;
+    e.mapeoBasico();
+    e.productos(2);
+    const QString carpeta = u"cache-"_s + QFileInfo(e.carpeta.raiz()).fileName();
+    const QDir cache(entorno::ftpRaiz() + u'/' + carpeta);
+    QDir().mkpath(cache.path());
+    auto archivo = [&](const QString& nombre) {
+        QFile f(cache.filePath(nombre));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{}");
+    };
+    e.ajustar(u"Dirección del FTP"_s,
+              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
+    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
+    e.ajustar(u"Password del FTP"_s, entorno::ftpContrasena());
+    ResumenEnvio r = e.enviar();
+    EXPECT_EQ(r.cacheBorrada, -1) << "no folder set: the summary says the lists catch up";
+    EXPECT_TRUE(r.texto().contains(u"se ponen al día en una hora"_s));
+
+    e.ajustar(u"Carpeta de caché de la tienda"_s, carpeta);
+    for (const char16_t* n : {u"cache.product.1a.1796831870", u"cache.product.2b.1796831870",
+                              u"cache.language.3c.1796831861", u"cache.manufacturer.4d.1"})
+        archivo(QString::fromUtf16(n));
+    EXPECT_EQ(e.enviar().cacheBorrada, 0) << "nothing changed, nothing deleted";
+    e.pos.ejecutar(u"UPDATE productos SET Precio = 9 WHERE Clave = 'P01';"_s);
+    r = e.enviar();
+    EXPECT_EQ(r.cacheBorrada, 2);
+    EXPECT_EQ(cache.entryList(QDir::Files, QDir::Name),
+              (QStringList{u"cache.language.3c.1796831861"_s, u"cache.manufacturer.4d.1"_s}));
 }
