@@ -91,7 +91,7 @@ class Relevo:
 
     vivos = []
 
-    def __init__(self, binario, destino, escucha, latencia_ms, carpeta, nombre):
+    def __init__(self, binario, destino, escucha, latencia_ms, carpeta, nombre, linea=None):
         self.estadisticas = os.path.join(carpeta, nombre + ".json")
         puerto = os.path.join(carpeta, nombre + ".puerto")
         for f in (self.estadisticas, puerto):
@@ -99,10 +99,13 @@ class Relevo:
                 os.remove(f)
         # The test server offers TLS and Vendaro takes it when offered: the relay hides the offer,
         # so that it can read and count the statements.
-        self.proceso = subprocess.Popen([binario, "--destino", str(destino), "--escucha",
-                                         str(escucha), "--latencia-ms", str(latencia_ms),
-                                         "--puerto-archivo", puerto, "--estadisticas",
-                                         self.estadisticas, "--ocultar-tls", "1"])
+        orden = [binario, "--destino", str(destino), "--escucha", str(escucha), "--latencia-ms",
+                 str(latencia_ms), "--puerto-archivo", puerto, "--estadisticas",
+                 self.estadisticas, "--ocultar-tls", "1"]
+        if linea:
+            orden += ["--subida-kbps", str(linea["subida_kbps"]), "--bajada-kbps",
+                      str(linea["bajada_kbps"])]
+        self.proceso = subprocess.Popen(orden)
         Relevo.vivos.append(self.proceso)
         for _ in range(200):
             if os.path.exists(puerto) or self.proceso.poll() is not None:
@@ -160,7 +163,7 @@ class Banco:
         self.puerto_pos = puerto_libre()
         self.fotos = os.path.join(run, "fotos") + "/"
 
-    def preparar(self, nombre, n, modo, con_fotos=True):
+    def preparar(self, nombre, n, modo, con_fotos=True, comprimir=True):
         """A fresh point-of-sale database with n products, a fresh empty shop and the program's
         folder with its settings, for one strategy."""
         e = self.srv.env
@@ -195,6 +198,7 @@ Nombre de la tabla=oc_product
 Puerto={self.puerto_tienda}
 Intervalo en minutos para enviar existencias=0
 Modo de envío={modo}
+Comprimir conexión WEB={1 if comprimir else 0}
 Campo en productos para talla o color=product_id
 Tabla externa para imágenes=oc_product_image
 Llave en productos para imagen=product_id
@@ -238,14 +242,14 @@ linea.CampoEnTablaExt={descripcion}
             f.write("sort_order = 0\n")
         return carpeta
 
-    def medir(self, carpeta, etiqueta, latencia_ms, imagenes=False):
+    def medir(self, carpeta, etiqueta, latencia_ms, imagenes=False, linea=None):
         """One `vendaro --send` through the relays, with what it cost."""
         vendaro = self.a.vendaro
         salida = os.path.join(carpeta, etiqueta + ".salida")
         tiempo = os.path.join(carpeta, etiqueta + ".time")
         e = self.srv.env
         tienda = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_tienda, latencia_ms,
-                        carpeta, etiqueta + ".tienda")
+                        carpeta, etiqueta + ".tienda", linea)
         pos = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_pos, 0, carpeta,
                      etiqueta + ".pos")
         try:
@@ -293,8 +297,13 @@ linea.CampoEnTablaExt={descripcion}
         return r
 
 
-def sentencias(rel):
+def sentencias(rel, servidor):
     s = rel["sentencias"]
+    if rel.get("conexiones_comprimidas"):
+        # The relay cannot read a compressed session: the server's own counts of the statements
+        # that write (both databases share the server, and the point of sale is only read).
+        return "comprimidas (%d INS, %d UPD)" % (servidor["Com_insert"] + servidor["Com_replace"],
+                                                 servidor["Com_update"])
     return "%d (%d SEL, %d INS, %d UPD)" % (rel["sentencias_total"], s.get("SELECT", 0),
                                            s.get("INSERT", 0), s.get("UPDATE", 0))
 
@@ -302,7 +311,8 @@ def sentencias(rel):
 def fila_tabla(r):
     t, p = r["tienda"], r["pos"]
     minimo = 2 * t["latencia_ms"] * t["viajes"] / 1000
-    return [r["paso"], "%.1f" % r["segundos"], "%.1f" % minimo, sentencias(t), str(t["viajes"]),
+    return [r["paso"], "%.1f" % r["segundos"], "%.1f" % minimo, sentencias(t, r["servidor"]),
+            str(t["viajes"]),
             "%d/%d" % (p["sentencias_total"], p["viajes"]),
             "%d/%d" % (r["filas_insertadas"], r["filas_cambiadas"]),
             "%.0f/%.0f" % (t["bytes_al_servidor"] / 1024, t["bytes_al_cliente"] / 1024),
@@ -330,24 +340,45 @@ PASOS = [("primer_envio", "primer envío (tienda vacía)", False, None),
          ("imagenes_2", "envío con imágenes, sin cambios", True, None)]
 
 
-def estrategias(banco, a, run):
+# The links the benchmark runs on: each way's delay, and the line's rate each way (0: no limit).
+LINEAS = {
+    "ilimitada": {"latencia_ms": None, "subida_kbps": 0, "bajada_kbps": 0},
+    # A shop owner's consumer line: 20 ms round trip, 10 Mbit/s down, 2 Mbit/s up.
+    "domestica": {"latencia_ms": 10, "subida_kbps": 2000, "bajada_kbps": 10000},
+}
+
+
+def estrategias(banco, a, run, nombre_linea="ilimitada"):
     resultados = {}
-    for nombre in a.estrategias:
+    linea = dict(LINEAS[nombre_linea])
+    latencia = a.latencia_ms if linea["latencia_ms"] is None else linea["latencia_ms"]
+    limitada = linea["subida_kbps"] or linea["bajada_kbps"]
+    for nombre in (a.estrategias if not limitada else a.estrategias_linea):
         n = a.productos_por_producto if nombre == "producto" and a.productos_por_producto else \
             a.productos
-        print("\n== Modo de envío «%s»: %d productos, %s ms de latencia en cada sentido"
-              % (MODOS[nombre], n, a.latencia_ms), flush=True)
-        carpeta = banco.preparar(nombre, n, MODOS[nombre])
+        print("\n== Modo de envío «%s»: %d productos, %s ms de latencia en cada sentido%s"
+              % (MODOS[nombre], n, latencia,
+                 ", línea de %d kbit/s de subida y %d de bajada" % (linea["subida_kbps"],
+                                                                    linea["bajada_kbps"])
+                 if limitada else ""), flush=True)
+        carpeta = banco.preparar(nombre + ("_" + nombre_linea if limitada else ""), n,
+                                 MODOS[nombre], comprimir=a.comprimir)
         pasos = []
         for clave, etiqueta, imagenes, antes in PASOS:
             if antes == "cambios":
-                banco.srv.sql(catalogo.sql_cambios(n), "pos_" + nombre)
-            r = banco.medir(carpeta, clave, a.latencia_ms, imagenes)
+                banco.srv.sql(catalogo.sql_cambios(n),
+                              "pos_" + nombre + ("_" + nombre_linea if limitada else ""))
+            if limitada and imagenes:
+                continue  # the pictures' cost is the FTP server's, measured on the other link
+            r = banco.medir(carpeta, clave, latencia, imagenes, linea if limitada else None)
             r["etiqueta"] = etiqueta
             pasos.append(r)
-            print("  %-34s %8.1f s  %s" % (etiqueta, r["segundos"], r["resumen"] or "(sin resumen)"),
+            print("  %-34s %8.1f s  %7.0f kB → %7.0f kB ←  %s" % (
+                etiqueta, r["segundos"], r["tienda"]["bytes_al_servidor"] / 1000,
+                r["tienda"]["bytes_al_cliente"] / 1000, r["resumen"] or "(sin resumen)"),
                   flush=True)
-        resultados[nombre] = {"productos": n, "pasos": pasos}
+        resultados[nombre] = {"productos": n, "pasos": pasos, "linea": nombre_linea,
+                              "latencia_ms": latencia}
     return resultados
 
 
@@ -405,8 +436,11 @@ def informe(a, res, comp, mem, run):
           "Handler_read_rnd_next, filas leídas por recorridos de tabla sin índice;\n  archivos FTP: subidas "
           "completas en el registro del servidor FTP; MiB máx: /usr/bin/time -v")
     for nombre, r in res.items():
-        print("\n  Modo de envío «%s», %d productos:" % (MODOS[nombre], r["productos"]))
+        print("\n  Modo de envío «%s», %d productos, línea %s:" % (MODOS[nombre.split("@")[0]],
+                                                                   r["productos"],
+                                                                   r.get("linea", "ilimitada")))
         imprimir_tabla([fila_tabla(p) for p in r["pasos"]])
+    res = {k: v for k, v in res.items() if "@" not in k}
     if len(res) == 2:
         nl, np_ = res["lotes"]["productos"], res["producto"]["productos"]
         escala = nl / np_
@@ -458,7 +492,8 @@ def escribir_resumen(a, res, comp, mem, run):
                 "memoria_kib"]
     with open(os.path.join(run, "resumen.tsv"), "w") as f:
         f.write("\t".join(columnas) + "\n")
-        todas = [(n, r["productos"], a.latencia_ms, p) for n, r in res.items() for p in r["pasos"]]
+        todas = [(n, r["productos"], r.get("latencia_ms", a.latencia_ms), p) for n, r in res.items()
+                 for p in r["pasos"]]
         todas += [("memoria", p["productos"], 0, p) for p in (mem or [])]
         for modo, n, lat, p in todas:
             t, s, d = p["tienda"], p["pos"], p["servidor"]
@@ -481,6 +516,13 @@ def main():
                    help="which values of «Modo de envío»: lotes, producto or both (lotes,producto)")
     p.add_argument("--productos-por-producto", type=int, default=0,
                    help="a smaller catalogue for the per-product run; ratios are then per product")
+    p.add_argument("--lineas", default="ilimitada,domestica",
+                   help="links to run on: ilimitada (only the latency), domestica (20 ms, 10 Mbit/s "
+                   "down, 2 Mbit/s up, one line shared by every connection) (ilimitada,domestica)")
+    p.add_argument("--estrategias-linea", default="lotes",
+                   help="the strategies run on a limited line (lotes)")
+    p.add_argument("--comprimir", type=int, default=1,
+                   help="«Comprimir conexión WEB» of the runs (1)")
     p.add_argument("--memoria", action="store_true",
                    help="instead: first sends at 0 ms, batched, of --memoria-productos products")
     p.add_argument("--memoria-productos", default="10000,50000,100000")
@@ -495,6 +537,10 @@ def main():
     if not a.estrategias or any(e not in MODOS for e in a.estrategias):
         p.error("--estrategias takes lotes, producto or lotes,producto")
     a.estrategias.sort()  # lotes first
+    a.estrategias_linea = [e.strip() for e in a.estrategias_linea.split(",") if e.strip()]
+    a.lineas = [l.strip() for l in a.lineas.split(",") if l.strip()]
+    if any(l not in LINEAS for l in a.lineas):
+        p.error("--lineas takes ilimitada, domestica or both")
     a.memoria_productos = [int(x) for x in a.memoria_productos.split(",")]
 
     run = os.path.join(a.carpeta, datetime.datetime.now().strftime("%Y%m%d-%H%M%S"))
@@ -509,8 +555,13 @@ def main():
         else:
             n_fotos = catalogo.fotos(max(a.productos, a.productos_por_producto), banco.fotos)
             print("Catálogo generado; %d archivos de imagen en %s" % (n_fotos, banco.fotos))
-            res = estrategias(banco, a, run)
-            comp = comparar(banco, res, run)
+            for linea in a.lineas:
+                r = estrategias(banco, a, run, linea)
+                if linea == "ilimitada":
+                    res.update(r)
+                    comp = comparar(banco, r, run)
+                else:
+                    res.update({k + "@" + linea: v for k, v in r.items()})
         escribir_resumen(a, res, comp, mem, run)
         informe(a, res, comp, mem, run)
     finally:

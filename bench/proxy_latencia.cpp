@@ -2,21 +2,24 @@
 // counts what crosses it: bytes each way, round trips, and the statements of the MySQL protocol.
 //
 //   proxy_latencia --destino PUERTO [--escucha PUERTO] [--latencia-ms MS] [--puerto-archivo F]
-//                  [--estadisticas F]
+//                  [--estadisticas F] [--subida-kbps K] [--bajada-kbps K]
 //
 // Listens on 127.0.0.1 and relays to 127.0.0.1:PUERTO only: a benchmark must never reach out.
 // Every chunk read from one side is handed to the other side MS milliseconds after it was read, so
 // a delay applies to each chunk on its own and chunks in flight never wait behind each other (a
-// link with latency but no bandwidth limit). The counters are written as JSON to --estadisticas on
-// SIGUSR1 and when the relay stops (SIGTERM, SIGINT).
+// link with latency but no bandwidth limit). With --subida-kbps (client to server) or --bajada-kbps
+// (server to client), each direction is also one line of that rate shared by every connection, as
+// a shop owner's line is: a chunk leaves when the line has carried the chunks before it, then takes
+// the latency. The counters are written as JSON to --estadisticas on SIGUSR1 and when the relay
+// stops (SIGTERM, SIGINT).
 //
 // Counting, per connection:
 // - a round trip is a burst of client data that follows data from the server (or opens the
 //   connection): the client waited for an answer before it went on;
 // - a command is a client packet with sequence number 0; a COM_QUERY's text is split on the
 //   semicolons that stand outside quotes and comments, so a multi-statement query counts each
-//   statement, classified by its first word. A connection that switches to TLS is counted but not
-//   read any further.
+//   statement, classified by its first word. A connection that switches to TLS or to the compressed
+//   protocol is counted but not read any further.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -28,6 +31,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -59,6 +63,7 @@ struct Totales {
     std::uint64_t comandos = 0;
     std::uint64_t paquetesConsulta = 0;
     std::uint64_t conexionesCifradas = 0;
+    std::uint64_t conexionesComprimidas = 0;
     std::map<std::string, std::uint64_t> sentencias; // first word → count
 };
 
@@ -135,6 +140,12 @@ private:
             m_capacidades.size() == 4 && (m_capacidades[1] & 0x08) != 0) {
             m_cifrado = true;
             ++g_totales.conexionesCifradas;
+        }
+        // CLIENT_COMPRESS in the login: what follows is compressed packets.
+        if (!m_comando && m_secuencia == 1 && !m_continua && !m_cifrado &&
+            m_capacidades.size() == 4 && (m_capacidades[0] & 0x20) != 0) {
+            m_cifrado = true;
+            ++g_totales.conexionesComprimidas;
         }
         if (m_consulta && !sigue)
             terminarSentencia();
@@ -292,6 +303,21 @@ void ocultarTls(char* datos, std::size_t n) {
 
 int g_epoll = -1;
 Nanos g_latencia = 0;
+// The shared line of each direction: bits per second (0: no limit) and when it is free again.
+double g_bpsSubida = 0;
+double g_bpsBajada = 0;
+Nanos g_libreSubida = 0;
+Nanos g_libreBajada = 0;
+
+// When a chunk of n bytes read at t is delivered: after the line carried it, then the latency.
+Nanos entregaDe(bool alServidor, std::size_t n, Nanos t) {
+    const double bps = alServidor ? g_bpsSubida : g_bpsBajada;
+    if (bps <= 0)
+        return t + g_latencia;
+    Nanos& libre = alServidor ? g_libreSubida : g_libreBajada;
+    libre = std::max(libre, t) + Nanos(double(n) * 8e9 / bps);
+    return libre + g_latencia;
+}
 std::map<int, std::shared_ptr<Conexion>> g_conexiones; // both fds of each connection
 
 void interes(Conexion& c, int fd) {
@@ -386,7 +412,8 @@ bool recibir(Conexion& c, int fd, Nanos t) {
                 ocultarTls(buffer, std::size_t(n));
             c.saludoVisto = true;
         }
-        s.cola.push_back(Trozo{t + g_latencia, std::string(buffer, std::size_t(n))});
+        s.cola.push_back(
+            Trozo{entregaDe(delCliente, std::size_t(n), t), std::string(buffer, std::size_t(n))});
         s.pendientes += std::size_t(n);
     }
     return true;
@@ -406,6 +433,7 @@ void escribirEstadisticas(const char* ruta) {
                  "{\"latencia_ms\": %.3f, \"conexiones\": %llu, \"viajes\": %llu, "
                  "\"bytes_al_servidor\": %llu, \"bytes_al_cliente\": %llu, \"comandos\": %llu, "
                  "\"paquetes_consulta\": %llu, \"conexiones_cifradas\": %llu, "
+                 "\"conexiones_comprimidas\": %llu, "
                  "\"sentencias_total\": %llu, \"sentencias\": {",
                  double(g_latencia) / 1e6, static_cast<unsigned long long>(g_totales.conexiones),
                  static_cast<unsigned long long>(g_totales.viajes),
@@ -414,6 +442,7 @@ void escribirEstadisticas(const char* ruta) {
                  static_cast<unsigned long long>(g_totales.comandos),
                  static_cast<unsigned long long>(g_totales.paquetesConsulta),
                  static_cast<unsigned long long>(g_totales.conexionesCifradas),
+                 static_cast<unsigned long long>(g_totales.conexionesComprimidas),
                  static_cast<unsigned long long>(total));
     const char* separador = "";
     for (const auto& [palabra, n] : g_totales.sentencias) {
@@ -494,7 +523,8 @@ void aceptar(int escucha, int puertoDestino) {
 void uso() {
     std::fprintf(stderr, "uso: proxy_latencia --destino PUERTO [--escucha PUERTO] "
                          "[--latencia-ms MS] [--puerto-archivo ARCHIVO] "
-                         "[--estadisticas ARCHIVO] [--ocultar-tls 1]\n");
+                         "[--estadisticas ARCHIVO] [--ocultar-tls 1] [--subida-kbps K] "
+                         "[--bajada-kbps K]\n");
     std::exit(2);
 }
 
@@ -523,6 +553,10 @@ int main(int argc, char** argv) {
             archivoEstadisticas = v;
         else if (a == "--ocultar-tls")
             g_ocultarTls = std::atoi(v) != 0;
+        else if (a == "--subida-kbps")
+            g_bpsSubida = std::atof(v) * 1000;
+        else if (a == "--bajada-kbps")
+            g_bpsBajada = std::atof(v) * 1000;
         else
             uso();
     }

@@ -43,6 +43,41 @@ def recibir(s, n):
     return datos
 
 
+def linea(proxy, comprobar):
+    """A line of 800 kbit/s up, shared by every connection: 100 kB up take at least a second,
+    whether on one connection or split over two."""
+    servidor = socket.socket()
+    servidor.bind(("127.0.0.1", 0))
+    servidor.listen(2)
+    for _ in range(2):
+        threading.Thread(target=eco, args=(servidor,), daemon=True).start()
+    with tempfile.TemporaryDirectory() as tmp:
+        puerto_archivo = os.path.join(tmp, "puerto")
+        p = subprocess.Popen([proxy, "--destino", str(servidor.getsockname()[1]),
+                              "--subida-kbps", "800", "--bajada-kbps", "80000",
+                              "--puerto-archivo", puerto_archivo])
+        try:
+            for _ in range(100):
+                if os.path.exists(puerto_archivo):
+                    break
+                time.sleep(0.02)
+            puerto = int(open(puerto_archivo).read())
+            conexiones = [socket.create_connection(("127.0.0.1", puerto)) for _ in range(2)]
+            datos = bytes(50000)
+            inicio = time.monotonic()
+            for c in conexiones:
+                c.sendall(datos)
+            for c in conexiones:
+                recibir(c, len(datos))
+            tiempo = time.monotonic() - inicio
+            comprobar(tiempo >= 1.0, "100 kB went up an 800 kbit/s line in %.3f s" % tiempo)
+            for c in conexiones:
+                c.close()
+        finally:
+            p.send_signal(signal.SIGTERM)
+            p.wait(10)
+
+
 def main():
     proxy = sys.argv[1]
     fallos = []
@@ -115,6 +150,7 @@ def main():
         for clave, valor in esperado.items():
             comprobar(e.get(clave) == valor, "%s: expected %r, counted %r" % (clave, valor,
                                                                              e.get(clave)))
+        linea(proxy, comprobar)
     for f in fallos:
         print("FAIL:", f)
     print("proxy_latencia: %d checks failed" % len(fallos) if fallos else "proxy_latencia: OK")

@@ -177,7 +177,7 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
             const QString cifrado = cn.cifrado();
             salida << u": conexión correcta, "_s
                    << (cifrado.isEmpty() ? u"sin cifrar"_s : u"cifrada ("_s + cifrado + u')')
-                   << u'\n';
+                   << (cn.comprimida() ? u", comprimida"_s : QString()) << u'\n';
             return true;
         }
         salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(cn.ultimoError())

@@ -46,6 +46,8 @@ const QList<ClaveAjuste>& clavesAjustes() {
         {u"Codificar texto como la tienda"_s, u"1"_s, false, nullptr, nullptr, -1, false, nullptr,
          &Ajustes::CodificarTexto},
         {u"Modo de envío"_s, ModoPorLotes, false, &Ajustes::ModoEnvio, nullptr, -1, true},
+        {u"Comprimir conexión WEB"_s, u"1"_s, false, nullptr, nullptr, -1, false, nullptr,
+         &Ajustes::ComprimirWeb},
         {u"Categorías"_s, u"no"_s, false, &Ajustes::Categorias, nullptr, -1, true},
         {u"Marcas como fabricantes"_s, u"0"_s, false, nullptr, nullptr, -1, false, nullptr,
          &Ajustes::MarcasComoFabricantes},
@@ -188,6 +190,7 @@ void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes) {
             << u"«%1» no es un valor de «Conexión segura WEB» (preferida, exigida o verificada); "
                u"se exige TLS"_s.arg(ajustes.ConexionSeguraWeb);
     opciones.certificadoCa = ajustes.CertificadoCaWeb;
+    opciones.comprimir = ajustes.ComprimirWeb;
 }
 
 namespace {

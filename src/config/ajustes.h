@@ -40,6 +40,8 @@ struct Ajustes {
     // that verifies the server's certificate (empty: the system's authorities).
     QString ConexionSeguraWeb;
     QString CertificadoCaWeb;
+    // The shop's session compressed when the server offers it.
+    bool ComprimirWeb = true;
 
     // "host sha256:HEX": the one certificate taken from an FTP server whose certificate does not
     // verify (see config/certificado_ftp.h); typed by hand, never written by the program.

@@ -70,6 +70,8 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     // A hostile or compromised server must not be able to read local files.
     const unsigned int sinArchivosLocales = 0;
     mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &sinArchivosLocales);
+    if (opciones.comprimir)
+        mysql_options(m_mysql, MYSQL_OPT_COMPRESS, nullptr);
     const QByteArray inicio =
         opciones.sqlMode.isNull()
             ? QByteArray()
@@ -127,6 +129,16 @@ QString Conexion::cifrado() const {
     mariadb_get_infov(m_mysql, MARIADB_CONNECTION_TLS_VERSION, &version);
     return (version ? QString::fromLatin1(version) + u", "_s : QString()) +
            QString::fromLatin1(cifra);
+}
+
+bool Conexion::comprimida() const {
+    if (!m_mysql)
+        return false;
+    unsigned long cliente = 0;
+    unsigned long servidor = 0;
+    mariadb_get_infov(m_mysql, MARIADB_CONNECTION_CLIENT_CAPABILITIES, &cliente);
+    mariadb_get_infov(m_mysql, MARIADB_CONNECTION_SERVER_CAPABILITIES, &servidor);
+    return (cliente & CLIENT_COMPRESS) && (servidor & CLIENT_COMPRESS);
 }
 
 void Conexion::cerrar() {

@@ -47,6 +47,9 @@ struct OpcionesConexion {
     // The authorities a Verificado server certificate must chain to: a PEM file, or empty for the
     // system's own.
     QString certificadoCa;
+    // MySQL's compressed protocol, used when the server offers it (a slow line carries a send's
+    // text at a fraction of its size).
+    bool comprimir = false;
     bool operator==(const OpcionesConexion&) const = default;
 };
 
@@ -68,6 +71,8 @@ public:
     bool abierta() const { return m_mysql != nullptr; }
     // "TLSv1.3, TLS_AES_256_GCM_SHA384" for an encrypted session, empty for one in clear.
     QString cifrado() const;
+    // Whether the session uses the compressed protocol.
+    bool comprimida() const;
     const DatosConexion& datos() const { return m_datos; }
     const OpcionesConexion& opciones() const { return m_opciones; }
 

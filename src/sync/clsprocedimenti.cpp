@@ -5,6 +5,7 @@
 #include "bloqueo_tienda.h"
 #include "cache_tienda.h"
 #include "escritor_web.h"
+#include "estado_tienda.h"
 #include "ftp/clsftp.h"
 #include "lector_productos.h"
 #include "nombres_relacionados.h"
@@ -224,6 +225,7 @@ public:
             retirarAusentes();
             vaciarCacheTienda();
             enviarImagenes();
+            guardarEstadoTienda();
         }
         return cerrar();
     }
@@ -240,6 +242,7 @@ private:
     void retirarAusentes();
     void vaciarCacheTienda();
     void enviarImagenes();
+    void guardarEstadoTienda();
     ResumenEnvio cerrar();
     bool detener(ResumenEnvio::Estado estado, const QString& mensaje);
     bool sinConexion(const QString& donde, const Conexion& cn) {
@@ -418,7 +421,12 @@ bool Envio::prepararTienda() {
     m_config.bajasDesactivan = modoBajas(m_a) == ModoBajas::Desactivar;
     m_config.estadoSinExistencias = estadoSinExistencias(m_a);
     m_config.limiteBajas = limiteBajas(m_a);
+    // The batched run remembers what it found for the next one; test runs and previews do not.
+    if (!m_datos.modoPrueba)
+        m_config.estado = EstadoTienda::rutaPara(m_a.RutaIni);
+    m_config.identidadTienda = descripcionServidor(m_web->datosConexion(m_a.BaseDatosWeb));
     m_escritor = std::make_unique<EscritorWeb>(m_cnWeb, m_config, &m_ventana);
+    m_escritor->setModelo(m_planificador->modelo());
     QString error;
     const bool bien =
         m_escritor->preparar(m_usos, m_nombresOpcion, m_planificador->columnas().first(), m_claves,
@@ -479,6 +487,11 @@ void Envio::enviarProductos() {
                     << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
                 continue;
             }
+            // As the shop holds it already, by the last send's state: nothing to read or write.
+            if (porBloque > 1 && m_escritor->sinCambios(plan)) {
+                ++m_resumen.sinCambios;
+                continue;
+            }
             bloque.append(std::move(plan));
             if (bloque.size() >= porBloque) {
                 if (porBloque > 1 && interrumpido())
@@ -535,6 +548,7 @@ bool Envio::enviarBloque(const QList<PlanProducto>& bloque) {
         resultados[0].error = error;
     }
     contar(bloque, resultados);
+    m_escritor->anotarEnviados(bloque, resultados);
     return m_cnWeb.abierta();
 }
 
@@ -643,6 +657,18 @@ void Envio::vaciarCacheTienda() {
         return;
     }
     m_resumen.cacheBorrada = borrados;
+}
+
+// What this send found in the shop, for the next one to read only what changed.
+void Envio::guardarEstadoTienda() {
+    if (!m_escritor || !m_cnWeb.abierta())
+        return;
+    QString error;
+    if (!m_escritor->guardarEstado(m_resumen.estado == ResumenEnvio::Estado::Terminado, &error))
+        qCWarning(lcNombres).noquote()
+            << u"No se guardó lo que el envío sabe de la tienda (el próximo la lee entera): "_s +
+                   error;
+    m_resumen.viajesTienda = m_escritor->viajes();
 }
 
 // The pictures, when the window asked for them: every product's key and description once more.

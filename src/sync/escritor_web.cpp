@@ -82,7 +82,7 @@ QString EscritorWeb::tiendasTexto() const {
     return ids.join(u", "_s);
 }
 
-const TablaTienda& EscritorWeb::tabla(const QString& nombre) {
+const TablaTienda& EscritorWeb::tabla(const QString& nombre) const {
     static const TablaTienda ninguna;
     const auto it = m_esquema.constFind(nombre.trimmed());
     return it == m_esquema.constEnd() ? ninguna : *it;
@@ -125,8 +125,13 @@ bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nom
     ++m_viajes;
     // A mapping the shop cannot take fails here once, before the first write, not product by
     // product. A dry run writes nothing, so it needs no privilege to write.
-    const QStringList problemas =
-        ComprobarTablas(m_cn, usos, m_esquema, !m_config.simulacro, false);
+    // The account's right to write is tried once: a send that wrote with this account into these
+    // tables noted so in its state, and its statements then cost nothing more.
+    m_huellaCuenta = huellaCuenta(usos);
+    if (!m_config.estado.isEmpty())
+        m_previo.leer(m_config.estado);
+    const bool probar = !m_config.simulacro && m_previo.cuenta != m_huellaCuenta;
+    const QStringList problemas = ComprobarTablas(m_cn, usos, m_esquema, probar, false);
     if (!problemas.isEmpty()) {
         *error = problemas.join(u"; "_s);
         m_noSirve = true;
@@ -155,12 +160,20 @@ bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nom
         m_bytesPorViaje = qBound(qint64(64 * 1024), paquete.filas[0][0].texto().toLongLong() / 2,
                                  qint64(8 << 20));
     m_viajes += 3;
-    if (!conocerFilas(columnaLlave, claves, error) || !conocerOpciones(error))
-        return false;
+    m_columnaLlave = columnaLlave;
+    const TablaTienda& tp = tabla(m_config.tablaProductos);
+    m_primaria = tp.autoIncremento.isEmpty() && tp.primaria.size() == 1 ? tp.primaria.first()
+                                                                        : tp.autoIncremento;
+    // What is made once for every product first (option values, categories, manufacturers), so
+    // that the checksums of the last send's state are taken over what this send starts from.
     if (m_config.usaTallasOColores && !nombresOpcion.isEmpty() &&
         !opcionesDeValor(nombresOpcion, error))
         return false;
-    return prepararCatalogo(pertenencias, error);
+    if (!prepararCatalogo(pertenencias, error) || !prepararEstado(claves, error))
+        return false;
+    if (m_filtro)
+        return conocerOpciones(false, error);
+    return conocerFilas(claves, true, error) && conocerOpciones(true, error);
 }
 
 void EscritorWeb::FilasDeProducto::anotar(qint64 idProducto, qint64 fila) {
@@ -170,9 +183,14 @@ void EscritorWeb::FilasDeProducto::anotar(qint64 idProducto, qint64 fila) {
         filas.append(fila);
 }
 
-bool EscritorWeb::conocerOpciones(QString* error) {
-    m_opcionesDe = {tablaOpcion(u"product_option"_s), {}, m_config.campoTallaColor, {}, 0, false};
-    m_existenciasDe = {tablaOpcion(u"product_option_value"_s), {}, u"product_id"_s, {}, 0, false};
+bool EscritorWeb::conocerOpciones(bool leer, QString* error) {
+    // What the state of the last send restored stays.
+    m_opcionesDe.tabla = tablaOpcion(u"product_option"_s);
+    m_opcionesDe.producto = m_config.campoTallaColor;
+    m_opcionesDe.activo = false;
+    m_existenciasDe.tabla = tablaOpcion(u"product_option_value"_s);
+    m_existenciasDe.producto = u"product_id"_s;
+    m_existenciasDe.activo = false;
     // Only where a product's rows are found by the product table's own primary key.
     if (!m_config.usaTallasOColores || m_primaria.isEmpty() ||
         m_config.campoTallaColor.trimmed().compare(m_primaria, Qt::CaseInsensitive) != 0)
@@ -183,7 +201,13 @@ bool EscritorWeb::conocerOpciones(QString* error) {
         if (f->primaria.isEmpty() || !t.columna(f->producto) || !t.columna(u"option_id"_s))
             return true;
     }
+    if (!leer) {
+        m_opcionesDe.activo = m_existenciasDe.activo = true;
+        return true;
+    }
     for (FilasDeProducto* f : {&m_opcionesDe, &m_existenciasDe}) {
+        f->de.clear();
+        f->ultima = 0;
         ++m_viajes;
         // Every row counts for the newest one seen, so that later reads of newer rows do not
         // go over other options' rows.
@@ -233,12 +257,11 @@ QString EscritorWeb::claveDeOtraForma(const QString& clave) const {
 
 // A table without an index on its key column costs a full scan per look-up: the keys' weights and
 // the rows' are read once, and blocks then read their rows by primary key.
-bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& claves,
-                               QString* error) {
-    m_columnaLlave = columnaLlave;
+// `todas`: every row of the product table is read (pk and weight); otherwise only the rows the
+// keys find, for keys the last send's state does not know.
+bool EscritorWeb::conocerFilas(const QStringList& claves, bool todas, QString* error) {
+    const QString& columnaLlave = m_columnaLlave;
     const TablaTienda& tp = tabla(m_config.tablaProductos);
-    m_primaria = tp.autoIncremento.isEmpty() && tp.primaria.size() == 1 ? tp.primaria.first()
-                                                                        : tp.autoIncremento;
     const ColumnaTienda* columna = tp.columna(columnaLlave);
     if (m_primaria.isEmpty() || !columna)
         return true;
@@ -273,17 +296,29 @@ bool EscritorWeb::conocerFilas(const QString& columnaLlave, const QStringList& c
     m_viajes += lote.viajes();
     if (!bien)
         return false;
-    ++m_viajes;
     const QString filas = u"SELECT "_s + id(m_primaria) + u", "_s +
                           pesoDeColumna(*columna, id(columnaLlave)) + u" FROM "_s +
-                          id(m_config.tablaProductos) + u" ORDER BY "_s + id(m_primaria);
-    if (!m_cn.consultarFilas(filas, [this](const QList<Valor>& f) {
+                          id(m_config.tablaProductos);
+    auto anotar = [this, todas](const QList<Valor>& f) {
+        if (todas)
             m_ultimaFila = qMax(m_ultimaFila, f[0].texto().toLongLong());
-            if (!m_filaDePeso.contains(f[1].texto()))
-                m_filaDePeso.insert(f[1].texto(), f[0].texto());
-        })) {
-        *error = m_cn.ultimoError();
-        return false;
+        const auto it = m_filaDePeso.constFind(f[1].texto());
+        // The first row of each weight, by primary key.
+        if (it == m_filaDePeso.constEnd() || it->toLongLong() > f[0].texto().toLongLong())
+            m_filaDePeso.insert(f[1].texto(), f[0].texto());
+    };
+    for (qsizetype i = 0; i < (todas ? 1 : textos.size()); i += PorSentencia) {
+        QStringList literales;
+        for (const QString& t : textos.mid(i, PorSentencia))
+            literales.append(m_cn.literal(Valor(t)));
+        const QString sql = todas ? filas
+                                  : filas + u" WHERE "_s + id(columnaLlave) + u" IN ("_s +
+                                        literales.join(u',') + u')';
+        ++m_viajes;
+        if (!m_cn.consultarFilas(sql + u" ORDER BY "_s + id(m_primaria), anotar)) {
+            *error = m_cn.ultimoError();
+            return false;
+        }
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "catalogo_tienda.h"
 #include "esquema_tienda.h"
+#include "estado_tienda.h"
 #include "lote_sql.h"
 #include "plan_producto.h"
 #include "registro_tienda.h"
@@ -75,6 +76,10 @@ public:
         bool bajasDesactivan = false; // disabled (status 0) rather than out of stock
         int estadoSinExistencias = 0; // stock status for them; 0: the shop's "Out Of Stock"
         double limiteBajas = 10;      // percent of Vendaro's products one send may take out
+        // What a batched send keeps of the shop for the next one (EstadoTienda), or empty; and
+        // what names the shop there (server, port, database).
+        QString estado;
+        QString identidadTienda;
     };
 
     EscritorWeb(Conexion& cn, const Configuracion& configuracion, VentanaEnvio* ventana);
@@ -89,6 +94,18 @@ public:
     bool preparar(const QList<UsoDeTabla>& usos, const QStringList& nombresOpcion,
                   const QString& columnaLlave, const QStringList& claves,
                   const QList<Pertenencia>& pertenencias, QString* error);
+    // The products' layout in the shop: their columns and external rows (a plan without values).
+    void setModelo(const PlanProducto& modelo) { m_modelo = modelo; }
+    // True when, by the last send's state, the product is as the plan wants it in the shop and the
+    // shop did not change around it: it need not be read nor written (counted unchanged).
+    bool sinCambios(const PlanProducto& plan);
+    // Notes what a block's products now are in the shop, for the next send's state.
+    void anotarEnviados(const QList<PlanProducto>& planes,
+                        const QList<ResultadoProducto>& resultados);
+    // Writes the state for the next send (checksums taken now); a send that did not end whole
+    // leaves the last one.
+    bool guardarEstado(bool completo, QString* error);
+
     // Takes out of sale the products the record says Vendaro made whose keys are not among
     // `presentes` (the point of sale's keys this run read, `leidos` of them), unless too many would
     // go at once. False only when the shop failed.
@@ -123,11 +140,14 @@ public:
 private:
     bool opcionesDeValor(const QStringList& nombres, QString* error);
     QList<std::pair<QString, Valor>> defectosDe(const QString& tabla);
-    const TablaTienda& tabla(const QString& nombre);
+    const TablaTienda& tabla(const QString& nombre) const;
     QString tablaOpcion(const QString& sufijo) const { return m_prefijo + sufijo; }
     QString tiendasTexto() const;
     bool leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error);
-    bool conocerFilas(const QString& columnaLlave, const QStringList& claves, QString* error);
+    bool conocerFilas(const QStringList& claves, bool todas, QString* error);
+    bool conocerFilasDe(const QStringList& claves, QString* error) {
+        return conocerFilas(claves, false, error);
+    }
     QString claveGuardada(const QString& clave) const;
     QString claveDeOtraForma(const QString& clave) const;
     void refusarGemelas(Bloque& b);
@@ -139,6 +159,14 @@ private:
     void leerCatalogo(Bloque& b, LoteSql& lote, const QStringList& claves,
                       const std::function<QString(const QString&, const QString&)>& deLosProductos);
     bool prepararCatalogo(const QList<Pertenencia>& pertenencias, QString* error);
+    // The state of the last send (see EstadoTienda).
+    bool filtroPosible() const;
+    bool prepararEstado(const QStringList& claves, QString* error);
+    QList<std::pair<QString, QString>> consultasSuma() const;
+    bool leerSumas(EstadoTienda::Sumas* sumas, QString* error);
+    QString textoDeFila(const TablaTienda& t, const QStringList& columnas) const;
+    QByteArray huellaConfiguracion() const;
+    QByteArray huellaCuenta(const QList<UsoDeTabla>& usos) const;
     // Sends the writes decided so far; the block's last ones (ultima) commit its transaction.
     bool escribir(Bloque& b, bool ultima, QString* error);
     bool terminar(bool bien);
@@ -153,6 +181,14 @@ private:
     bool m_soloLecturas = false; // the open transaction holds only reads
     bool m_noSirve = false;
     QString m_sinRegistro;
+    PlanProducto m_modelo;
+    EstadoTienda m_previo; // the last send's state, as read
+    QByteArray m_huellaCuenta;
+    bool m_filtro = false;                             // the last send's state is in use
+    QSet<qint64> m_cubetasSucias;                      // buckets the shop changed since
+    QHash<QString, EstadoTienda::Producto> m_anterior; // by point-of-sale key
+    QHash<QString, EstadoTienda::Producto> m_vistos;   // for the next state
+    qint64 m_maximaFila = 0;
     std::unique_ptr<RegistroTienda> m_registro;
     std::unique_ptr<CatalogoTienda> m_catalogo;
     QHash<QString, TablaTienda> m_esquema;
@@ -187,7 +223,7 @@ private:
         bool activo = false;
         void anotar(qint64 idProducto, qint64 fila);
     };
-    bool conocerOpciones(QString* error);
+    bool conocerOpciones(bool leer, QString* error);
     QString selectorDe(const FilasDeProducto& f, const QStringList& productos) const;
     FilasDeProducto m_opcionesDe;
     FilasDeProducto m_existenciasDe;

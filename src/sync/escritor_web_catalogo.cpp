@@ -53,6 +53,10 @@ bool EscritorWeb::prepararCatalogo(const QList<Pertenencia>& pertenencias, QStri
         return true;
     }
     m_viajes += 2;
+    // Its columns, for the checksums of what the record says of each product.
+    if (!m_config.simulacro && !LeerEsquemaTienda(m_cn, {m_registro->tabla()}, &m_esquema, error))
+        return false;
+    ++m_viajes;
     if (!m_config.categorias && !m_config.fabricantes && !m_config.palabras)
         return true;
     CatalogoTienda::Configuracion c;

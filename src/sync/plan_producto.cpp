@@ -59,6 +59,18 @@ PlanificadorEnvio::PlanificadorEnvio(const clnCampos& campos, BuscadorNombres& n
     }
 }
 
+PlanProducto PlanificadorEnvio::modelo() const {
+    PlanProducto p;
+    p.columnas = m_columnas;
+    for (qsizetype i = 0; i < m_campos.size(); ++i) {
+        const Estrucs& e = m_campos[i];
+        if (!e.TablaExterna.isEmpty())
+            p.externas.append(EscrituraExterna{e.TablaExterna, e.DeWeb, Valor(), e.LlaveEnProds,
+                                               m_externas[i].llave, m_externas[i].filas});
+    }
+    return p;
+}
+
 bool PlanificadorEnvio::cargarExistencias(Conexion& pos, QString* error) {
     m_existencias.clear();
     // Stock rows repeat a few names and quantities: each text is kept once.

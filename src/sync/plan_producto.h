@@ -79,6 +79,8 @@ public:
 
     // The web product columns, key first, in mapping order.
     const QStringList& columnas() const { return m_columnas; }
+    // The layout every plan has: its columns and external rows, without values.
+    PlanProducto modelo() const;
 
     // The stock rows of every product, read once (existenciaexterna, by product, in Referencia
     // order).

@@ -67,6 +67,7 @@ TEST_F(Configuracion, ArchivoNuevoRecibeLasClavesEnOrdenConSusDefectos) {
         u"Tiendas"_s,
         u"Codificar texto como la tienda"_s,
         u"Modo de envío"_s,
+        u"Comprimir conexión WEB"_s,
         u"Categorías"_s,
         u"Marcas como fabricantes"_s,
         u"Direcciones SEO"_s,
