@@ -434,6 +434,8 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     if (m_config.simulacro || (escrituras.isEmpty() && !confirmar))
         return true;
     b.escrito = true;
+    for (const Escritura& e : std::as_const(escrituras))
+        m_escrituraComun = m_escrituraComun || e.producto < 0;
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
 
     // A warning names the row of its statement ("at row 3"): that row's product gets it, with

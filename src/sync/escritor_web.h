@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Conexion;
 class VentanaEnvio;
@@ -162,8 +163,9 @@ private:
     // The state of the last send (see EstadoTienda).
     bool filtroPosible() const;
     bool prepararEstado(const QStringList& claves, QString* error);
-    QList<std::pair<QString, QString>> consultasSuma() const;
-    bool leerSumas(EstadoTienda::Sumas* sumas, QString* error);
+    // Every table's checksums, or with solo only those buckets of the tables bucketed by product.
+    QList<std::pair<QString, QString>> consultasSuma(const QSet<qint64>* solo = nullptr) const;
+    bool leerSumas(EstadoTienda::Sumas* sumas, QString* error, const QSet<qint64>* solo = nullptr);
     QString textoDeFila(const TablaTienda& t, const QStringList& columnas) const;
     QByteArray huellaConfiguracion() const;
     QByteArray huellaCuenta(const QList<UsoDeTabla>& usos) const;
@@ -184,8 +186,13 @@ private:
     PlanProducto m_modelo;
     EstadoTienda m_previo; // the last send's state, as read
     QByteArray m_huellaCuenta;
-    bool m_filtro = false;                             // the last send's state is in use
-    QSet<qint64> m_cubetasSucias;                      // buckets the shop changed since
+    bool m_filtro = false;        // the last send's state is in use
+    QSet<qint64> m_cubetasSucias; // buckets the shop changed since
+    // The checksums read as the run began, and what the run wrote since: the next state keeps the
+    // former wherever the run wrote nothing, so a hand change made during the run is still found.
+    std::optional<EstadoTienda::Sumas> m_sumasInicio;
+    QSet<qint64> m_cubetasEscritas;
+    bool m_escrituraComun = false; // rows of no one product (option values, categories, ...)
     QHash<QString, EstadoTienda::Producto> m_anterior; // by point-of-sale key
     QHash<QString, EstadoTienda::Producto> m_vistos;   // for the next state
     qint64 m_maximaFila = 0;

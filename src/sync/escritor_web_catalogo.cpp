@@ -394,6 +394,8 @@ bool EscritorWeb::darDeBaja(const QSet<QString>& presentes, qint64 leidos, Resul
     LoteSql escrituras(m_cn, m_config.porLotes, m_bytesPorViaje);
     for (const RegistroTienda::Fila& f : std::as_const(candidatos)) {
         const QString pid = QString::number(f.fila);
+        if (!m_config.simulacro)
+            m_cubetasEscritas.insert(f.fila / EstadoTienda::TamanoCubeta);
         if (!actuales.contains(pid)) {
             // The owner deleted it: nothing to take out of sale any more.
             if (!m_config.simulacro)

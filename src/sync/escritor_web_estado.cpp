@@ -48,13 +48,25 @@ bool EscritorWeb::filtroPosible() const {
            m_config.campoTallaColor.compare(m_primaria, Qt::CaseInsensitive) == 0;
 }
 
-QList<std::pair<QString, QString>> EscritorWeb::consultasSuma() const {
+QList<std::pair<QString, QString>> EscritorWeb::consultasSuma(const QSet<qint64>* solo) const {
     QList<std::pair<QString, QString>> consultas;
+    QString enCubetas;
+    if (solo) {
+        QList<qint64> lista(solo->begin(), solo->end());
+        std::sort(lista.begin(), lista.end());
+        QStringList numeros;
+        for (qint64 c : lista)
+            numeros.append(QString::number(c));
+        enCubetas = numeros.join(u',');
+    }
     auto agregar = [&](const QString& nombre, const QString& tabla, const QStringList& columnas,
-                       const QString& cubetaDe, const QString& donde) {
+                       const QString& cubetaDe, QString donde) {
         const TablaTienda& t = this->tabla(tabla);
-        if (!t.existe())
+        if (!t.existe() || (solo && cubetaDe.isEmpty()))
             return;
+        if (solo)
+            donde = (donde.isEmpty() ? QString() : u'(' + donde + u") AND "_s) + cubeta(cubetaDe) +
+                    u" IN ("_s + enCubetas + u')';
         consultas.append(
             {nombre, u"SELECT "_s + (cubetaDe.isEmpty() ? u"-1"_s : cubeta(cubetaDe)) +
                          u" AS c, COUNT(*), BIT_XOR(CAST(CONV(LEFT("_s + textoDeFila(t, columnas) +
@@ -125,10 +137,10 @@ QList<std::pair<QString, QString>> EscritorWeb::consultasSuma() const {
     return consultas;
 }
 
-bool EscritorWeb::leerSumas(EstadoTienda::Sumas* sumas, QString* error) {
+bool EscritorWeb::leerSumas(EstadoTienda::Sumas* sumas, QString* error, const QSet<qint64>* solo) {
     sumas->clear();
     LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
-    for (const auto& [nombre, sql] : consultasSuma())
+    for (const auto& [nombre, sql] : consultasSuma(solo))
         lote.consulta(sql, [sumas, nombre](const ResultadoConsulta& r) {
             QHash<qint64, EstadoTienda::Suma>& t = (*sumas)[nombre];
             for (const QList<Valor>& f : r.filas)
@@ -179,6 +191,9 @@ QByteArray EscritorWeb::huellaCuenta(const QList<UsoDeTabla>& usos) const {
 
 bool EscritorWeb::prepararEstado(const QStringList& claves, QString* error) {
     m_filtro = false;
+    m_sumasInicio.reset();
+    m_cubetasEscritas.clear();
+    m_escrituraComun = false;
     EstadoTienda previo = std::move(m_previo);
     m_previo = EstadoTienda{};
     if (!filtroPosible() || previo.huella.isEmpty() || previo.huella != huellaConfiguracion())
@@ -188,6 +203,7 @@ bool EscritorWeb::prepararEstado(const QStringList& claves, QString* error) {
         return false;
     bool todas = false;
     m_cubetasSucias = EstadoTienda::cubetasDistintas(previo.sumas, ahora, &todas);
+    m_sumasInicio = std::move(ahora);
     if (todas || m_cubetasSucias.contains(-1)) {
         qCInfo(lcNombres).noquote()
             << u"La tienda cambió en sus tablas comunes desde el último envío: se lee entera"_s;
@@ -239,16 +255,23 @@ void EscritorWeb::anotarEnviados(const QList<PlanProducto>& planes,
     for (qsizetype i = 0; i < planes.size(); ++i) {
         const PlanProducto& p = planes[i];
         const ResultadoProducto& r = resultados.value(i);
-        if (r.fallido || !r.omitidos.isEmpty()) {
-            m_vistos.remove(p.clave);
-            continue;
-        }
         // The row its key finds now, by either form of the key.
         qint64 fila = 0;
         for (const QString& forma : {claveGuardada(p.clave), claveDeOtraForma(p.clave)})
             if (fila == 0 && !forma.isNull())
                 fila = m_filaDePeso.value(m_pesoDeClave.value(forma)).toLongLong();
-        m_vistos.insert(p.clave, {fila, EstadoTienda::huellaPlan(p)});
+        const bool fallido = r.fallido || !r.omitidos.isEmpty();
+        // A failed product may have been written in part.
+        if (r.creado || r.cambiado || fallido) {
+            if (fila > 0)
+                m_cubetasEscritas.insert(fila / EstadoTienda::TamanoCubeta);
+            else
+                m_escrituraComun = true;
+        }
+        if (fallido)
+            m_vistos.remove(p.clave);
+        else
+            m_vistos.insert(p.clave, {fila, EstadoTienda::huellaPlan(p)});
     }
 }
 
@@ -264,8 +287,26 @@ bool EscritorWeb::guardarEstado(bool completo, QString* error) {
     EstadoTienda nuevo;
     nuevo.huella = huellaConfiguracion();
     nuevo.cuenta = m_huellaCuenta;
-    if (!leerSumas(&nuevo.sumas, error))
+    if (m_sumasInicio && !m_escrituraComun) {
+        // Only the buckets this run wrote are read again; the others keep the checksums they had
+        // when it began, so that whatever changed in them during the run is read next time.
+        nuevo.sumas = std::move(*m_sumasInicio);
+        m_sumasInicio.reset();
+        if (!m_cubetasEscritas.isEmpty()) {
+            EstadoTienda::Sumas escritas;
+            if (!leerSumas(&escritas, error, &m_cubetasEscritas))
+                return false;
+            for (auto t = nuevo.sumas.begin(); t != nuevo.sumas.end(); ++t) {
+                for (qint64 c : std::as_const(m_cubetasEscritas))
+                    t->remove(c);
+                const QHash<qint64, EstadoTienda::Suma> leidas = escritas.value(t.key());
+                for (auto c = leidas.begin(); c != leidas.end(); ++c)
+                    t->insert(c.key(), c.value());
+            }
+        }
+    } else if (!leerSumas(&nuevo.sumas, error)) {
         return false;
+    }
     nuevo.productos = std::move(m_vistos);
     nuevo.pesos = m_pesoDeClave;
     nuevo.filaDePeso = m_filaDePeso;

@@ -148,6 +148,42 @@ TEST(EstadoTienda, LoCambiadoAManoEnLaTiendaSeCorrige) {
               QStringList{u"3.0000"_s});
 }
 
+// The owner edits the shop while a send runs: a bucket the send did not write keeps the checksums
+// it had when the send began, so the edit is found by the next send and not taken for the send's.
+TEST(EstadoTienda, LoCambiadoAManoDuranteUnEnvioSeCorrigeDespues) {
+    Escenario e;
+    catalogo(e, 12);
+    // Two buckets: K001-K006 in the first, K007-K012 under ids from 1000.
+    e.pos.ejecutar(u"DELETE FROM productos WHERE Clave > 'K006';"
+                   u"DELETE FROM existenciaexterna WHERE Producto > 'K006';"_s);
+    ASSERT_TRUE(e.enviar().completo());
+    e.tienda.ejecutar(u"ALTER TABLE oc_product AUTO_INCREMENT = 1000;"_s);
+    Escenario otro;
+    catalogo(otro, 12);
+    e.pos.ejecutar(u"INSERT INTO productos SELECT * FROM "_s + otro.pos.nombre() +
+                   u".productos WHERE Clave > 'K006';"
+                   u"INSERT INTO existenciaexterna SELECT * FROM "_s +
+                   otro.pos.nombre() + u".existenciaexterna WHERE Producto > 'K006';"_s);
+    ASSERT_TRUE(e.enviar().completo());
+    ASSERT_EQ(e.tienda.filas(u"SELECT product_id DIV 256 FROM oc_product WHERE model = 'K009'"_s),
+              QStringList{u"3"_s});
+
+    e.pos.ejecutar(u"UPDATE productos SET Precio = 77 WHERE Clave = 'K009';"_s);
+    bool hecho = false;
+    e.ventana.alProducto = [&](qint64) {
+        if (!hecho)
+            e.tienda.ejecutar(u"UPDATE oc_product SET price = 5 WHERE model = 'K002';"_s);
+        hecho = true;
+    };
+    ASSERT_EQ(e.enviar().actualizados, 1);
+    e.ventana.alProducto = nullptr;
+    const ResumenEnvio r = e.enviar();
+    EXPECT_EQ(r.actualizados, 1) << "the edit made during the last send is corrected";
+    EXPECT_EQ(e.tienda.filas(u"SELECT price FROM oc_product WHERE model = 'K002'"_s),
+              QStringList{u"2.5000"_s});
+    EXPECT_EQ(e.enviar().sinCambios, 12);
+}
+
 // The state is the shop's and the settings': another mapping, a damaged file or another shop read
 // everything again.
 TEST(EstadoTienda, OtroMapeoOUnArchivoDanadoLeenTodo) {
