@@ -33,7 +33,7 @@ QString EscritorWeb::textoDeFila(const TablaTienda& t, const QStringList& column
                       (c->texto ? u"HEX("_s + col + u')' : u"CAST("_s + col + u" AS CHAR)"_s) +
                       u"))"_s);
     }
-    return u"MD5(CONCAT_WS(',',"_s + partes.join(u',') + u"))"_s;
+    return u"CONCAT_WS(',',"_s + partes.join(u',') + u')';
 }
 
 bool EscritorWeb::filtroPosible() const {
@@ -67,10 +67,14 @@ QList<std::pair<QString, QString>> EscritorWeb::consultasSuma(const QSet<qint64>
         if (solo)
             donde = (donde.isEmpty() ? QString() : u'(' + donde + u") AND "_s) + cubeta(cubetaDe) +
                     u" IN ("_s + enCubetas + u')';
+        // Per row the product of two CRC-32 of its text, forwards and backwards: a third of the
+        // server's time of an MD5 made a number, and unlike a XOR of CRCs (which are affine) it
+        // does not cancel out when two rows of a bucket trade values of the same length.
+        const QString texto = textoDeFila(t, columnas);
         consultas.append(
             {nombre, u"SELECT "_s + (cubetaDe.isEmpty() ? u"-1"_s : cubeta(cubetaDe)) +
-                         u" AS c, COUNT(*), BIT_XOR(CAST(CONV(LEFT("_s + textoDeFila(t, columnas) +
-                         u", 16), 16, 10) AS UNSIGNED)) FROM "_s + id(tabla) + u" AS t"_s +
+                         u" AS c, COUNT(*), BIT_XOR(CRC32("_s + texto + u") * CRC32(REVERSE("_s +
+                         texto + u"))) FROM "_s + id(tabla) + u" AS t"_s +
                          (donde.isEmpty() ? QString() : u" WHERE "_s + donde) + u" GROUP BY c"_s});
     };
     const QString pk = u"t."_s + id(m_primaria);
@@ -125,7 +129,9 @@ QList<std::pair<QString, QString>> EscritorWeb::consultasSuma(const QSet<qint64>
                 m_catalogo->oc4() ? u"CAST(t.`value` AS UNSIGNED)"_s
                                   : u"CAST(SUBSTRING(t.query, 12) AS UNSIGNED)"_s,
                 m_catalogo->oc4() ? u"t.`key` = 'product_id'"_s : u"t.query LIKE 'product_id=%'"_s);
-    if (m_registro && m_registro->disponible()) {
+    // The record decides only for the features that take back what Vendaro made.
+    if (m_registro && m_registro->disponible() &&
+        (m_config.categorias || m_config.fabricantes || m_config.bajas)) {
         const QString t = m_registro->tabla();
         if (tabla(t).existe()) {
             agregar(u"registro"_s, t, {u"tipo"_s, u"clave"_s, u"fila"_s, u"dato"_s}, u"t.fila"_s,

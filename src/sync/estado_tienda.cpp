@@ -14,7 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 // Changes whenever what the file holds or how a plan is digested changes.
-constexpr quint32 Formato = 0x56450001;
+constexpr quint32 Formato = 0x56450002;
 
 void digerir(QCryptographicHash& h, const Valor& v) {
     if (v.esNulo()) {
@@ -39,10 +39,10 @@ QDataStream& operator>>(QDataStream& s, EstadoTienda::Producto& p) {
     return s >> p.fila >> p.plan;
 }
 QDataStream& operator<<(QDataStream& s, const EstadoTienda::Suma& x) {
-    return s << x.filas << x.xorMd5;
+    return s << x.filas << x.mezcla;
 }
 QDataStream& operator>>(QDataStream& s, EstadoTienda::Suma& x) {
-    return s >> x.filas >> x.xorMd5;
+    return s >> x.filas >> x.mezcla;
 }
 
 QString EstadoTienda::rutaPara(const QString& rutaIni) {

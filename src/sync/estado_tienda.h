@@ -13,7 +13,7 @@
 //   from (its plan); the weights of the keys under the shop's key column and the rows they find;
 // - the ids of each product's option and stock rows;
 // - per table, the server's own checksum of the rows the run decides on, in buckets of products
-//   (their primary key divided by TamanoCubeta): count and XOR of each row's MD5.
+//   (their primary key divided by TamanoCubeta): count, and XOR of a 64-bit digest of each row.
 // At the next send the server checksums the buckets again: a product is skipped only when its plan
 // is the one noted and its bucket's checksums are those noted, so a change made in the shop by hand
 // is read and decided as before. Checksums are only ever compared with the server's own, so no
@@ -29,7 +29,7 @@ public:
     };
     struct Suma {
         qint64 filas = 0;
-        quint64 xorMd5 = 0;
+        quint64 mezcla = 0;
         bool operator==(const Suma&) const = default;
     };
     // Table (or "table|what") → bucket → checksum.

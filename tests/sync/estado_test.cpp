@@ -101,6 +101,10 @@ TEST(EstadoTienda, LoCambiadoAManoEnLaTiendaSeCorrige) {
         {"decimal at its scale",
          u"UPDATE oc_product SET price = price + 0.0001 WHERE model = 'K002';"_s},
         {"an integer", u"UPDATE oc_product SET quantity = quantity + 1 WHERE model = 'K003';"_s},
+        // Equal lengths: what a XOR of CRCs cannot tell from nothing.
+        {"two products trading prices",
+         u"UPDATE oc_product SET price = 3.5 WHERE model = 'K002';"
+         u"UPDATE oc_product SET price = 2.5 WHERE model = 'K003';"_s},
         {"a zero date", u"UPDATE oc_product SET date_available = '0000-00-00' WHERE model = "
                         u"'K004';"_s},
         {"a date", u"UPDATE oc_product SET date_available = '2025-01-01' WHERE model = 'K003';"_s},
