@@ -222,6 +222,7 @@ public:
         m_interrumpir = false;
         if (abrir() && leerCatalogo() && prepararTienda()) {
             enviarProductos();
+            m_planificador->soltarExistencias();
             retirarAusentes();
             vaciarCacheTienda();
             enviarImagenes();

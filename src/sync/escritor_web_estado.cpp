@@ -288,6 +288,7 @@ bool EscritorWeb::guardarEstado(bool completo, QString* error) {
             QFile::remove(m_config.estado);
         return true;
     }
+    m_anterior = {};
     if (!completo)
         return true; // the last complete state stays: its checksums find what changed since
     EstadoTienda nuevo;

@@ -14,7 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 // Changes whenever what the file holds or how a plan is digested changes.
-constexpr quint32 Formato = 0x56450002;
+constexpr quint32 Formato = 0x56450003;
 
 void digerir(QCryptographicHash& h, const Valor& v) {
     if (v.esNulo()) {
@@ -29,15 +29,51 @@ void digerir(QCryptographicHash& h, const Valor& v) {
 void digerir(QCryptographicHash& h, const QString& t) {
     digerir(h, Valor(t));
 }
+// Texts as UTF-8 (keys, and weights that are hex or digits): half the file of QString's UTF-16.
+void escribirTexto(QDataStream& s, const QString& t) {
+    s << t.toUtf8();
+}
+QString leerTexto(QDataStream& s) {
+    QByteArray b;
+    s >> b;
+    return QString::fromUtf8(b);
+}
+void escribirProductos(QDataStream& s, const QHash<QString, EstadoTienda::Producto>& productos) {
+    s << qint64(productos.size());
+    for (auto it = productos.cbegin(); it != productos.cend(); ++it) {
+        escribirTexto(s, it.key());
+        s << it->fila << it->plan;
+    }
+}
+void escribirTextos(QDataStream& s, const QHash<QString, QString>& textos) {
+    s << qint64(textos.size());
+    for (auto it = textos.cbegin(); it != textos.cend(); ++it) {
+        escribirTexto(s, it.key());
+        escribirTexto(s, it.value());
+    }
+}
+// Reads stop at the first damage: the caller checks the stream's status.
+void leerProductos(QDataStream& s, QHash<QString, EstadoTienda::Producto>* productos) {
+    qint64 n = 0;
+    s >> n;
+    for (qint64 i = 0; i < n && s.status() == QDataStream::Ok; ++i) {
+        const QString clave = leerTexto(s);
+        EstadoTienda::Producto p;
+        s >> p.fila >> p.plan;
+        productos->insert(clave, p);
+    }
+}
+void leerTextos(QDataStream& s, QHash<QString, QString>* textos) {
+    qint64 n = 0;
+    s >> n;
+    for (qint64 i = 0; i < n && s.status() == QDataStream::Ok; ++i) {
+        const QString clave = leerTexto(s);
+        textos->insert(clave, leerTexto(s));
+    }
+}
 } // namespace
 
 // Found by argument lookup from Qt's container streaming, so outside the unnamed namespace.
-QDataStream& operator<<(QDataStream& s, const EstadoTienda::Producto& p) {
-    return s << p.fila << p.plan;
-}
-QDataStream& operator>>(QDataStream& s, EstadoTienda::Producto& p) {
-    return s >> p.fila >> p.plan;
-}
 QDataStream& operator<<(QDataStream& s, const EstadoTienda::Suma& x) {
     return s << x.filas << x.mezcla;
 }
@@ -61,8 +97,11 @@ bool EstadoTienda::leer(const QString& ruta) {
     s >> formato;
     if (formato != Formato)
         return false;
-    s >> huella >> cuenta >> productos >> pesos >> filaDePeso >> ultimaFila >> opcionesDe >>
-        existenciasDe >> ultimaOpcion >> ultimaExistencia >> sumas;
+    s >> huella >> cuenta;
+    leerProductos(s, &productos);
+    leerTextos(s, &pesos);
+    leerTextos(s, &filaDePeso);
+    s >> ultimaFila >> opcionesDe >> existenciasDe >> ultimaOpcion >> ultimaExistencia >> sumas;
     if (s.status() != QDataStream::Ok) {
         *this = EstadoTienda{};
         return false;
@@ -72,12 +111,17 @@ bool EstadoTienda::leer(const QString& ruta) {
 
 bool EstadoTienda::guardar(const QString& ruta, QString* error) const {
     QByteArray datos;
+    // About what a product takes, so the buffer does not double as it grows.
+    datos.reserve((productos.size() + filaDePeso.size()) * 96 + 4096);
     QBuffer b(&datos);
     b.open(QIODevice::WriteOnly);
     QDataStream s(&b);
     s.setVersion(QDataStream::Qt_6_2);
-    s << Formato << huella << cuenta << productos << pesos << filaDePeso << ultimaFila << opcionesDe
-      << existenciasDe << ultimaOpcion << ultimaExistencia << sumas;
+    s << Formato << huella << cuenta;
+    escribirProductos(s, productos);
+    escribirTextos(s, pesos);
+    escribirTextos(s, filaDePeso);
+    s << ultimaFila << opcionesDe << existenciasDe << ultimaOpcion << ultimaExistencia << sumas;
     return escribirArchivoAtomico(ruta, datos, Permisos::SoloDueno, error);
 }
 

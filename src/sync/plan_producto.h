@@ -85,6 +85,11 @@ public:
     // The stock rows of every product, read once (existenciaexterna, by product, in Referencia
     // order).
     bool cargarExistencias(Conexion& pos, QString* error);
+    // Once every product is planned: the stock rows are the run's largest structure.
+    void soltarExistencias() {
+        m_existencias = {};
+        m_sinMayusculas = {};
+    }
 
     // The size or colour names of the products, each once, in the order the run first uses them.
     QStringList nombresDeExistencias(const QStringList& claves) const;
