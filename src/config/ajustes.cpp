@@ -66,6 +66,16 @@ const QList<ClaveAjuste>& clavesAjustes() {
          true, nullptr, nullptr, true},
         {u"Certificado CA WEB"_s, QString(), false, &Ajustes::CertificadoCaWeb, nullptr, -1, true,
          nullptr, nullptr, true},
+        {u"Túnel SSH"_s, QString(), false, &Ajustes::TunelSsh, nullptr, -1, true, nullptr, nullptr,
+         true},
+        {u"Usuario SSH"_s, QString(), true, &Ajustes::UsuarioSsh, nullptr, -1, true, nullptr,
+         nullptr, true},
+        {u"Password SSH"_s, QString(), true, &Ajustes::PasswordSsh, nullptr, -1, false, nullptr,
+         nullptr, true},
+        {u"Llave SSH"_s, QString(), false, &Ajustes::LlaveSsh, nullptr, -1, true, nullptr, nullptr,
+         true},
+        {u"Frase de la llave SSH"_s, QString(), true, &Ajustes::FraseLlaveSsh, nullptr, -1, false,
+         nullptr, nullptr, true},
     };
     return claves;
 }
@@ -87,9 +97,8 @@ bool CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
     ajustes.Ilegibles.clear();
     for (const ClaveAjuste& c : clavesAjustes()) {
         QString valor = qvtx.LeeIni(SeccionConfiguracion, c.clave, ajustes.RutaIni);
-        if (c.opcional) {
-            if (valor.trimmed().isEmpty())
-                valor = c.defecto;
+        if (c.opcional && valor.trimmed().isEmpty()) {
+            valor = c.defecto;
         } else if (valor.isEmpty()) {
             const QString guardado = c.cifrada ? utilerias.Encripta(c.defecto) : c.defecto;
             // Without a usable key the placeholder is not written; the next start writes it.
@@ -133,6 +142,8 @@ bool CargarAjustes(Ajustes& ajustes, const libQVTX& qvtx, const Utilerias& utile
             << motivoIlegibles(ajustes, false) << motivoIlegibles(ajustes, true);
     textoSeguro::ocultar(ajustes.ContrasenaWeb);
     textoSeguro::ocultar(ajustes.PasswordFTP);
+    textoSeguro::ocultar(ajustes.PasswordSsh);
+    textoSeguro::ocultar(ajustes.FraseLlaveSsh);
     ajustes.UsaTallasOColores = false;
     ajustes.UsaTallas = false;
     // Every default in one rewrite: a file that cannot take them is reported, never half written.

@@ -47,6 +47,15 @@ struct Ajustes {
     // verify (see config/certificado_ftp.h); typed by hand, never written by the program.
     QString ServidorFTPAceptado;
 
+    // The shop's database reached through an SSH server ("host[:port]", empty: directly); then
+    // DireccionIP and PuertoWeb name the database as that server sees it. With neither password
+    // nor key file, the user's SSH agent.
+    QString TunelSsh;
+    QString UsuarioSsh;
+    QString PasswordSsh;
+    QString LlaveSsh; // a private key file
+    QString FraseLlaveSsh;
+
     // Stores (comma-separated ids) that every product created by a send is linked to, or the
     // storefront never shows it.
     QString Tiendas;
