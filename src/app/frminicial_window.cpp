@@ -2,6 +2,7 @@
 
 #include "campos_page.h"
 #include "clsinicio_tray.h"
+#include "config/certificado_ftp.h"
 #include "config/mapeo.h"
 #include "configuracion_page.h"
 #include "envio_segundo_plano.h"
@@ -23,7 +24,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -158,10 +158,14 @@ bool frmInicial::Form_Load() {
     stbTabs->addTab(configuracion, u"Configuración"_s);
     stbTabs->addTab(relacion, u"Relación de campos"_s);
     relacion->configurarEdicion(this);
-    connect(configuracion->cmdCancelar, &QPushButton::clicked, this,
-            &frmInicial::cmdCancelar_Click);
+    connect(configuracion->cmdCancelar, &QPushButton::clicked, this, [this] {
+        descartarCambios();
+        cmdCancelar_Click();
+    });
     connect(configuracion->cmdGrabar, &QPushButton::clicked, this, &frmInicial::cmdGrabar_Click);
     connect(configuracion->cmdProbar, &QPushButton::clicked, this, &frmInicial::cmdProbar_Click);
+    connect(configuracion->cmdAceptarCertificado, &QPushButton::clicked, this,
+            &frmInicial::cmdAceptarCertificado_Click);
     connect(stbTabs, &QTabWidget::currentChanged, this, &frmInicial::stbTabs_Click);
 
     m_ajustes.RutaIni = m_rutaIni;
@@ -173,7 +177,7 @@ bool frmInicial::Form_Load() {
 
     {
         clsProcedimenti procedimiento(m_c, m_ajustes);
-        procedimiento.LeerConfiguracion(m_clnCampos);
+        procedimiento.LeerConfiguracion(m_clnCampos, &m_filasMapeo);
         if (procedimiento.ajustesInutiles())
             CajaMensaje(procedimiento.ultimoError() +
                             u"\rEl archivo quedó como estaba; los valores que faltan se toman "
@@ -208,11 +212,9 @@ bool frmInicial::Form_Load() {
     return true;
 }
 
-void frmInicial::mostrarConfiguracion() {
-    // Boxes 2 to 17 from the settings record; 0 and 1 are set once at start.
+void frmInicial::mostrarValores() {
+    QHash<QString, QString> otras;
     for (const ClaveAjuste& c : clavesAjustes()) {
-        if (c.campo < 0)
-            continue;
         QString texto;
         if (c.texto)
             texto = m_ajustes.*c.texto;
@@ -220,8 +222,21 @@ void frmInicial::mostrarConfiguracion() {
             texto = QString::number(m_ajustes.*c.entero);
         else if (c.puerto)
             texto = QString::number(m_ajustes.*c.puerto);
-        configuracion->txtDato(c.campo)->setText(texto);
+        else if (c.booleano)
+            texto = m_ajustes.*c.booleano ? u"1"_s : u"0"_s;
+        if (c.campo >= 0)
+            configuracion->txtDato(c.campo)->setText(texto);
+        else
+            otras.insert(c.clave, texto);
     }
+    otras.insert(ClaveRutaHost, m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, m_rutaIni));
+    configuracion->ponerValores(otras);
+}
+
+void frmInicial::mostrarConfiguracion() {
+    // Boxes 2 to 17 and the keys without a box from the settings record; 0 and 1 are set at start
+    // and by "Cancelar".
+    mostrarValores();
     bool imagenes = !configuracion->txtDato(12)->text().trimmed().isEmpty();
     m_programador->setIntervaloMinutos(m_ajustes.IntervaloMinutos);
     if (m_ajustes.IntervaloMinutos > 0)
@@ -329,6 +344,12 @@ void frmInicial::Form_Unload() {
     // A running send stops before its next product.
     m_envio->interrumpir();
     m_envio->esperar();
+    if (m_prueba) {
+        // A test only reads; it ends within the servers' time-outs.
+        m_prueba->wait();
+        delete m_prueba;
+        m_prueba = nullptr;
+    }
     m_programador->apagar();
     if (m_c.qvtx)
         relacion->guardarAnchos(*m_c.qvtx, m_ajustes.RutaIni);
@@ -524,62 +545,161 @@ bool frmInicial::confirmarLlave() {
     return m_c.utilerias->cifrador().reemplazarLlave();
 }
 
+void frmInicial::descartarCambios() {
+    configuracion->chkVerPass->setChecked(false);
+    mostrarValores();
+    configuracion->txtDato(0)->setText(m_c.bases->cMiBase);
+    configuracion->txtDato(1)->setText(QString::number(m_ajustes.IntervaloMinutos));
+    if (relacion->renglones() > 2 && !m_filasMapeo.isEmpty())
+        relacion->llenar(m_filasMapeo, m_controles.get());
+}
+
+QList<Estrucs> frmInicial::filasDeLaRelacion() const {
+    // The grid holds two rows until its page is first shown: the mapping is then the loaded one.
+    return relacion->renglones() > 2 ? relacion->filas() : m_filasMapeo;
+}
+
 void frmInicial::cmdGrabar_Click() {
-    const QList<Estrucs> filas = relacion->filas();
-    const bool mapeoBien = ComprobarMapeo(filas);
+    const bool visitada = relacion->renglones() > 2;
+    const QList<Estrucs> filas = filasDeLaRelacion();
+    // Without the point of sale's columns there is no mapping to judge (nor to save).
+    const bool mapeoBien = filas.isEmpty() || ComprobarMapeo(filas);
+    const QString rutaHost = m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, m_rutaIni);
     QString error;
     if (!GrabarAjustes(configuracion->textos(), *m_c.qvtx, *m_c.utilerias, m_ajustes.RutaIni,
-                       &error)) {
+                       &error, configuracion->valores())) {
         // Nothing was written; the boxes keep what the user typed.
         CajaMensaje(error + u"\rNo se grabó la configuración."_s, Botones::Critico, u"Grabar"_s);
         return;
     }
-    if (mapeoBien)
+    if (mapeoBien && visitada)
         GrabarMapeo(filas, *m_c.qvtx, m_ajustes.RutaIni);
+    else if (!mapeoBien)
+        CajaMensaje(u"La configuración se grabó, pero la relación de campos no: corríjala y "
+                    u"pulse «Grabar» otra vez."_s,
+                    Botones::Exclamacion, u"Grabar"_s);
+    configuracion->chkVerPass->setChecked(false);
+    // Another Velmora Premium folder names another point-of-sale server.
+    if (m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, m_rutaIni) != rutaHost &&
+        !LocalizarInstalacion(*m_c.qvtx, *m_c.registro, *m_c.bases, m_rutaIni, true))
+        CajaMensaje(u"No se encontró velmora.ini en la carpeta de Velmora Premium indicada; los "
+                    u"envíos no podrán leer el punto de venta hasta corregirla."_s,
+                    Botones::Critico, u"Grabar"_s);
+    m_c.bases->cMiBase = m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveBasePrincipal, m_rutaIni);
     cmdCancelar_Click();
     QList<Estrucs> nuevas;
     clsProcedimenti(m_c, m_ajustes).LeerConfiguracion(m_clnCampos, &nuevas);
+    if (!nuevas.isEmpty())
+        m_filasMapeo = nuevas;
     mostrarConfiguracion();
     if (relacion->renglones() > 2 || !nuevas.isEmpty())
         relacion->llenar(nuevas, m_controles.get());
 }
 
 void frmInicial::cmdProbar_Click() {
-    BasesDD bases;
-    bases.cRuta = configuracion->txtDato(4)->text();
-    bases.cMiBase = configuracion->txtDato(2)->text();
-    bases.cPuerto = int(libQVTX::qvVal(configuracion->txtDato(7)->text()));
-    bases.cUsuario = configuracion->txtDato(3)->text();
-    bases.cPassword = configuracion->txtDato(5)->text();
-    OpcionesTlsTienda(bases.opciones, m_ajustes);
-    // The attempt may take the whole connect timeout: the window keeps painting meanwhile.
-    bool abierta = false;
-    configuracion->cmdProbar->setEnabled(false);
-    QEventLoop espera;
-    QThread* hilo = QThread::create([&] {
-        Conexion cn;
-        abierta = bases.AbrirBdD(cn, bases.cMiBase);
-        bases.CierraBdD(cn);
+    if (m_prueba)
+        return;
+    // The values as typed, not the saved ones; the mapping as the page shows it.
+    DatosComprobacion datos{*m_c.bases, m_ajustes, {}};
+    datos.puntoDeVenta.cMiBase = configuracion->txtDato(0)->text().trimmed();
+    aplicarTextos(datos.ajustes, configuracion->textos(), configuracion->valores());
+    for (const Estrucs& f : filasDeLaRelacion())
+        if (!f.DeWeb.trimmed().isEmpty())
+            datos.campos.append(f);
+    configuracion->empezarPrueba();
+    // The servers may take their whole time-outs: the test runs on a thread of its own and the
+    // window goes on answering; each step shows as it ends.
+    auto pasos = std::make_shared<QList<PasoComprobacion>>();
+    ConfiguracionPage* pagina = configuracion;
+    QThread* hilo = QThread::create([datos, pasos, pagina] {
+        *pasos = comprobarConexiones(datos, [pagina](const PasoComprobacion& p) {
+            QMetaObject::invokeMethod(
+                pagina, [pagina, p] { pagina->agregarPaso(p); }, Qt::QueuedConnection);
+        });
     });
-    connect(hilo, &QThread::finished, &espera, &QEventLoop::quit);
+    m_prueba = hilo;
+    connect(hilo, &QThread::finished, this, [this, hilo, pasos] {
+        if (m_prueba != hilo)
+            return;
+        m_prueba = nullptr;
+        hilo->deleteLater();
+        alTerminarPrueba(*pasos);
+    });
     hilo->start();
-    espera.exec(QEventLoop::ExcludeUserInputEvents);
-    hilo->wait();
-    delete hilo;
-    configuracion->cmdProbar->setEnabled(true);
-    if (abierta)
-        CajaMensaje(u"Conexión correcta a la base de datos"_s, Botones::Informacion,
-                    u"Datos correctos"_s);
-    else
-        CajaMensaje(u"No se estableció conexión a la base de datos"_s, Botones::Critico,
-                    u"Datos incorrectos"_s);
+}
+
+void frmInicial::cmdAceptarCertificado_Click() {
+    if (m_prueba)
+        return;
+    Ajustes ajustes = m_ajustes;
+    aplicarTextos(ajustes, configuracion->textos(), configuracion->valores());
+    auto leido = std::make_shared<CertificadoDelServidor>();
+    QThread* hilo =
+        QThread::create([ajustes, leido] { *leido = LeerCertificadoDelServidor(ajustes); });
+    m_prueba = hilo;
+    configuracion->cmdAceptarCertificado->setEnabled(false);
+    configuracion->cmdProbar->setEnabled(false);
+    connect(hilo, &QThread::finished, this, [this, hilo, leido] {
+        if (m_prueba != hilo)
+            return;
+        m_prueba = nullptr;
+        hilo->deleteLater();
+        configuracion->cmdAceptarCertificado->setEnabled(true);
+        configuracion->cmdProbar->setEnabled(true);
+        const QString titulo = u"Certificado del FTP"_s;
+        if (leido->conecto) {
+            CajaMensaje(
+                u"La sesión con el servidor FTP se abre sin aceptar nada: su certificado se "
+                u"verifica (o no usa TLS)."_s,
+                Botones::Informacion, titulo);
+        } else if (leido->huella.isEmpty() || leido->host.isEmpty()) {
+            CajaMensaje(u"No se pudo leer el certificado del servidor FTP: "_s + leido->error,
+                        Botones::Critico, titulo);
+        } else if (Pregunta(
+                       u"El servidor «%1» muestra un certificado que no se puede verificar.\r\r"
+                       u"Huella SHA-256:\r%2\r\rCompárela con la que le dé quien administra el "
+                       u"servidor. ¿Aceptar este certificado? Se guarda con «Grabar»."_s.arg(
+                           leido->host, HuellaLegible(leido->huella)),
+                       titulo)) {
+            auto* caja =
+                qobject_cast<QLineEdit*>(configuracion->control(ClaveAceptarCertificadoFTP));
+            caja->setText(leido->host + u" sha256:"_s + QString::fromLatin1(leido->huella));
+        }
+    });
+    hilo->start();
+}
+
+void frmInicial::alTerminarPrueba(const QList<PasoComprobacion>& pasos) {
+    m_ultimaPrueba = pasos;
+    int fallos = 0;
+    bool tienda = false;
+    QStringList lineas;
+    for (const PasoComprobacion& p : pasos) {
+        if (p.fallo())
+            ++fallos;
+        if (p.nombre == PasoNombre::Tienda)
+            tienda = !p.fallo();
+        lineas.append((p.fallo()                                     ? u"✗ "_s
+                       : p.estado == PasoComprobacion::Estado::Aviso ? u"! "_s
+                                                                     : u"✓ "_s) +
+                      p.texto);
+    }
+    configuracion->terminarPrueba(fallos);
+    const QString texto = (tienda ? u"Conexión correcta a la base de datos"_s
+                                  : u"No se estableció conexión a la base de datos"_s) +
+                          u"\r\r"_s + lineas.join(u'\r');
+    CajaMensaje(texto, fallos == 0 ? Botones::Informacion : Botones::Critico,
+                fallos == 0 ? u"Datos correctos"_s : u"Datos incorrectos"_s);
+    Q_EMIT pruebaTerminada();
 }
 
 void frmInicial::stbTabs_Click(int pagina) {
     if (pagina != 2 || relacion->renglones() != 2 || !m_cargada)
         return;
     QList<Estrucs> filas;
-    if (clsProcedimenti(m_c, m_ajustes).LeerDeLosCampos(m_clnCampos, &filas))
+    if (clsProcedimenti(m_c, m_ajustes).LeerDeLosCampos(m_clnCampos, &filas)) {
+        m_filasMapeo = filas;
         relacion->llenar(filas, m_controles.get());
+    }
     relacion->mhgReja->setFocus();
 }
