@@ -74,9 +74,10 @@ LineaComandos analizarLineaComandos(const QStringList& argumentos) {
 QString rutaIniPredeterminada() {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     const QString junto = exe.absolutePath() + u'/' + exe.completeBaseName() + u".ini"_s;
-    if (QFileInfo(exe.absolutePath()).isWritable() || QFileInfo(junto).isWritable())
+    if (plataforma::carpetaEscribible(exe.absolutePath()) || QFileInfo(junto).isWritable())
         return junto;
-    // Installed for every user (a folder like /usr/bin): each user keeps settings of their own.
+    // Installed for every user (a folder like /usr/bin or Program Files): each user keeps settings
+    // of their own.
     return plataforma::carpetaConfiguracionUsuario() + u'/' + exe.completeBaseName() + u".ini"_s;
 }
 

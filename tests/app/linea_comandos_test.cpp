@@ -327,6 +327,7 @@ TEST(LineaComandos, ArchivoDeConfiguracionEditadoAMano) {
 }
 
 TEST(LineaComandos, LlaveDeCifradoPerdida) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     Escenario e;
     e.mapeoBasico();
     e.productos(3);
@@ -351,6 +352,7 @@ TEST(LineaComandos, LlaveDeCifradoPerdida) {
 // A key file of another installation (well-formed, but not the one that encrypted the values):
 // nothing runs, and no connection is made with the empty login the values would leave.
 TEST(LineaComandos, LlaveDeOtraInstalacion) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     Escenario e;
     e.mapeoBasico();
     e.productos(3);

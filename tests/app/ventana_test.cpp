@@ -416,11 +416,12 @@ TEST_F(Ventana, ColumnasDeLaRelacionSeArrastranYSeRecuerdan) {
 }
 
 TEST_F(Ventana, GrabarConLlaveDanadaNoEscribeNada) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     CarpetaTemporal otra;
     QDir().mkpath(otra.ruta(u"vendaro"_s));
     const QString llave = otra.escribir(u"vendaro/vendaro.key"_s, "no es una llave\n");
-    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    QByteArray anterior;
+    entorno::moverCarpetaUsuario(otra.raiz(), &anterior);
     cargar();
     qputenv("XDG_CONFIG_HOME", anterior);
     const QByteArray antes = e.carpeta.leer(u"vendaro.ini"_s);
@@ -441,11 +442,12 @@ TEST_F(Ventana, GrabarConLlaveDanadaNoEscribeNada) {
 }
 
 TEST_F(Ventana, LlavePerdidaSePreguntaAntesDeCrearOtra) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
     // The window's components take the key from this folder, where there is none.
     CarpetaTemporal otra;
-    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    QByteArray anterior;
+    entorno::moverCarpetaUsuario(otra.raiz(), &anterior);
     const QString llave = otra.ruta(u"vendaro/vendaro.key"_s);
     {
         frmInicial rechazada(e.ajustes.RutaIni, new RelojDePrueba);
@@ -468,14 +470,15 @@ TEST_F(Ventana, LlavePerdidaSePreguntaAntesDeCrearOtra) {
 // A sound key that did not encrypt the values (another installation's): never replaced, since
 // other settings may depend on it; the values go unread and nothing is sent with them.
 TEST_F(Ventana, LlaveQueNoCorrespondeNoSeReemplaza) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     e.ajustar(u"Usuario WEB"_s, e.c.utilerias->Encripta(entorno::mysql().usuario));
     e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
     CarpetaTemporal otra;
     QDir().mkpath(otra.ruta(u"vendaro"_s));
     const QByteArray ajena = QByteArray(32, 'z').toBase64() + "\n";
     otra.escribir(u"vendaro/vendaro.key"_s, ajena);
-    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    QByteArray anterior;
+    entorno::moverCarpetaUsuario(otra.raiz(), &anterior);
     {
         frmInicial rechazada(e.ajustes.RutaIni, new RelojDePrueba);
         EXPECT_FALSE(rechazada.Form_Load()) << "answered No: the program ends";
