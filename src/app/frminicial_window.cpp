@@ -18,6 +18,7 @@
 #include "services/instalacion.h"
 #include "services/mensajes.h"
 #include "services/modoprueba.h"
+#include "services/ventanas_gui.h"
 #include "sync/clsprocedimenti.h"
 
 #include <QApplication>
@@ -237,6 +238,9 @@ void frmInicial::mostrarConfiguracion() {
     // Boxes 2 to 17 and the keys without a box from the settings record; 0 and 1 are set at start
     // and by "Cancelar".
     mostrarValores();
+    const QFileInfo ini(m_ajustes.RutaIni);
+    m_modificacionIni = ini.lastModified();
+    m_tamanoIni = ini.size();
     bool imagenes = !configuracion->txtDato(12)->text().trimmed().isEmpty();
     m_programador->setIntervaloMinutos(m_ajustes.IntervaloMinutos);
     if (m_ajustes.IntervaloMinutos > 0)
@@ -393,6 +397,7 @@ void frmInicial::mostrarBitacora() {
     if (!m_bitacora) {
         m_bitacora = new frmBitacora(bitacora::rutaPara(m_rutaIni), this);
         m_bitacora->setAttribute(Qt::WA_DeleteOnClose);
+        ajustarAPantalla(m_bitacora, this);
     } else {
         m_bitacora->actualizar();
     }
@@ -407,21 +412,54 @@ void frmInicial::cmdVistaPrevia_Click() {
     if (!m_vistaPrevia) {
         m_vistaPrevia = new frmVistaPrevia(this);
         m_vistaPrevia->setAttribute(Qt::WA_DeleteOnClose);
+        ajustarAPantalla(m_vistaPrevia, this);
     }
     m_vistaPrevia->empezar();
     m_vistaPrevia->show();
     m_vistaPrevia->raise();
     // The dry run reads as a send would and writes nothing; it runs like a send (the timer waits,
-    // "Interrumpir" stops it) but leaves no trace in the runs kept.
+    // "Interrumpir" stops it) but leaves no trace in the runs kept. Closing its window stops it:
+    // nobody is left to read what it finds.
+    connect(m_vistaPrevia, &QObject::destroyed, this, [this, numero = m_numeroEnvio + 1] {
+        if (m_simulacro && m_numeroEnvio == numero && m_envio->activo())
+            m_envio->interrumpir();
+    });
+    releerSiCambio();
     m_simulacro = true;
-    m_programador->apagar();
-    m_envioMostrado = false;
-    principal->cmdLeerAhora->setText(InterrumpirTexto);
-    principal->cmdVistaPrevia->setEnabled(false);
     DatosEnvio datos = clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos);
     datos.simulacro = true;
     m_envio->setImagenesPedidas(false);
-    m_envio->iniciar(datos, nullptr);
+    iniciarEnvio(datos, nullptr);
+}
+
+void frmInicial::iniciarEnvio(const DatosEnvio& datos, clsFTP* ftp) {
+    ++m_numeroEnvio;
+    m_programador->apagar();
+    m_envioMostrado = false;
+    principal->cmdLeerAhora->setText(InterrumpirTexto);
+    principal->cmdLeerAhora->setEnabled(true);
+    principal->cmdVistaPrevia->setEnabled(false);
+    m_envio->iniciar(datos, ftp);
+}
+
+void frmInicial::releerSiCambio() {
+    const QFileInfo ini(m_ajustes.RutaIni);
+    if (ini.lastModified() == m_modificacionIni && ini.size() == m_tamanoIni)
+        return;
+    // Edited by hand while the program ran: the send goes with what the file says now.
+    qInfo().noquote() << u"El archivo de configuración %1 cambió; se lee de nuevo antes del envío"_s
+                             .arg(QDir::toNativeSeparators(m_ajustes.RutaIni));
+    QList<Estrucs> filas;
+    clsProcedimenti procedimiento(m_c, m_ajustes);
+    procedimiento.LeerConfiguracion(m_clnCampos, &filas);
+    if (procedimiento.ajustesInutiles())
+        qWarning().noquote() << procedimiento.ultimoError();
+    mostrarConfiguracion();
+    configuracion->txtDato(1)->setText(QString::number(m_ajustes.IntervaloMinutos));
+    if (!filas.isEmpty())
+        m_filasMapeo = filas;
+    if (relacion->renglones() > 2 && !filas.isEmpty())
+        relacion->llenar(filas, m_controles.get());
 }
 
 void frmInicial::cmdLeerAhora_Click() {
@@ -429,26 +467,30 @@ void frmInicial::cmdLeerAhora_Click() {
         EnviarAhora();
         return;
     }
-    if (Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true)) {
-        // The run stops before its next product, which on a slow link may take a while: the
-        // button says at once that the request was heard.
-        m_envio->interrumpir();
-        principal->cmdLeerAhora->setText(InterrumpiendoTexto);
-        principal->cmdLeerAhora->setEnabled(false);
-    }
+    const quint64 numero = m_numeroEnvio;
+    // A preview writes nothing: stopping it loses nothing and needs no confirmation.
+    if (!m_simulacro &&
+        !Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true))
+        return;
+    // The run may have ended while the question was open (its end has then put the button back),
+    // and another may have started since: only the run asked about is stopped.
+    if (numero != m_numeroEnvio || !m_envio->activo())
+        return;
+    // The run stops before its next product, which on a slow link may take a while: the
+    // button says at once that the request was heard.
+    m_envio->interrumpir();
+    principal->cmdLeerAhora->setText(InterrumpiendoTexto);
+    principal->cmdLeerAhora->setEnabled(false);
 }
 
 void frmInicial::EnviarAhora() {
     if (m_envio->activo())
         return;
+    releerSiCambio();
     principal->lblInfo->clear();
-    m_programador->apagar();
     m_programador->setTranscurrido(m_programador->MinutosTranscurridos(), 0);
-    m_envioMostrado = false;
     m_envio->setImagenesPedidas(principal->chkImagenes->isChecked());
-    principal->cmdLeerAhora->setText(InterrumpirTexto);
-    principal->cmdVistaPrevia->setEnabled(false);
-    m_envio->iniciar(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos), m_mFTP);
+    iniciarEnvio(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos), m_mFTP);
 }
 
 void frmInicial::mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBytes) {
@@ -479,6 +521,7 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
     } else if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido &&
                resumen.estado != ResumenEnvio::Estado::EnCurso) {
         QString error;
+        m_historial.leer(); // with the runs `--send` added meanwhile
         if (!m_historial.agregar(resumen, QDateTime::currentDateTime(), &error)) {
             noGuardado = u" (no se pudo guardar en %1: %2)"_s.arg(m_historial.ruta(), error);
             qWarning().noquote() << u"No se guardó el envío en el historial"_s + noGuardado;
@@ -490,16 +533,19 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
                         QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm"_s) + u"): "_s;
         if (!resumen.mensaje.isEmpty())
             texto += resumen.mensaje + u". "_s;
+        if (!resumen.motivoImagenes.isEmpty())
+            texto += u"Imágenes: "_s + resumen.motivoImagenes + u". "_s;
         principal->lblUltimoEnvio->setText(texto + resumen.texto() + noGuardado);
-        if (!resumen.completo() && resumen.estado != ResumenEnvio::Estado::Interrumpido) {
-            const QString aviso =
-                resumen.fallidos > 0
-                    ? u"%1 productos no se enviaron. Detalles en %2"_s.arg(resumen.fallidos)
-                          .arg(resumen.rutaBitacora)
-                    : resumen.mensaje + u". Detalles en "_s + resumen.rutaBitacora;
-            m_bandeja->notificar(u"Envío de productos"_s, aviso, true);
-        }
+        const QString problemas = resumen.textoProblemas();
+        if (!problemas.isEmpty() && resumen.estado != ResumenEnvio::Estado::Interrumpido)
+            m_bandeja->notificar(u"Envío de productos"_s,
+                                 problemas + u". Detalles en "_s + resumen.rutaBitacora, true);
     }
+    // After an interruption the next automatic send waits a whole interval.
+    if (resumen.estado == ResumenEnvio::Estado::Interrumpido)
+        m_programador->setTranscurrido(0, 0);
+    if (m_ajustes.IntervaloMinutos < 1)
+        principal->lblInfo->setText(u"Sin definir"_s);
     if (m_cargada && m_ajustes.IntervaloMinutos > 0)
         m_programador->encender();
     Q_EMIT envioTerminado(resumen);
@@ -514,7 +560,9 @@ void frmInicial::cmdConfigurar_Click() {
 
 void frmInicial::cmdCancelar_Click() {
     MostrarPagina(0);
-    m_programador->encender();
+    // During a send the timer waits for its end, which switches it on.
+    if (!m_envio->activo())
+        m_programador->encender();
 }
 
 bool frmInicial::confirmarLlave() {

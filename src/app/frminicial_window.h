@@ -7,12 +7,14 @@
 #include "sync/comprobacion.h"
 #include "sync/ventana_envio.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class CamposPage;
+struct DatosEnvio;
 class ConfiguracionPage;
 class DeControles;
 class EnvioEnSegundoPlano;
@@ -106,6 +108,10 @@ private:
     void mostrarBitacora();
     void cmdVistaPrevia_Click();
     void alTerminarEnvio(const ResumenEnvio& resumen);
+    // The settings file read again when it changed on disk since it was last read or saved.
+    void releerSiCambio();
+    // Starts the run: the button turns into "Interrumpir" and the timer waits.
+    void iniciarEnvio(const DatosEnvio& datos, clsFTP* ftp);
     void mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBytes);
     void ocultarEnBandeja();
 
@@ -131,4 +137,7 @@ private:
     bool m_saliendo = false;
     bool m_cargada = false;
     bool m_envioMostrado = false;
+    quint64 m_numeroEnvio = 0;   // runs started, to tell a question's run from a later one
+    QDateTime m_modificacionIni; // of the settings file when last read or saved
+    qint64 m_tamanoIni = -1;
 };

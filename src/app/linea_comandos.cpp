@@ -1,5 +1,7 @@
 #include "linea_comandos.h"
 
+#include "historial_envios.h"
+
 #include "../config/ajustes.h"
 #include "../config/certificado_ftp.h"
 #include "../ftp/clsftp.h"
@@ -72,9 +74,10 @@ LineaComandos analizarLineaComandos(const QStringList& argumentos) {
 QString rutaIniPredeterminada() {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     const QString junto = exe.absolutePath() + u'/' + exe.completeBaseName() + u".ini"_s;
-    if (QFileInfo(exe.absolutePath()).isWritable() || QFileInfo(junto).isWritable())
+    if (plataforma::carpetaEscribible(exe.absolutePath()) || QFileInfo(junto).isWritable())
         return junto;
-    // Installed for every user (a folder like /usr/bin): each user keeps settings of their own.
+    // Installed for every user (a folder like /usr/bin or Program Files): each user keeps settings
+    // of their own.
     return plataforma::carpetaConfiguracionUsuario() + u'/' + exe.completeBaseName() + u".ini"_s;
 }
 
@@ -267,6 +270,16 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bo
     if (resumen.estado == ResumenEnvio::Estado::MapeoInvalido ||
         resumen.estado == ResumenEnvio::Estado::AjustesIlegibles)
         return Salida::AjustesInutiles;
+    // Kept with the window's runs, which shows them among its last ones.
+    if (!simulacro && resumen.estado != ResumenEnvio::Estado::EnCurso) {
+        HistorialEnvios historial(rutaIni);
+        historial.leer();
+        QString error;
+        if (!historial.agregar(resumen, QDateTime::currentDateTime(), &error))
+            salida << u"No se guardó el envío en "_s << historial.ruta() << u": "_s << error
+                   << u'\n';
+        salida.flush();
+    }
     if (simulacro)
         return resumen.estado == ResumenEnvio::Estado::Terminado ? Salida::Bien : Salida::Fallo;
     return resumen.completo() ? Salida::Bien : Salida::Fallo;

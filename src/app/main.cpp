@@ -4,6 +4,7 @@
 #include "../services/decontroles_gui.h"
 #include "../services/dialogos_gui.h"
 #include "../services/modoprueba.h"
+#include "../services/plataforma.h"
 #include "clsinicio_tray.h"
 #include "frminicial_window.h"
 #include "instancia_unica.h"
@@ -19,6 +20,7 @@
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[]) {
+    plataforma::conectarConsola();
     QStringList argumentos;
     for (int i = 1; i < argc; ++i)
         argumentos.append(QString::fromLocal8Bit(argv[i]));

@@ -1,5 +1,7 @@
 #include "sesion_curl.h"
 
+#include "../services/plataforma.h"
+
 #include <QDir>
 #include <QLoggingCategory>
 #include <QRegularExpression>
@@ -112,8 +114,11 @@ void SesionCurl::preparar(const QString& url) {
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
     }
-    if (!m_ajustes.archivoCA.isEmpty()) {
-        const QByteArray ca = m_ajustes.archivoCA.toLocal8Bit();
+    // Without a file of its own the system's authorities (Windows' handed over as a file).
+    if (const QString archivoCA =
+            m_ajustes.archivoCA.isEmpty() ? plataforma::autoridadesTls() : m_ajustes.archivoCA;
+        !archivoCA.isEmpty()) {
+        const QByteArray ca = archivoCA.toLocal8Bit();
         curl_easy_setopt(c, CURLOPT_CAINFO, ca.constData());
     }
     // One CWD to the file's folder, then the command on the bare name: fewest round trips that

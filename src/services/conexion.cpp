@@ -1,5 +1,7 @@
 #include "conexion.h"
 
+#include "plataforma.h"
+
 #include <QByteArray>
 #include <QLoggingCategory>
 #include <QStringList>
@@ -81,11 +83,14 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     if (!opciones.autocommit)
         mysql_options(m_mysql, MYSQL_INIT_COMMAND, "SET autocommit=0");
     const my_bool si = 1;
-    const QByteArray ca = opciones.certificadoCa.toLocal8Bit();
+    const QByteArray ca =
+        (opciones.certificadoCa.isEmpty() ? plataforma::autoridadesTls() : opciones.certificadoCa)
+            .toLocal8Bit();
     if (opciones.tls != ModoTls::Ninguno)
         mysql_optionsv(m_mysql, MYSQL_OPT_SSL_ENFORCE, &si);
     if (opciones.tls == ModoTls::Verificado) {
-        // Without a CA file the library takes OpenSSL's default authorities (the system's).
+        // Without a CA file the library takes OpenSSL's default authorities (the system's on
+        // Linux; Windows' are handed over as a file).
         mysql_optionsv(m_mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &si);
         if (!ca.isEmpty())
             mysql_optionsv(m_mysql, MYSQL_OPT_SSL_CA, ca.constData());

@@ -2,11 +2,13 @@
 
 #include "archivo_atomico.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QUrl>
 #ifdef Q_OS_WIN
 #include <QSettings>
@@ -18,6 +20,11 @@
 #include <cstring>
 #ifdef Q_OS_WIN
 #include <io.h>
+// clang-format off: windows.h first, the others need its types.
+#include <aclapi.h>
+#include <wincrypt.h>
+#include <windows.h>
+// clang-format on
 #else
 #include <unistd.h>
 #endif
@@ -26,9 +33,75 @@ using namespace Qt::StringLiterals;
 
 namespace plataforma {
 
+#ifdef Q_OS_WIN
+namespace {
+// The SID of the user this process runs as, in a buffer the caller keeps.
+PSID usuarioActual(QByteArray& buffer) {
+    HANDLE ficha = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &ficha))
+        return nullptr;
+    DWORD largo = 0;
+    GetTokenInformation(ficha, TokenUser, nullptr, 0, &largo);
+    buffer.resize(qsizetype(largo));
+    const bool bien = largo && GetTokenInformation(ficha, TokenUser, buffer.data(), largo, &largo);
+    CloseHandle(ficha);
+    return bien ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid : nullptr;
+}
+} // namespace
+
 bool restringirAlDueno(const QString& ruta) {
-    // On Windows the user's own folders are private already; the permission bits Qt maps are
-    // advisory.
+    // Permission bits mean nothing to NTFS: the file gets an access list of its own with one entry,
+    // full control for this user, and stops inheriting its folder's entries.
+    QByteArray buffer;
+    PSID yo = usuarioActual(buffer);
+    if (!yo)
+        return false;
+    EXPLICIT_ACCESSW acceso{};
+    acceso.grfAccessPermissions = GENERIC_ALL;
+    acceso.grfAccessMode = SET_ACCESS;
+    acceso.grfInheritance = NO_INHERITANCE;
+    acceso.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    acceso.Trustee.TrusteeType = TRUSTEE_IS_USER;
+    acceso.Trustee.ptstrName = static_cast<LPWSTR>(yo);
+    PACL lista = nullptr;
+    if (SetEntriesInAclW(1, &acceso, nullptr, &lista) != ERROR_SUCCESS)
+        return false;
+    std::wstring nativa = QDir::toNativeSeparators(ruta).toStdWString();
+    const DWORD r =
+        SetNamedSecurityInfoW(nativa.data(), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, lista, nullptr);
+    LocalFree(lista);
+    return r == ERROR_SUCCESS;
+}
+
+bool accesiblePorOtros(const QString& ruta) {
+    // Anyone but this user granted anything by the file's access list (no list at all grants
+    // everyone everything).
+    std::wstring nativa = QDir::toNativeSeparators(ruta).toStdWString();
+    PACL lista = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(nativa.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &lista, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    QByteArray buffer;
+    PSID yo = usuarioActual(buffer);
+    bool otros = lista == nullptr;
+    for (DWORD i = 0; lista && i < lista->AceCount && !otros; ++i) {
+        void* entrada = nullptr;
+        if (!GetAce(lista, i, &entrada))
+            continue;
+        auto* cabecera = static_cast<ACE_HEADER*>(entrada);
+        if (cabecera->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        auto* permitida = static_cast<ACCESS_ALLOWED_ACE*>(entrada);
+        otros = !yo || !EqualSid(yo, &permitida->SidStart);
+    }
+    LocalFree(descriptor);
+    return otros;
+}
+#else
+bool restringirAlDueno(const QString& ruta) {
     return QFile::setPermissions(ruta, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
@@ -36,6 +109,18 @@ bool accesiblePorOtros(const QString& ruta) {
     const auto p = QFile::permissions(ruta);
     return p & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
                 QFileDevice::WriteOther);
+}
+#endif
+
+bool carpetaEscribible(const QString& carpeta) {
+#ifdef Q_OS_WIN
+    // Qt reads only the read-only attribute of a Windows folder, which Program Files lacks:
+    // creating a file there is the one sure test.
+    QTemporaryFile prueba(carpeta + u"/.vendaro-XXXXXX"_s);
+    return prueba.open();
+#else
+    return QFileInfo(carpeta).isWritable();
+#endif
 }
 
 QString carpetaConfiguracionUsuario() {
@@ -57,15 +142,16 @@ bool abrirDocumento(const QString& ruta) {
 #endif
 }
 
-QString archivoInicioAutomatico(const QString& nombreEjecutable) {
-    const QString base = QFileInfo(nombreEjecutable).completeBaseName();
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           u"/autostart/"_s + base + u".desktop"_s;
-}
-
 #ifdef Q_OS_WIN
 namespace {
 const QString ClaveRun = u"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"_s;
+// The value is named after the executable without its suffix, as the uninstaller knows it.
+QString nombreValor(const QString& nombreEjecutable) {
+    return QFileInfo(nombreEjecutable).completeBaseName();
+}
+} // namespace
+QString archivoInicioAutomatico(const QString& nombreEjecutable) {
+    return ClaveRun + u'\\' + nombreValor(nombreEjecutable);
 }
 QString ordenInicioAutomatico(const QStringList& argumentos) {
     QStringList partes;
@@ -78,15 +164,21 @@ QString ordenInicioAutomatico(const QStringList& argumentos) {
 }
 QString inicioAutomaticoRegistrado(const QString& nombreEjecutable) {
     QSettings run(ClaveRun, QSettings::NativeFormat);
-    return run.value(nombreEjecutable).toString();
+    return run.value(nombreValor(nombreEjecutable)).toString();
 }
 bool registrarInicioAutomatico(const QString& nombreEjecutable, const QStringList& argumentos) {
     QSettings run(ClaveRun, QSettings::NativeFormat);
-    run.setValue(nombreEjecutable, ordenInicioAutomatico(argumentos));
+    run.setValue(nombreValor(nombreEjecutable), ordenInicioAutomatico(argumentos));
     run.sync();
     return run.status() == QSettings::NoError;
 }
 #else
+QString archivoInicioAutomatico(const QString& nombreEjecutable) {
+    const QString base = QFileInfo(nombreEjecutable).completeBaseName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           u"/autostart/"_s + base + u".desktop"_s;
+}
+
 QString ordenInicioAutomatico(const QStringList& argumentos) {
     // Desktop entries: an argument with a reserved character goes between double quotes, inside
     // which ", `, $ and \ take a backslash; the value itself escapes \ once more, and % is
@@ -153,6 +245,53 @@ bool salidaEsTerminal() {
     return _isatty(_fileno(stdout));
 #else
     return ::isatty(STDOUT_FILENO);
+#endif
+}
+
+QString autoridadesTls() {
+#ifdef Q_OS_WIN
+    // OpenSSL knows nothing of the Windows certificate store: its root authorities are written
+    // once per run as a PEM file the TLS libraries read; the bundle installed beside the program
+    // stands in when the store cannot be read.
+    static const QString archivo = [] {
+        QByteArray pem;
+        if (HCERTSTORE almacen = CertOpenSystemStoreW(0, L"ROOT")) {
+            for (PCCERT_CONTEXT c = nullptr; (c = CertEnumCertificatesInStore(almacen, c));) {
+                const QByteArray der(reinterpret_cast<const char*>(c->pbCertEncoded),
+                                     qsizetype(c->cbCertEncoded));
+                pem += "-----BEGIN CERTIFICATE-----\n";
+                const QByteArray b64 = der.toBase64();
+                for (qsizetype i = 0; i < b64.size(); i += 64)
+                    pem += b64.mid(i, 64) + '\n';
+                pem += "-----END CERTIFICATE-----\n";
+            }
+            CertCloseStore(almacen, 0);
+        }
+        if (!pem.isEmpty()) {
+            const QString ruta = carpetaConfiguracionUsuario() + u"/autoridades.pem"_s;
+            if (escribirArchivoAtomico(ruta, pem, Permisos::Conservar))
+                return QDir::toNativeSeparators(ruta);
+        }
+        const QString junto = QCoreApplication::applicationDirPath() + u"/cacert.pem"_s;
+        return QFileInfo::exists(junto) ? QDir::toNativeSeparators(junto) : QString();
+    }();
+    return archivo;
+#else
+    return {};
+#endif
+}
+
+void conectarConsola() {
+#ifdef Q_OS_WIN
+    // A windowed program has no standard output of its own: --check and --send write to the
+    // console of the command line that started them, unless their output was redirected.
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN)
+        return;
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::FILE* f = nullptr;
+        freopen_s(&f, "CONOUT$", "w", stdout);
+        freopen_s(&f, "CONOUT$", "w", stderr);
+    }
 #endif
 }
 

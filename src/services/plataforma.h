@@ -13,6 +13,10 @@ bool restringirAlDueno(const QString& ruta);
 // True when the file can be read or written by anyone but its owner.
 bool accesiblePorOtros(const QString& ruta);
 
+// True when files can be created in the folder (on Windows tried, since Qt reads only the
+// read-only attribute there).
+bool carpetaEscribible(const QString& carpeta);
+
 // The user's configuration folder for this program (created when missing).
 QString carpetaConfiguracionUsuario();
 
@@ -30,7 +34,8 @@ QString ordenInicioAutomatico(const QStringList& argumentos);
 QString inicioAutomaticoRegistrado(const QString& nombreEjecutable);
 // Stores the command as the logon start; false when it could not be written.
 bool registrarInicioAutomatico(const QString& nombreEjecutable, const QStringList& argumentos);
-// The file that holds the logon start (Linux: ~/.config/autostart/<name>.desktop).
+// Where the logon start is held (Linux: ~/.config/autostart/<name>.desktop; Windows: the registry
+// value, as HKEY_CURRENT_USER\...\Run\<name>).
 QString archivoInicioAutomatico(const QString& nombreEjecutable);
 
 // Forces what was written to the open file descriptor onto the disk. False, with the system's
@@ -40,5 +45,14 @@ bool sincronizar(int descriptor, QString* error);
 
 // True when standard output is a terminal (a progress bar can be redrawn in place).
 bool salidaEsTerminal();
+
+// The authorities a verified TLS connection trusts when the settings name none, as a PEM file for
+// OpenSSL; empty where the libraries find the system's on their own (Linux). On Windows the
+// certificate store's root authorities.
+QString autoridadesTls();
+
+// Lets a windowed program's command-line modes write to the console they were started from
+// (Windows); nothing elsewhere.
+void conectarConsola();
 
 } // namespace plataforma

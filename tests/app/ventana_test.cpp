@@ -30,6 +30,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -207,7 +208,7 @@ TEST_F(Ventana, IntervaloCeroYCancelar) {
     cargar();
     EXPECT_EQ(lblInfo()->text(), u"Sin definir"_s);
     EXPECT_FALSE(v->programador()->encendido());
-    // "Cancelar" switches the timer on whatever the interval: the first tick sends.
+    // Without an interval only the user starts a send: "Cancelar" leaves the timer off.
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
     EXPECT_FALSE(v->programador()->encendido());
     EXPECT_EQ(v->stbTabs->currentIndex(), 1);
@@ -215,12 +216,114 @@ TEST_F(Ventana, IntervaloCeroYCancelar) {
     EXPECT_FALSE(v->stbTabs->isTabVisible(0));
     QTest::mouseClick(v->configuracion->cmdCancelar, Qt::LeftButton);
     EXPECT_EQ(v->stbTabs->currentIndex(), 0);
+    EXPECT_FALSE(v->programador()->encendido());
+    // Even a tick that reaches the scheduler starts nothing.
+    v->programador()->reloj()->iniciar();
+    reloj->avanzar(130);
+    EXPECT_FALSE(v->envio()->activo());
+    EXPECT_TRUE(espia->isEmpty());
+    v->programador()->apagar();
+
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    esperarEnvio();
+    EXPECT_FALSE(v->programador()->encendido());
+    EXPECT_EQ(lblInfo()->text(), u"Sin definir"_s) << "the countdown still says why it is idle";
+}
+
+// With an interval, "Cancelar" during a send does not switch the timer on (it would send again the
+// moment the run ends), and a run the user interrupted is followed by a whole interval.
+TEST_F(Ventana, CancelarDuranteUnEnvioYLaEsperaTrasInterrumpir) {
+    e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"1"_s);
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
+    for (int i = 1; i <= 40; ++i)
+        e.pos.ejecutar(
+            u"INSERT INTO productos (Clave) VALUES ('Q%1');"_s.arg(i, 2, 10, QChar(u'0')));
+    cargar();
+    bool hecho = false;
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 2 || hecho)
+                             return;
+                         hecho = true;
+                         QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+                         QTest::mouseClick(v->configuracion->cmdCancelar, Qt::LeftButton);
+                         EXPECT_FALSE(v->programador()->encendido()) << "the send is running";
+                         e.dialogos.respuestas = {Respuesta::Si};
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                     });
+    reloj->avanzar(60);
+    ASSERT_TRUE(v->envio()->activo());
+    const ResumenEnvio r = esperarEnvio();
+    ASSERT_TRUE(hecho);
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::Interrumpido);
     EXPECT_TRUE(v->programador()->encendido());
+    reloj->avanzar(59);
+    EXPECT_FALSE(v->envio()->activo()) << "the next send waits its whole interval";
+    EXPECT_EQ(lblInfo()->text(), u"0 hors. 0 min. 1 segs."_s);
     reloj->avanzar(1);
     EXPECT_TRUE(v->envio()->activo());
     esperarEnvio();
-    EXPECT_FALSE(v->programador()->encendido());
-    EXPECT_EQ(lblInfo()->text(), QString()) << "shows 'Sin definir' again only after a reload";
+}
+
+// "¿Desea interrumpir…?" still open when the run ends: answering Yes leaves the button as the end
+// put it, "Enviar ahora", and the next send can start.
+TEST_F(Ventana, LaPreguntaContestadaDespuesDelFinNoDejaElBotonParado) {
+    struct Tardia : Dialogos {
+        std::function<void()> mientras;
+        QList<Caja> cajas;
+        int mostrar(const Caja& caja) override {
+            cajas.append(caja);
+            if (mientras)
+                mientras();
+            return Respuesta::Si;
+        }
+    } tardia;
+    Dialogos::instalar(&tardia);
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
+    cargar();
+    bool preguntado = false;
+    QSignalSpy fin(v.get(), &frmInicial::envioTerminado);
+    tardia.mientras = [&] {
+        // The box is open (its own event loop turns) while the run finishes.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !fin.isEmpty(); }, 20000));
+    };
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 1 || preguntado)
+                             return;
+                         preguntado = true;
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                     });
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    Dialogos::instalar(&e.dialogos);
+    ASSERT_TRUE(preguntado);
+    ASSERT_EQ(tardia.cajas.size(), 1);
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::Terminado);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
+    EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    EXPECT_EQ(esperarEnvio().estado, ResumenEnvio::Estado::Terminado) << "not interrupted";
+}
+
+// A settings file edited by hand while the program runs is read again before the next send.
+TEST_F(Ventana, ArchivoEditadoAManoSeLeeAntesDelEnvio) {
+    e.mapear(u"Precio"_s, QString());
+    cargar();
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    ASSERT_EQ(esperarEnvio().creados, 3);
+    EXPECT_EQ(e.tienda.filas(u"SELECT price FROM oc_product WHERE model = 'P02'"_s),
+              QStringList{u"0.0000"_s});
+    // As an editor would: the mapping gains the price and the interval is set.
+    e.mapear(u"Precio"_s, u"price"_s);
+    e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"7"_s);
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    EXPECT_EQ(esperarEnvio().actualizados, 3);
+    EXPECT_EQ(e.tienda.filas(u"SELECT price FROM oc_product WHERE model = 'P02'"_s),
+              QStringList{u"2.5000"_s});
+    EXPECT_EQ(v->configuracion->txtDato(1)->text(), u"7"_s);
+    EXPECT_TRUE(v->programador()->encendido());
+    EXPECT_EQ(v->programador()->intervaloMinutos(), 7);
 }
 
 TEST_F(Ventana, GrabarConfiguracionYRelacion) {
@@ -320,11 +423,12 @@ TEST_F(Ventana, ColumnasDeLaRelacionSeArrastranYSeRecuerdan) {
 }
 
 TEST_F(Ventana, GrabarConLlaveDanadaNoEscribeNada) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     CarpetaTemporal otra;
     QDir().mkpath(otra.ruta(u"vendaro"_s));
     const QString llave = otra.escribir(u"vendaro/vendaro.key"_s, "no es una llave\n");
-    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    QByteArray anterior;
+    entorno::moverCarpetaUsuario(otra.raiz(), &anterior);
     cargar();
     qputenv("XDG_CONFIG_HOME", anterior);
     const QByteArray antes = e.carpeta.leer(u"vendaro.ini"_s);
@@ -345,11 +449,12 @@ TEST_F(Ventana, GrabarConLlaveDanadaNoEscribeNada) {
 }
 
 TEST_F(Ventana, LlavePerdidaSePreguntaAntesDeCrearOtra) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
     // The window's components take the key from this folder, where there is none.
     CarpetaTemporal otra;
-    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    QByteArray anterior;
+    entorno::moverCarpetaUsuario(otra.raiz(), &anterior);
     const QString llave = otra.ruta(u"vendaro/vendaro.key"_s);
     {
         frmInicial rechazada(e.ajustes.RutaIni, new RelojDePrueba);
@@ -372,14 +477,15 @@ TEST_F(Ventana, LlavePerdidaSePreguntaAntesDeCrearOtra) {
 // A sound key that did not encrypt the values (another installation's): never replaced, since
 // other settings may depend on it; the values go unread and nothing is sent with them.
 TEST_F(Ventana, LlaveQueNoCorrespondeNoSeReemplaza) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     e.ajustar(u"Usuario WEB"_s, e.c.utilerias->Encripta(entorno::mysql().usuario));
     e.ajustar(u"Contraseña WEB"_s, e.c.utilerias->Encripta(entorno::mysql().contrasena));
     CarpetaTemporal otra;
     QDir().mkpath(otra.ruta(u"vendaro"_s));
     const QByteArray ajena = QByteArray(32, 'z').toBase64() + "\n";
     otra.escribir(u"vendaro/vendaro.key"_s, ajena);
-    const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", otra.raiz().toUtf8());
+    QByteArray anterior;
+    entorno::moverCarpetaUsuario(otra.raiz(), &anterior);
     {
         frmInicial rechazada(e.ajustes.RutaIni, new RelojDePrueba);
         EXPECT_FALSE(rechazada.Form_Load()) << "answered No: the program ends";
@@ -751,8 +857,12 @@ TEST_F(Ventana, LaPaginaPrincipalCuentaLosEnviosYSusFallos) {
               QStringList({u"3"_s, u"2"_s, u"0"_s, u"1"_s, u"0"_s, u"—"_s, u"Con errores"_s}));
     ASSERT_EQ(fallidos->rowCount(), 1);
     EXPECT_EQ(fallidos->item(0, 0)->text(), u"P02"_s);
-    EXPECT_TRUE(fallidos->item(0, 1)->text().contains(u"producto rechazado"_s))
-        << fallidos->item(0, 1)->text().toStdString();
+    // Key, name and the server's reason; the statement stays in the log.
+    EXPECT_EQ(fallidos->item(0, 1)->text(), u"Producto 2"_s);
+    EXPECT_TRUE(fallidos->item(0, 2)->text().contains(u"producto rechazado"_s))
+        << fallidos->item(0, 2)->text().toStdString();
+    EXPECT_FALSE(fallidos->item(0, 2)->text().contains(u"INSERT"_s))
+        << fallidos->item(0, 2)->text().toStdString();
 
     ASSERT_TRUE(e.tienda.conexion().Execute(u"DROP TRIGGER rechazo"_s));
     QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
@@ -849,6 +959,96 @@ TEST_F(Ventana, VistaPreviaMuestraElCambioSinEscribir) {
     EXPECT_EQ(v->principal->tblEnvios->rowCount(), enHistorial) << "a preview is not a run";
 }
 
+// A preview is logged as one, stops without the send's question when its window closes, and opens
+// inside the screen (the offscreen screen is 800 × 600).
+TEST_F(Ventana, VistaPreviaSeDetieneAlCerrarSuVentana) {
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
+    for (int i = 1; i <= 40; ++i)
+        e.pos.ejecutar(
+            u"INSERT INTO productos (Clave) VALUES ('Q%1');"_s.arg(i, 2, 10, QChar(u'0')));
+    cargar();
+    CapturaBitacora bitacora;
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    ASSERT_EQ(esperarEnvio().estado, ResumenEnvio::Estado::Terminado);
+    EXPECT_TRUE(bitacora.contiene(u"Vista previa terminada"_s));
+    EXPECT_FALSE(bitacora.contiene(u"Envío terminado"_s))
+        << qPrintable(bitacora.lineas().join(u'\n'));
+    ASSERT_NE(v->vistaPrevia(), nullptr);
+    const QRect libre = v->vistaPrevia()->screen()->availableGeometry();
+    EXPECT_TRUE(libre.contains(v->vistaPrevia()->frameGeometry()))
+        << v->vistaPrevia()->frameGeometry().height() << " of " << libre.height();
+    QTest::mouseClick(v->principal->cmdBitacora, Qt::LeftButton);
+    ASSERT_NE(v->bitacora(), nullptr);
+    EXPECT_TRUE(libre.contains(v->bitacora()->frameGeometry()));
+
+    bool cerrada = false;
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 2 || cerrada || !v->vistaPrevia())
+                             return;
+                         cerrada = true;
+                         v->vistaPrevia()->close();
+                     });
+    e.dialogos.cajas.clear();
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    ASSERT_TRUE(cerrada);
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::Interrumpido);
+    EXPECT_LT(r.actualizados + r.creados + r.sinCambios, 43);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
+
+    // "Interrumpir" stops a preview without asking: it writes nothing, nothing is lost.
+    bool parada = false;
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 2 || parada || !cerrada)
+                             return;
+                         parada = true;
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                     });
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    EXPECT_EQ(esperarEnvio().estado, ResumenEnvio::Estado::Interrumpido);
+    EXPECT_TRUE(parada);
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty()) << qPrintable(e.dialogos.cajas.value(0).texto);
+}
+
+// Pictures that could not go (a refused FTP login) make the run's result an error, with the
+// server's reason in the window and the failed count in the runs table.
+TEST_F(Ventana, ImagenesQueFallanSonUnError) {
+    const QString fotos = e.carpeta.ruta(u"fotos"_s);
+    QDir().mkpath(fotos);
+    e.carpeta.escribir(u"fotos/P01.jpg"_s, "x");
+    e.carpeta.escribir(u"fotos/P02.jpg"_s, "y");
+    e.pos.ejecutar(u"INSERT INTO configura VALUES (0, 0, 0, "_s + e.pos.conexion().literal(fotos) +
+                   u");"_s);
+    e.ajustar(u"Tabla externa para imágenes"_s, u"oc_product_image"_s);
+    e.ajustar(u"Llave en productos para imagen"_s, u"product_id"_s);
+    e.ajustar(u"Llave en tabla externa para imagen"_s, u"product_id"_s);
+    e.ajustar(u"Campo en tabla externa para imagen"_s, u"image"_s);
+    e.ajustar(u"Dirección del FTP"_s,
+              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
+    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
+    e.ajustar(u"Password del FTP"_s, u"no-es-la-contraseña"_s);
+    cargar();
+    ASSERT_TRUE(v->principal->chkImagenes->isVisible());
+    v->principal->chkImagenes->setChecked(true);
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    EXPECT_EQ(r.imagenesFallidas, 2);
+    EXPECT_FALSE(r.completo());
+    EXPECT_FALSE(r.motivoImagenes.isEmpty());
+    EXPECT_TRUE(r.textoProblemas().startsWith(u"2 imágenes no se enviaron ("_s))
+        << qPrintable(r.textoProblemas());
+    QTableWidget* envios = v->principal->tblEnvios;
+    ASSERT_EQ(envios->rowCount(), 1);
+    EXPECT_EQ(envios->item(0, 7)->text(), u"0, 2 con error"_s);
+    EXPECT_EQ(envios->item(0, 8)->text(), u"Con errores"_s);
+    EXPECT_TRUE(v->principal->lblUltimoEnvio->text().contains(r.motivoImagenes))
+        << qPrintable(v->principal->lblUltimoEnvio->text());
+    EXPECT_EQ(ResumenEnvio::textoNoEnviados(1), u"1 producto no se envió"_s);
+    EXPECT_EQ(ResumenEnvio::textoNoEnviados(2), u"2 productos no se enviaron"_s);
+}
+
 // Keyboard use: every text button has a mnemonic and Alt+letter presses it; Tab runs in screen
 // order on both pages; F2 edits the current mapping cell. And "Editar archivo INI" says where the
 // file is when no program can open it.
@@ -859,6 +1059,17 @@ TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
             continue;
         SCOPED_TRACE(b->objectName().toStdString());
         EXPECT_TRUE(b->text().contains(u'&')) << b->text().toStdString();
+    }
+    // On the main page no two captions share a letter, "Interrumpir" (the send button during a run)
+    // included: a shared one only moves the focus between them.
+    QStringList letras{u"i"_s};
+    for (QAbstractButton* b : v->principal->findChildren<QAbstractButton*>()) {
+        const qsizetype marca = b->text().indexOf(u'&');
+        if (marca < 0 || b == v->principal->cmdLeerAhora)
+            continue;
+        const QString letra = b->text().mid(marca + 1, 1).toLower();
+        EXPECT_FALSE(letras.contains(letra)) << b->text().toStdString();
+        letras.append(letra);
     }
     auto ordenDe = [](QWidget* desde, const QStringList& nombres) {
         QStringList orden;

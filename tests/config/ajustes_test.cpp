@@ -228,8 +228,8 @@ struct LlavePropia {
     CarpetaTemporal carpeta;
     std::unique_ptr<Utilerias> utilerias;
     LlavePropia() {
-        const QByteArray anterior = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", carpeta.raiz().toUtf8());
+        QByteArray anterior;
+        entorno::moverCarpetaUsuario(carpeta.raiz(), &anterior);
         utilerias = std::make_unique<Utilerias>();
         qputenv("XDG_CONFIG_HOME", anterior);
     }
@@ -239,6 +239,7 @@ struct LlavePropia {
 } // namespace
 
 TEST_F(Configuracion, GrabarConLlaveDanadaNoEscribeNada) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     LlavePropia propia;
     ASSERT_TRUE(propia.llave().startsWith(propia.carpeta.raiz()));
     QDir().mkpath(QFileInfo(propia.llave()).path());
@@ -261,6 +262,7 @@ TEST_F(Configuracion, GrabarConLlaveDanadaNoEscribeNada) {
 }
 
 TEST_F(Configuracion, LlavePerdidaNoSeReemplazaSinPermiso) {
+    REQUIERE_CARPETA_USUARIO_MOVIBLE();
     LlavePropia propia;
     carpeta.escribir(u"vendaro.ini"_s, "[Configuración]\nUsuario WEB=" +
                                            c.utilerias->Encripta(u"u"_s).toUtf8() + "\n");

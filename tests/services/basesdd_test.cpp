@@ -5,11 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -192,29 +187,21 @@ TEST(Conexion, ContrasenaEquivocadaYBaseInexistente) {
 TEST(Conexion, UnServidorMudoTerminaConError) {
     // A listener that accepts connections and never speaks: without timeouts the client would wait
     // for the greeting forever.
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(s, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir), 0);
-    ASSERT_EQ(::listen(s, 4), 0);
-    socklen_t largo = sizeof dir;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo);
+    OyenteMudo mudo;
+    ASSERT_TRUE(mudo.listo());
+    const int puerto = mudo.puerto();
 
     OpcionesConexion opciones;
     opciones.segundosConexion = 1;
     opciones.segundosLectura = 1;
     opciones.segundosEscritura = 1;
     Conexion cn;
-    EXPECT_FALSE(
-        cn.abrir({u"127.0.0.1"_s, ntohs(dir.sin_port), u"u"_s, u"p"_s, QString(), {}}, opciones));
+    EXPECT_FALSE(cn.abrir({u"127.0.0.1"_s, puerto, u"u"_s, u"p"_s, QString(), {}}, opciones));
     EXPECT_TRUE(cn.conexionPerdida()) << qPrintable(cn.ultimoError());
-    ::close(s);
+    mudo.cerrar();
 
     // A closed port fails at once.
-    EXPECT_FALSE(
-        cn.abrir({u"127.0.0.1"_s, ntohs(dir.sin_port), u"u"_s, u"p"_s, QString(), {}}, opciones));
+    EXPECT_FALSE(cn.abrir({u"127.0.0.1"_s, puerto, u"u"_s, u"p"_s, QString(), {}}, opciones));
 }
 
 TEST(Conexion, SesionConElModoDeLaTienda) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -86,7 +87,9 @@ TEST(Cifrado, UnaLlaveNuevaNoNaceVaciaEnUnDiscoLleno) {
 
 TEST(Cifrado, LlavePredeterminadaEnLaCarpetaDelUsuario) {
     const QString ruta = Cifrador::rutaLlavePredeterminada();
-    EXPECT_TRUE(ruta.startsWith(qEnvironmentVariable("XDG_CONFIG_HOME"))) << qPrintable(ruta);
+    EXPECT_TRUE(ruta.startsWith(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/vendaro/"_s))
+        << qPrintable(ruta);
     const Cifrador c;
     EXPECT_EQ(c.descifrar(c.cifrar(u"x"_s)), u"x"_s);
     EXPECT_TRUE(QFile::exists(ruta));

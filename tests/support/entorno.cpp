@@ -8,9 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -227,6 +234,20 @@ QByteArray CarpetaTemporal::leer(const QString& nombre) const {
     return f.readAll();
 }
 
+#ifdef Q_OS_WIN
+// Windows has no file system a user may mount: the tests that fill a disk skip there.
+DiscoLleno::DiscoLleno()
+    : m_porque(u"Windows no permite montar un disco pequeño de prueba"_s) {}
+DiscoLleno::~DiscoLleno() = default;
+QString DiscoLleno::escribir(const QString& nombre, const QByteArray&) const {
+    return ruta(nombre);
+}
+void DiscoLleno::llenar(qint64) {}
+void DiscoLleno::liberar() {}
+bool DiscoLleno::soloLectura(bool) {
+    return false;
+}
+#else
 namespace {
 bool escribirEn(const char* archivo, const QByteArray& texto) {
     QFile f(QString::fromLatin1(archivo));
@@ -299,4 +320,63 @@ bool DiscoLleno::soloLectura(bool si) {
     const QByteArray carpeta = QFile::encodeName(m_carpeta.path());
     return mount("tmpfs", carpeta.constData(), "tmpfs", MS_REMOUNT | (si ? MS_RDONLY : 0),
                  "size=512k,mode=0700") == 0;
+}
+#endif
+
+bool entorno::moverCarpetaUsuario(const QString& carpeta, QByteArray* anterior) {
+#ifdef Q_OS_WIN
+    // Windows takes the user's folders from the shell, not from a variable.
+    Q_UNUSED(carpeta);
+    Q_UNUSED(anterior);
+    return false;
+#else
+    if (anterior)
+        *anterior = qgetenv("XDG_CONFIG_HOME");
+    return qputenv("XDG_CONFIG_HOME", carpeta.toUtf8());
+#endif
+}
+
+#ifdef Q_OS_WIN
+using Socket = SOCKET;
+static void cerrarSocket(Socket s) {
+    ::closesocket(s);
+}
+#else
+using Socket = int;
+static void cerrarSocket(Socket s) {
+    ::close(s);
+}
+#endif
+
+OyenteMudo::OyenteMudo() {
+#ifdef Q_OS_WIN
+    WSADATA datos;
+    WSAStartup(MAKEWORD(2, 2), &datos);
+#endif
+    const Socket s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in dir{};
+    dir.sin_family = AF_INET;
+    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) != 0 || ::listen(s, 4) != 0) {
+        cerrarSocket(s);
+        return;
+    }
+#ifdef Q_OS_WIN
+    int largo = sizeof dir;
+#else
+    socklen_t largo = sizeof dir;
+#endif
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo);
+    m_socket = qintptr(s);
+    m_puerto = ntohs(dir.sin_port);
+}
+
+OyenteMudo::~OyenteMudo() {
+    cerrar();
+}
+
+void OyenteMudo::cerrar() {
+    if (m_socket >= 0)
+        cerrarSocket(Socket(m_socket));
+    m_socket = -1;
 }

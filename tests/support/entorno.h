@@ -29,7 +29,29 @@ QString ftpsCertificado();
 QString ejecutable();
 // The text of a file of tests/data.
 QString datos(const QString& nombre);
+// Points the user's configuration folder (the key file's) at `carpeta`, keeping the old value for
+// the caller to restore with qputenv("XDG_CONFIG_HOME", ...). False where the system takes it from
+// no variable (Windows), where the test must skip.
+bool moverCarpetaUsuario(const QString& carpeta, QByteArray* anterior = nullptr);
 } // namespace entorno
+
+#define REQUIERE_CARPETA_USUARIO_MOVIBLE()                                                         \
+    if (!entorno::moverCarpetaUsuario(qEnvironmentVariable("XDG_CONFIG_HOME")))                    \
+    GTEST_SKIP() << "En Windows la carpeta del usuario no se puede cambiar por una variable"
+
+// A loopback TCP listener that accepts connections and never answers.
+class OyenteMudo {
+public:
+    OyenteMudo();
+    ~OyenteMudo();
+    bool listo() const { return m_socket >= 0; }
+    int puerto() const { return m_puerto; }
+    void cerrar();
+
+private:
+    qintptr m_socket = -1;
+    int m_puerto = 0;
+};
 
 // A database of its own for one test, dropped at the end.
 class BaseTemporal {

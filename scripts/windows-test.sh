@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# The Windows build tested under Wine (not part of .ci/run: the first dependency build takes long):
+#  1. the engine's and the window's test executables, built for Windows, run by ctest with Wine as
+#     their runner, against the MariaDB and FTP servers the suite starts on loopback;
+#  2. the installer, run silently into a fresh Wine prefix; the installed vendaro.exe --check and
+#     --send on the demo's data; the window under Xvfb (a screenshot in build-windows/ventana.png);
+#     the Run value it registered, read with `wine reg query`.
+# The last line is "N passed, M failed".
+#   scripts/windows-test.sh [ctest -R regex]
+set -uo pipefail
+cd "$(dirname "$0")/.."
+RAIZ=$PWD
+BUILD=${VENDARO_WINDOWS_BUILD:-$RAIZ/build-windows}
+FILTRO=${1:-}
+pasaron=0
+fallaron=0
+anotar() { # anotar NAME STATUS
+    if [ "$2" = 0 ]; then
+        pasaron=$((pasaron + 1))
+        echo "ok   $1"
+    else
+        fallaron=$((fallaron + 1))
+        echo "FAIL $1"
+    fi
+}
+
+como_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+faltan=""
+for p in wine wine64 xvfb xauth x11-apps imagemagick openbox mariadb-client; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan="$faltan $p"
+done
+if [ -n "$faltan" ]; then
+    como_root apt-get update
+    # shellcheck disable=SC2086
+    como_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $faltan
+fi
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# nuevo_prefijo DIR: a fresh 64-bit Wine prefix reporting Windows 10, with no display needed.
+nuevo_prefijo() {
+    rm -rf "$1"
+    WINEPREFIX=$1 WINEARCH=win64 wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$1 wine winecfg /v win10 >/dev/null 2>&1
+    WINEPREFIX=$1 wineserver -w
+}
+
+# --- the build, with the test executables and Wine as their runner --------------------------------------
+VENDARO_WINDOWS_TESTS=ON VENDARO_WINE=wine scripts/windows-build.sh || {
+    anotar "windows-build.sh" 1
+    echo "$pasaron passed, $fallaron failed"
+    exit 1
+}
+OBRA=$BUILD/obra
+SETUP=$(ls "$BUILD"/vendaro-*-setup.exe)
+
+# --- 1. the test executables under Wine --------------------------------------------------------------------
+export WINEPREFIX=$BUILD/wine-pruebas
+nuevo_prefijo "$WINEPREFIX"
+# The DLLs the test executables load are where the installer's files were gathered (and Qt Test
+# beside them); the plugins, the offscreen platform among them, come from the Qt build.
+# shellcheck disable=SC1091
+. "$BUILD/dependencias.env"
+WINEPATH="$(winepath -w "$BUILD/carga");$(winepath -w "$BUILD/carga-pruebas")"
+QT_PLUGIN_PATH=$(winepath -w "$QT/plugins")
+export WINEPATH QT_PLUGIN_PATH
+ctest --test-dir "$OBRA" --output-on-failure --timeout 600 ${FILTRO:+-R "$FILTRO"} >"$BUILD/ctest.log" 2>&1
+resumen=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$BUILD/ctest.log" | tail -n1)
+echo "ctest: $resumen"
+grep -E '^\s*[0-9]+ - .*\((Failed|Timeout|SEGFAULT|Not Run|Exception)' "$BUILD/ctest.log" | sed 's/^/  /'
+total=$(echo "$resumen" | sed -n 's/.*out of \([0-9]*\).*/\1/p')
+fallidas=$(echo "$resumen" | sed -n 's/.*passed, \([0-9]*\) tests failed.*/\1/p')
+if [ -n "$total" ]; then
+    pasaron=$((pasaron + total - fallidas))
+    fallaron=$((fallaron + fallidas))
+else
+    anotar "ctest" 1
+fi
+echo "skipped under Wine: $(grep -c 'Skipped' "$BUILD/ctest.log" || true) (reasons in $BUILD/ctest.log)"
+wineserver -k 2>/dev/null
+
+# --- 2. the installer into a fresh prefix, and the installed program on the demo's data --------------------
+export WINEPREFIX=$BUILD/wine-instalacion
+unset WINEPATH QT_PLUGIN_PATH
+nuevo_prefijo "$WINEPREFIX"
+wine "$SETUP" /S
+wineserver -w
+usuario=$(wine cmd /c 'echo %USERNAME%' 2>/dev/null | tr -d '\r')
+CARPETA=$WINEPREFIX/drive_c/users/$usuario/AppData/Local/Programs/Vendaro
+test -f "$CARPETA/vendaro.exe" && test -f "$CARPETA/platforms/qwindows.dll" && test -f "$CARPETA/desinstalar.exe"
+anotar "silent install for the current user ($CARPETA)" $?
+wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vendaro' /v InstallLocation >/dev/null 2>&1
+anotar "uninstall entry in the registry" $?
+test -f "$WINEPREFIX/drive_c/users/$usuario/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Vendaro.lnk"
+anotar "Start-menu entry" $?
+
+run=$BUILD/demo-wine
+rm -rf "$run" && mkdir -p "$run"
+scripts/servers.sh start "$run/servers" >/dev/null
+trap 'scripts/servers.sh stop "$run/servers" >/dev/null 2>&1; wineserver -k 2>/dev/null' EXIT
+# shellcheck disable=SC1091
+. "$run/servers/servers.env"
+sql() { mariadb --no-defaults -h127.0.0.1 -P"$VENDARO_MYSQL_PORT" -u"$VENDARO_MYSQL_USER" -p"$VENDARO_MYSQL_PASSWORD" "$@"; }
+sql -e "CREATE DATABASE datos1 CHARACTER SET utf8mb4; CREATE DATABASE tienda CHARACTER SET utf8mb4"
+sql datos1 <tests/data/pos_esquema.sql
+/usr/bin/python3 scripts/demo_datos.py pos "$run/fotos/" | sql datos1
+sql tienda <tests/data/tienda_esquema.sql
+/usr/bin/python3 scripts/demo_datos.py fotos "$run/fotos"
+mkdir -p "$VENDARO_FTP_ROOT/productos" "$run/velmora"
+cat >"$run/velmora/velmora.ini" <<INI
+[Servidor]
+MySQLServer=127.0.0.1
+MySQLPuerto=$VENDARO_MYSQL_PORT
+MySQLUsuario=$VENDARO_MYSQL_USER
+MySQLPassword=$VENDARO_MYSQL_PASSWORD
+INI
+# The settings the way a Windows user has them: a drive letter and backslashes.
+cat >"$run/vendaro.ini" <<INI
+[Configuración]
+Ruta de Velmora Premium=$(winepath -w "$run/velmora")
+Base de datos principal=datos1
+Usuario WEB=$VENDARO_MYSQL_USER
+Contraseña WEB=$VENDARO_MYSQL_PASSWORD
+Dirección IP=127.0.0.1
+Base de datos WEB=tienda
+Nombre de la tabla=oc_product
+Puerto=$VENDARO_MYSQL_PORT
+Intervalo en minutos para enviar existencias=0
+Tabla externa para imágenes=oc_product_image
+Llave en productos para imagen=product_id
+Llave en tabla externa para imagen=product_id
+Campo en tabla externa para imagen=image
+Prefijo para el campo en tabla de imagen=catalog/productos/
+Dirección del FTP=127.0.0.1:$VENDARO_FTP_PORT
+Carpeta del FTP=productos/
+Usuario del FTP=$VENDARO_FTP_USER
+Password del FTP=$VENDARO_FTP_PASSWORD
+
+[Campos]
+Clave.CampoWEB=model
+Descrip.CampoWEB=name
+Descrip.TablaExterna=oc_product_description
+Descrip.CampoEnProds=product_id
+Descrip.CampoEnTablaExt=product_id,language_id=1
+Precio.CampoWEB=price
+Existencia.CampoWEB=quantity
+INI
+ini=$(winepath -w "$run/vendaro.ini")
+exe="$CARPETA/vendaro.exe"
+wine "$exe" --check --ini "$ini" >"$run/check.txt" 2>&1
+anotar "vendaro.exe --check" $?
+sed 's/^/  /' "$run/check.txt" | tr -d '\r' | head -20
+wine "$exe" --send --pictures --ini "$ini" >"$run/send.txt" 2>&1
+anotar "vendaro.exe --send --pictures" $?
+tr -d '\r' <"$run/send.txt" | grep -v -E "^(Producto|Imágenes del producto) [0-9]" | tail -4 | sed 's/^/  /'
+productos=$(sql -N tienda -e "SELECT COUNT(*) FROM oc_product")
+esperados=$(sql -N datos1 -e "SELECT COUNT(*) FROM productos")
+[ "$productos" = "$esperados" ]
+anotar "the shop holds the $esperados products (has $productos)" $?
+[ "$(find "$VENDARO_FTP_ROOT/productos" -type f | wc -l)" -gt 0 ]
+anotar "pictures uploaded by FTP ($(find "$VENDARO_FTP_ROOT/productos" -type f | wc -l))" $?
+
+# The window under Xvfb: shown at start in test mode, then a screenshot.
+Xvfb :57 -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+sleep 2
+DISPLAY=:57 openbox >/dev/null 2>&1 &
+wm=$!
+DISPLAY=:57 wine "$exe" --ini "$ini" -qvtx >"$run/ventana.txt" 2>&1 &
+ventana=$!
+sleep 25
+DISPLAY=:57 import -window root "$BUILD/ventana.png" 2>/dev/null
+[ -s "$BUILD/ventana.png" ] && kill -0 "$ventana" 2>/dev/null
+anotar "window shown under Xvfb (screenshot $BUILD/ventana.png)" $?
+valor=$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v vendaro 2>/dev/null | tr -d '\r' | grep -i 'REG_SZ')
+echo "  Run value: $valor"
+echo "$valor" | grep -qF -- "vendaro.exe" && echo "$valor" | grep -qF -- "--ini" && echo "$valor" | grep -qF -- "$ini"
+anotar "Run value names the installed program and its settings file" $?
+kill "$ventana" 2>/dev/null
+wineserver -k 2>/dev/null
+kill "$wm" "$xvfb" 2>/dev/null
+
+wine "$CARPETA/desinstalar.exe" /S
+wineserver -w
+sleep 3
+! test -f "$CARPETA/vendaro.exe" &&
+    ! wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v vendaro >/dev/null 2>&1
+anotar "silent uninstall removes the program and the Run value" $?
+
+echo "$pasaron passed, $fallaron failed"
+[ "$fallaron" = 0 ]
