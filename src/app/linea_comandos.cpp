@@ -9,6 +9,7 @@
 #include "../services/instalacion.h"
 #include "../services/plataforma.h"
 #include "../services/texto_seguro.h"
+#include "../services/tunel_ssh.h"
 #include "../sync/clsprocedimenti.h"
 #include "../sync/tablas_envio.h"
 
@@ -133,6 +134,25 @@ bool archivoUtilizable(const Componentes& c, const QString& rutaIni, QTextStream
         *completo = estado.sinSentido.isEmpty();
     return true;
 }
+
+// The way to the shop's database: with a tunnel, its SSH session (host key and login) before the
+// database is tried through it. False when the tunnel does not open.
+bool probarRutaTienda(QTextStream& salida, BasesDD& web, int& resultado) {
+    TunelSsh* tunel = web.opciones.tunel.get();
+    if (!tunel)
+        return true;
+    salida << u"Ruta a la tienda: por túnel SSH "_s << textoSeguro::paraMostrar(tunel->ruta());
+    if (tunel->abrirCanal(web.cRuta, web.cPuerto)) {
+        salida << u", llave del servidor "_s << tunel->huella() << u'\n';
+        return true;
+    }
+    if (!tunel->huella().isEmpty())
+        salida << u", llave del servidor "_s << tunel->huella();
+    salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(tunel->ultimoError())
+           << u")\n"_s;
+    resultado = Salida::Fallo;
+    return false;
+}
 } // namespace
 
 int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
@@ -191,7 +211,8 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     BasesDD web;
     ConexionTienda(web, ajustes);
     Conexion cnWeb;
-    if (probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb, cnWeb)) {
+    if (probarRutaTienda(salida, web, resultado) &&
+        probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb, cnWeb)) {
         // What a send would write, checked as the send checks it before writing.
         const QList<UsoDeTabla> usos = TablasDelEnvio(campos, ajustes);
         QHash<QString, TablaTienda> esquema;
