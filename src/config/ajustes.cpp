@@ -1,12 +1,15 @@
 #include "ajustes.h"
 
+#include "../ftp/destino_ftp.h"
 #include "../services/archivo_ini.h"
 #include "../services/basesdd.h"
 #include "../services/delregistro.h"
 #include "../services/libqvtx.h"
 #include "../services/numeros.h"
 #include "../services/texto_seguro.h"
+#include "../services/tunel_ssh.h"
 #include "../services/utilerias.h"
+#include "certificado_ftp.h"
 
 #include <QLoggingCategory>
 
@@ -191,6 +194,38 @@ void ConexionTienda(BasesDD& web, const Ajustes& ajustes) {
     web.cPassword = ajustes.ContrasenaWeb;
     web.cPuerto = ajustes.PuertoWeb;
     OpcionesTlsTienda(web.opciones, ajustes);
+    web.opciones.tunel.reset();
+    if (ajustes.TunelSsh.trimmed().isEmpty())
+        return;
+    DatosTunel tunel;
+    if (!DatosTunelTienda(ajustes, tunel)) {
+        if (web.cIlegible.isEmpty())
+            web.cIlegible = u"«Túnel SSH» = «%1» no es un servidor SSH (host, o host:puerto)"_s.arg(
+                ajustes.TunelSsh);
+        return;
+    }
+    web.opciones.tunel = std::make_shared<TunelSsh>(tunel);
+}
+
+bool DatosTunelTienda(const Ajustes& ajustes, DatosTunel& tunel) {
+    if (!LeerDestinoTunel(ajustes.TunelSsh, tunel))
+        return false;
+    tunel.usuario = ajustes.UsuarioSsh.trimmed();
+    tunel.contrasena = ajustes.PasswordSsh;
+    tunel.llave = ajustes.LlaveSsh.trimmed();
+    tunel.frase = ajustes.FraseLlaveSsh;
+    tunel.servidoresConocidos = ArchivoServidoresConocidos();
+    // The SSH login is typed once: pictures going by SFTP to the same host lend the tunnel theirs
+    // when it has no user of its own.
+    DestinoFTP ftp;
+    if (tunel.usuario.isEmpty() && DestinoFTP::interpretar(ajustes.DireccionFTP, ftp, nullptr) &&
+        ftp.protocolo == DestinoFTP::Protocolo::SFTP &&
+        ftp.host.compare(tunel.servidor, Qt::CaseInsensitive) == 0 && ftp.puerto == tunel.puerto) {
+        tunel.usuario = ajustes.UsuarioFTP.trimmed();
+        if (tunel.llave.isEmpty() && tunel.contrasena.isEmpty())
+            tunel.contrasena = ajustes.PasswordFTP;
+    }
+    return true;
 }
 
 void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes) {

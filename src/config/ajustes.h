@@ -16,6 +16,8 @@ class Utilerias;
 
 // The program-wide settings record: decoded values of section "Configuración" of the INI file, plus
 // the point-of-sale configuration read with the field mapping.
+struct DatosTunel;
+
 struct Ajustes {
     QString RutaIni;
 
@@ -113,7 +115,12 @@ ModoTls modoTlsTienda(const QString& texto, bool* valido = nullptr);
 // The shop's connection options of the settings: its TLS mode and CA file.
 void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes);
 // The shop's server, login, database and encryption as the settings give them.
+// With "Túnel SSH" set, through a tunnel of its own (shared by the copies of web.opciones).
 void ConexionTienda(BasesDD& web, const Ajustes& ajustes);
+// The SSH server, login and known_hosts file of "Túnel SSH"; false when the key names no server.
+// Without "Usuario SSH", an sftp:// "Dirección del FTP" on the same host and port lends its user
+// (and, without key file or SSH password, its password).
+bool DatosTunelTienda(const Ajustes& ajustes, DatosTunel& tunel);
 
 // The key edited by the page box of that index (0 to 17), or null.
 const ClaveAjuste* claveDeCampo(int campo);

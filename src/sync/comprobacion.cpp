@@ -9,6 +9,7 @@
 #include "services/conexion.h"
 #include "services/libqvtx.h"
 #include "services/texto_seguro.h"
+#include "services/tunel_ssh.h"
 #include "tablas_envio.h"
 
 #include <memory>
@@ -101,8 +102,30 @@ void puntoDeVenta(Contexto& ctx) {
     bases.CierraBdD(cn);
 }
 
+// With a tunnel, its SSH session (host key and login) is tried before the database behind it.
+bool rutaTienda(Contexto& ctx) {
+    TunelSsh* tunel = ctx.web.opciones.tunel.get();
+    if (!tunel)
+        return true;
+    const QString nombre = PasoNombre::Tunel;
+    const QString cabeza = u"Ruta a la tienda: por túnel SSH "_s + tunel->ruta();
+    if (tunel->abrirCanal(ctx.web.cRuta, ctx.web.cPuerto)) {
+        const QString motivo = u"llave del servidor "_s + tunel->huella();
+        ctx.agregar(paso(nombre, Estado::Bien, cabeza + u", "_s + motivo, motivo));
+        return true;
+    }
+    const QString huella =
+        tunel->huella().isEmpty() ? QString() : u", llave del servidor "_s + tunel->huella();
+    ctx.agregar(paso(nombre, Estado::Fallo,
+                     cabeza + huella + u": no se pudo abrir ("_s + tunel->ultimoError() + u')',
+                     tunel->ultimoError()));
+    return false;
+}
+
 void tienda(Contexto& ctx) {
     ConexionTienda(ctx.web, ctx.datos.ajustes);
+    if (!rutaTienda(ctx))
+        return;
     ctx.tiendaAbierta = probarBase(ctx, PasoNombre::Tienda, ctx.web, ctx.cnWeb);
 }
 

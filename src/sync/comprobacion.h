@@ -29,6 +29,7 @@ namespace PasoNombre {
 inline const QString Archivo = QStringLiteral("Archivo de configuración");
 inline const QString Instalacion = QStringLiteral("Instalación de Velmora Premium");
 inline const QString PuntoDeVenta = QStringLiteral("Base de datos del punto de venta");
+inline const QString Tunel = QStringLiteral("Ruta a la tienda");
 inline const QString Tienda = QStringLiteral("Base de datos de la tienda");
 inline const QString TablaProductos = QStringLiteral("Tabla de productos de la tienda");
 inline const QString Relacion = QStringLiteral("Relación de campos en la tienda");
