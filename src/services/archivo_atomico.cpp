@@ -4,8 +4,10 @@
 
 #include <QSaveFile>
 
-bool escribirArchivoAtomico(const QString& ruta, const QByteArray& datos, Permisos permisos,
-                            QString* error) {
+namespace {
+bool escribirAtomico(const QString& ruta, QIODevice::OpenMode modo,
+                     const std::function<bool(QSaveFile&)>& escribir, Permisos permisos,
+                     QString* error) {
     auto fallo = [error](const QString& causa) {
         if (error)
             *error = causa;
@@ -15,22 +17,17 @@ bool escribirArchivoAtomico(const QString& ruta, const QByteArray& datos, Permis
     // Without the direct write fallback a folder we cannot write fails instead of truncating the
     // file in place.
     archivo.setDirectWriteFallback(false);
-    // Unbuffered, every write reaches the file system at once and fails there: QSaveFile does not
-    // check the flush its commit does, and a full disk then committed an empty or cut file.
-    if (!archivo.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!archivo.open(QIODevice::WriteOnly | modo))
         return fallo(archivo.errorString());
     if (permisos == Permisos::SoloDueno)
         archivo.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    for (qint64 hecho = 0; hecho < datos.size();) {
-        const qint64 n = archivo.write(datos.constData() + hecho, datos.size() - hecho);
-        if (n <= 0) {
-            const QString causa = archivo.errorString();
-            archivo.cancelWriting();
-            return fallo(causa);
-        }
-        hecho += n;
+    if (!escribir(archivo) || archivo.error() != QFileDevice::NoError) {
+        const QString causa = archivo.errorString();
+        archivo.cancelWriting();
+        return fallo(causa);
     }
-    // Some file systems report a full disk only when the data is forced out.
+    // QSaveFile does not check the flush its commit does (a full disk then committed an empty or
+    // cut file), and some file systems report a full disk only when the data is forced out.
     QString causa;
     if (!archivo.flush() || !plataforma::sincronizar(archivo.handle(), &causa)) {
         if (causa.isEmpty())
@@ -43,4 +40,31 @@ bool escribirArchivoAtomico(const QString& ruta, const QByteArray& datos, Permis
     if (permisos == Permisos::SoloDueno)
         plataforma::restringirAlDueno(ruta);
     return true;
+}
+} // namespace
+
+bool escribirArchivoAtomico(const QString& ruta, const QByteArray& datos, Permisos permisos,
+                            QString* error) {
+    // Unbuffered, every write reaches the file system at once and fails there.
+    return escribirAtomico(
+        ruta, QIODevice::Unbuffered,
+        [&datos](QSaveFile& archivo) {
+            for (qint64 hecho = 0; hecho < datos.size();) {
+                const qint64 n = archivo.write(datos.constData() + hecho, datos.size() - hecho);
+                if (n <= 0)
+                    return false;
+                hecho += n;
+            }
+            return true;
+        },
+        permisos, error);
+}
+
+bool escribirArchivoAtomico(const QString& ruta, const std::function<bool(QIODevice&)>& escribir,
+                            Permisos permisos, QString* error) {
+    // Buffered: the many small writes of a stream would each be a system call; a failed one
+    // sets the file's error, checked before the flush.
+    return escribirAtomico(
+        ruta, QIODevice::NotOpen, [&escribir](QSaveFile& archivo) { return escribir(archivo); },
+        permisos, error);
 }

@@ -2,7 +2,6 @@
 
 #include "services/archivo_atomico.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
@@ -110,19 +109,21 @@ bool EstadoTienda::leer(const QString& ruta) {
 }
 
 bool EstadoTienda::guardar(const QString& ruta, QString* error) const {
-    QByteArray datos;
-    // About what a product takes, so the buffer does not double as it grows.
-    datos.reserve((productos.size() + filaDePeso.size()) * 96 + 4096);
-    QBuffer b(&datos);
-    b.open(QIODevice::WriteOnly);
-    QDataStream s(&b);
-    s.setVersion(QDataStream::Qt_6_2);
-    s << Formato << huella << cuenta;
-    escribirProductos(s, productos);
-    escribirTextos(s, pesos);
-    escribirTextos(s, filaDePeso);
-    s << ultimaFila << opcionesDe << existenciasDe << ultimaOpcion << ultimaExistencia << sumas;
-    return escribirArchivoAtomico(ruta, datos, Permisos::SoloDueno, error);
+    // Streamed into the file: built in memory first, its megabytes topped a large send's peak.
+    return escribirArchivoAtomico(
+        ruta,
+        [this](QIODevice& archivo) {
+            QDataStream s(&archivo);
+            s.setVersion(QDataStream::Qt_6_2);
+            s << Formato << huella << cuenta;
+            escribirProductos(s, productos);
+            escribirTextos(s, pesos);
+            escribirTextos(s, filaDePeso);
+            s << ultimaFila << opcionesDe << existenciasDe << ultimaOpcion << ultimaExistencia
+              << sumas;
+            return s.status() == QDataStream::Ok;
+        },
+        Permisos::SoloDueno, error);
 }
 
 QByteArray EstadoTienda::huellaPlan(const PlanProducto& p) {

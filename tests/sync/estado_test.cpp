@@ -227,3 +227,49 @@ TEST(EstadoTienda, ConYSinCompresionLaMismaTienda) {
     }
     EXPECT_EQ(finales[0], finales[1]);
 }
+
+// The state is streamed into its file: on a full disk, with no room or room for part of it, the
+// last complete state stays as it was and reads back whole.
+TEST(EstadoTienda, UnDiscoLlenoDejaElAnterior) {
+    DiscoLleno disco;
+    REQUIERE_DISCO(disco);
+    const QString ruta = disco.ruta(u"vendaro.tienda"_s);
+    auto estado = [](int productos, char marca) {
+        EstadoTienda e;
+        e.huella = QByteArray(16, marca);
+        for (int i = 0; i < productos; ++i) {
+            e.productos.insert(u"K%1"_s.arg(i), {i + 1, QByteArray(12, marca)});
+            e.pesos.insert(u"K%1"_s.arg(i), u"%1"_s.arg(i, 20, 16, QChar(u'0')));
+        }
+        e.sumas[u"oc_product"_s].insert(0, {productos, 0x1234});
+        return e;
+    };
+    QString error;
+    ASSERT_TRUE(estado(10, 'a').guardar(ruta, &error)) << qPrintable(error);
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray antes = f.readAll();
+    f.close();
+    for (const qint64 libres : {qint64(0), qint64(64 * 1024)}) {
+        SCOPED_TRACE(libres);
+        disco.llenar(libres);
+        error.clear();
+        // About 340 kB: more than the room left, many times the file's write buffer.
+        EXPECT_FALSE(estado(5000, 'b').guardar(ruta, &error));
+        EXPECT_FALSE(error.isEmpty());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), antes);
+        f.close();
+        EstadoTienda leido;
+        EXPECT_TRUE(leido.leer(ruta));
+        EXPECT_EQ(leido.productos.size(), 10);
+        EXPECT_EQ(leido.huella, QByteArray(16, 'a'));
+        disco.liberar();
+    }
+    // With room again the new state is written whole.
+    ASSERT_TRUE(estado(5000, 'b').guardar(ruta, &error)) << qPrintable(error);
+    EstadoTienda leido;
+    ASSERT_TRUE(leido.leer(ruta));
+    EXPECT_EQ(leido.productos.size(), 5000);
+    EXPECT_EQ(leido.pesos.value(u"K4999"_s), u"%1"_s.arg(4999, 20, 16, QChar(u'0')));
+}
