@@ -33,7 +33,8 @@ SesionCurl::SesionCurl(const AjustesSesion& ajustes)
     : m_ajustes(ajustes) {
     // Global set-up is not thread-safe in every libcurl build: done once, before any handle.
     std::call_once(g_iniciada, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    m_curl.reset(curl_easy_init());
+    m_multi.reset(curl_multi_init());
+    m_curl.reset(m_multi ? curl_easy_init() : nullptr);
     m_usuario = ajustes.usuario.toUtf8();
     m_contrasena = ajustes.contrasena.toUtf8();
     m_tlsEnUso = ajustes.destino.tls == DestinoFTP::TLS::Implicito;
@@ -212,12 +213,39 @@ CURLcode SesionCurl::ejecutar() {
     m_bytesVistos = -1;
     m_sinDatos.invalidate();
     m_estancada = false;
-    const CURLcode codigo = curl_easy_perform(m_curl.get());
+    const CURLcode codigo = realizar();
     if (codigo == CURLE_ABORTED_BY_CALLBACK && m_estancada) {
         qsnprintf(m_error, CURL_ERROR_SIZE, "Operation too slow: no data for %ld seconds",
                   m_ajustes.segundosSinDatos);
         return CURLE_OPERATION_TIMEDOUT;
     }
+    return codigo;
+}
+
+CURLcode SesionCurl::realizar() {
+    // curl_easy_perform() waits up to a second whenever libcurl leaves a step with no socket or
+    // timer to wake it: libcurl 7.88 does so after EPSV, before it connects the data stream, and
+    // about one upload in ten then waited a whole second. Our own wait is capped instead.
+    constexpr int EsperaMaximaMs = 20;
+    CURLM* multi = m_multi.get();
+    CURL* c = m_curl.get();
+    if (curl_multi_add_handle(multi, c) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    int activas = 1;
+    CURLMcode mc = CURLM_OK;
+    while (activas > 0 && mc == CURLM_OK) {
+        mc = curl_multi_perform(multi, &activas);
+        if (mc == CURLM_OK && activas > 0)
+            mc = curl_multi_poll(multi, nullptr, 0, EsperaMaximaMs, nullptr);
+    }
+    CURLcode codigo = mc == CURLM_OUT_OF_MEMORY ? CURLE_OUT_OF_MEMORY : CURLE_RECV_ERROR;
+    int quedan = 0;
+    while (CURLMsg* m = curl_multi_info_read(multi, &quedan))
+        if (m->msg == CURLMSG_DONE && m->easy_handle == c)
+            codigo = m->data.result;
+    curl_multi_remove_handle(multi, c);
+    if (mc != CURLM_OK && !m_error[0])
+        qsnprintf(m_error, CURL_ERROR_SIZE, "%s", curl_multi_strerror(mc));
     return codigo;
 }
 

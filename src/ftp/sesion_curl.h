@@ -32,8 +32,9 @@ struct AjustesSesion {
     long segundosSinDatos = 60;
 };
 
-// One libcurl easy handle. libcurl keeps the control connection (and the TLS session) inside the
-// handle between requests, so every request of a clsFTP goes through this one object.
+// One libcurl easy handle, driven through a multi handle of its own. libcurl keeps the control
+// connection (and the TLS session) in the multi handle between requests, so every request of a
+// clsFTP goes through this one object.
 class SesionCurl {
 public:
     explicit SesionCurl(const AjustesSesion& ajustes);
@@ -79,15 +80,21 @@ private:
     static int alVerificarCertificado(int verificado, struct x509_store_ctx_st* almacen);
     void recibirLinea(const QByteArray& linea);
     bool tlsRoto() const;
+    CURLcode realizar();
 
     struct LiberarCurl {
         void operator()(CURL* c) const { curl_easy_cleanup(c); }
+    };
+    struct LiberarMulti {
+        void operator()(CURLM* m) const { curl_multi_cleanup(m); }
     };
     struct LiberarLista {
         void operator()(curl_slist* l) const { curl_slist_free_all(l); }
     };
 
     AjustesSesion m_ajustes;
+    // Declared first, so destroyed after the easy handle, as libcurl asks.
+    std::unique_ptr<CURLM, LiberarMulti> m_multi;
     std::unique_ptr<CURL, LiberarCurl> m_curl;
     char m_error[CURL_ERROR_SIZE] = {};
     // The transfer's bytes so far and how long they have not moved.
