@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -385,6 +386,11 @@ bool EdicionGrid::TeclaEnReja(QKeyEvent* evento) {
         DevuelveFocoAlEditor();
         return true;
     }
+    if (evento->key() == Qt::Key_Tab || evento->key() == Qt::Key_Backtab) {
+        Tabulador(evento->key() == Qt::Key_Tab && !evento->modifiers().testFlag(Qt::ShiftModifier),
+                  evento->modifiers().testFlag(Qt::ControlModifier));
+        return true;
+    }
     // F2 edits the current cell, as a double click does.
     if (evento->key() == Qt::Key_F2 && evento->modifiers() == Qt::NoModifier) {
         if (!m_esEditable)
@@ -504,6 +510,57 @@ void EdicionGrid::SiguienteCelda() {
     QCoreApplication::processEvents();
     if (m_reja && m_reja->currentRow() == m_reja->rowCount() - 1 && m_agregarRenglones)
         TeclaPresionadaReja(Tecla::Enter);
+}
+
+void EdicionGrid::Tabulador(bool adelante, bool salir) {
+    if (!m_reja)
+        return;
+    std::vector<int> columnas;
+    for (const clsColumnasGrid& d : m_clnColumnas)
+        columnas.push_back(d.Columna);
+    std::sort(columnas.begin(), columnas.end());
+    int fila = m_reja->currentRow();
+    const int columna = m_reja->currentColumn();
+    if (salir || columnas.empty() || fila < 0) {
+        SalirDeReja(adelante);
+        return;
+    }
+    int siguiente = -1;
+    if (adelante) {
+        const auto it = std::upper_bound(columnas.begin(), columnas.end(), columna);
+        if (it != columnas.end())
+            siguiente = *it;
+    } else {
+        const auto it = std::lower_bound(columnas.begin(), columnas.end(), columna);
+        if (it != columnas.begin())
+            siguiente = *std::prev(it);
+    }
+    if (siguiente < 0) {
+        // Into the next (or previous) shown data row; past the last one the focus moves on.
+        do
+            fila += adelante ? 1 : -1;
+        while (fila >= 1 && fila < m_reja->rowCount() && m_reja->isRowHidden(fila));
+        if (fila < 1 || fila >= m_reja->rowCount()) {
+            SalirDeReja(adelante);
+            return;
+        }
+        siguiente = adelante ? columnas.front() : columnas.back();
+    }
+    m_reja->setCurrentCell(fila, siguiente);
+}
+
+void EdicionGrid::SalirDeReja(bool adelante) {
+    // The grid uses Tab itself, so its own focus step would only move the cell: the next control
+    // of the window's focus chain is looked for here.
+    QWidget* w = m_reja;
+    while ((w = adelante ? w->nextInFocusChain() : w->previousInFocusChain()) && w != m_reja) {
+        if (w->window() != m_reja->window() || m_reja->isAncestorOf(w) || EsEditor(w) ||
+            w->focusProxy() || !w->isVisible() || !w->isEnabled() ||
+            !(w->focusPolicy() & Qt::TabFocus))
+            continue;
+        w->setFocus(adelante ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return;
+    }
 }
 
 void EdicionGrid::NuevoRenglon() {

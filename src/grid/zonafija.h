@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class QTableView;
 class QTableWidget;
 
 // The fixed rows and columns of a grid. They are ordinary cells of the QTableWidget drawn with a
@@ -9,6 +10,11 @@ class QTableWidget;
 // is the header row and column 0 the row-number column. The current cell is kept out of them, as
 // in a grid with fixed rows, and no editor is ever opened on them unless a column is declared
 // there.
+//
+// Fixed columns stay in view while the others scroll sideways: a view of the same model drawn over
+// the grid's left edge (object name "vistaFija") shows them, with the grid's widths, row heights,
+// hidden rows, header and vertical scrolling. The grid scrolls by pixels so that a cell brought
+// into view is never left under them.
 class ZonaFija : public QObject {
     Q_OBJECT
 public:
@@ -20,12 +26,22 @@ public:
     static int Filas(const QTableWidget* reja);
     static int Columnas(const QTableWidget* reja);
 
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
+
 private:
     explicit ZonaFija(QTableWidget* reja);
     static ZonaFija* De(const QTableWidget* reja);
     void Encarrilar(int fila, int columna);
+    // The cell out from under the fixed columns, once the grid has scrolled it into view.
+    void Descubrir(int fila, int columna);
+    void CrearVistaFija();
+    void IgualarVistaFija();
+    void ColocarVistaFija();
+    int AnchoFijo() const;
 
     QTableWidget* m_reja;
+    QTableView* m_vistaFija = nullptr;
     int m_filas = 0;
     int m_columnas = 0;
 };

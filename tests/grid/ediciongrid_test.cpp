@@ -446,9 +446,14 @@ TEST_F(PruebaReja, Combos) {
         EXPECT_EQ(veces(u"LlenaMarcas(2,5)"_s), 1);
         EXPECT_EQ(dcm()->count(), 2);
         EXPECT_EQ(dcm()->currentText(), u""_s);
-        SCOPED_TRACE("Escape no cancela el combo de datos");
+        SCOPED_TRACE("Escape cancela el combo de datos y devuelve el texto de la celda");
+        escribe("Zeta");
         pulsa(Qt::Key_Escape);
-        EXPECT_TRUE(visible(dcm()));
+        EXPECT_FALSE(visible(dcm()));
+        EXPECT_EQ(celda(2, 5), u""_s);
+        EXPECT_EQ(veces(u"Despues(2,5)"_s), 0);
+        pulsa(Qt::Key_Return);
+        ASSERT_TRUE(visible(dcm()));
         escribe("Zeta");
         pulsa(Qt::Key_Return);
         EXPECT_EQ(celda(2, 5), u"Zeta"_s);
