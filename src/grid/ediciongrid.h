@@ -119,11 +119,13 @@ protected:
     bool event(QEvent* evento) override;
 
 private:
-    // Grid keys, navigation and rows (ediciongrid.cpp).
+    // Grid keys (ediciongrid.cpp).
     bool FiltraEvento(QObject* objeto, QEvent* evento);
     bool TeclaEnReja(QKeyEvent* evento);
     bool TeclaAbajoReja(int& codigo, int cambio);
     void TeclaPresionadaReja(int caracter);
+
+    // Navigation and rows (ediciongrid_renglones.cpp).
     void SiguienteCelda();
     // Tab on the grid or an editor; `salir` leaves the grid whatever the cell.
     void Tabulador(bool adelante, bool salir);
