@@ -357,7 +357,15 @@ bool EdicionGrid::TeclaEnEditor(QWidget* editor, QKeyEvent* evento) {
         return true;
     }
     const bool linea = editor == m_txtCelda.data() || editor == m_mkeCelda.data();
-    if (linea && cambio == Cambio::Ninguno && (codigo == Tecla::Arriba || codigo == Tecla::Abajo)) {
+    const bool flecha =
+        cambio == Cambio::Ninguno && (codigo == Tecla::Arriba || codigo == Tecla::Abajo);
+    if (!linea && flecha) {
+        // The combos' arrows step through their list, which would put its next item over what was
+        // typed: they open the list instead, and the typed text stays until an item is chosen.
+        static_cast<QComboBox*>(editor)->showPopup();
+        return true;
+    }
+    if (linea && flecha) {
         FlechaEnEditor(codigo, editor);
         return true;
     }
