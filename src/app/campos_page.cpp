@@ -27,28 +27,30 @@ namespace {
 // A cell too narrow for its text shows the whole text as its tool tip.
 class TextoCompleto : public QObject {
 public:
-    explicit TextoCompleto(QTableWidget* reja)
-        : QObject(reja)
-        , m_reja(reja) {}
+    explicit TextoCompleto(QTableView* vista)
+        : QObject(vista)
+        , m_vista(vista) {
+        setObjectName(u"textoCompleto"_s);
+    }
 
     bool eventFilter(QObject*, QEvent* evento) override {
         if (evento->type() != QEvent::ToolTip)
             return false;
         const auto* ayuda = static_cast<QHelpEvent*>(evento);
-        const QTableWidgetItem* celda = m_reja->itemAt(ayuda->pos());
-        const QString texto = celda ? celda->text() : QString();
+        const QModelIndex celda = m_vista->indexAt(ayuda->pos());
+        const QString texto = celda.data().toString();
         // The style's text margins on both sides of a cell.
-        const int margen = 2 * (m_reja->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-        if (!texto.isEmpty() && m_reja->fontMetrics().horizontalAdvance(texto) + margen >
-                                    m_reja->columnWidth(celda->column()))
-            QToolTip::showText(ayuda->globalPos(), texto, m_reja->viewport());
+        const int margen = 2 * (m_vista->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        if (!texto.isEmpty() && m_vista->fontMetrics().horizontalAdvance(texto) + margen >
+                                    m_vista->columnWidth(celda.column()))
+            QToolTip::showText(ayuda->globalPos(), texto, m_vista->viewport());
         else
             QToolTip::hideText();
         return true;
     }
 
 private:
-    QTableWidget* m_reja;
+    QTableView* m_vista;
 };
 
 // What each web column takes, shown below the grid while it is the current column.
@@ -169,6 +171,10 @@ void CamposPage::reiniciar(const libQVTX& qvtx, const QString& rutaIni) {
     mhgReja->setRowCount(2);
     mhgReja->setColumnCount(Columnas);
     ZonaFija::Fijar(mhgReja, 1, 2);
+    // The point-of-sale names are shown by the fixed columns' own view, over the grid's.
+    auto* fija = mhgReja->findChild<QTableView*>(u"vistaFija"_s);
+    if (fija && !fija->findChild<QObject*>(u"textoCompleto"_s, Qt::FindDirectChildrenOnly))
+        fija->viewport()->installEventFilter(new TextoCompleto(fija));
     encabezados();
     // The header row is drawn by a header whose borders the user drags to resize the columns;
     // row 0 keeps the titles (the grid's indices stay the program's) but is not shown.

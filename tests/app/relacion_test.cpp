@@ -13,13 +13,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -259,6 +263,34 @@ TEST_F(Relacion, TecladoYGrabarDesdeLaPagina) {
         EXPECT_EQ(grabado(u"Precio.CampoWEB"_s), u"sku"_s);
         EXPECT_EQ(grabado(u"Precio.TablaExterna"_s), QString()) << "the cleared cell";
     }
+}
+
+// "Campo de Velmora" stays at the left edge while the web columns scroll sideways, and a name too
+// long for it still shows whole as a tool tip.
+TEST_F(Relacion, ElCampoDeVelmoraQuedaALaVista) {
+    abrir(false);
+    v->resize(480, v->height());
+    QApplication::processEvents();
+    QScrollBar* lado = reja->horizontalScrollBar();
+    ASSERT_GT(lado->maximum(), 0);
+    lado->setValue(lado->maximum());
+    QApplication::processEvents();
+    auto* fija = reja->findChild<QTableView*>(u"vistaFija"_s);
+    ASSERT_NE(fija, nullptr);
+    const int descrip = fila(u"Descrip"_s);
+    const QRect rect = fija->visualRect(fija->model()->index(descrip, 1));
+    const QPoint centro = fija->viewport()->mapTo(reja, rect.center());
+    EXPECT_TRUE(fija->isAncestorOf(reja->childAt(centro)));
+    EXPECT_EQ(fija->indexAt(rect.center()).data().toString(), u"Descrip"_s);
+
+    reja->setColumnWidth(1, 20);
+    QApplication::processEvents();
+    const QRect estrecha = fija->visualRect(fija->model()->index(descrip, 1));
+    QHelpEvent ayuda(QEvent::ToolTip, estrecha.center(),
+                     fija->viewport()->mapToGlobal(estrecha.center()));
+    QApplication::sendEvent(fija->viewport(), &ayuda);
+    QApplication::processEvents();
+    EXPECT_EQ(QToolTip::text(), u"Descrip"_s);
 }
 
 // The lists come through the SSH tunnel when the settings name one.
