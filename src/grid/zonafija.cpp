@@ -149,31 +149,35 @@ void ZonaFija::CrearVistaFija() {
             &QScrollBar::setValue);
     connect(v->verticalScrollBar(), &QScrollBar::valueChanged, m_reja->verticalScrollBar(),
             &QScrollBar::setValue);
-    connect(m_reja->horizontalHeader(), &QHeaderView::sectionResized, this,
-            [this](int columna, int, int ancho) {
-                if (columna < m_columnas && m_vistaFija->columnWidth(columna) != ancho)
-                    m_vistaFija->setColumnWidth(columna, ancho);
-                ColocarVistaFija();
-            });
+    connect(m_reja->horizontalHeader(), &QHeaderView::sectionResized, this, &ZonaFija::Programar);
+    connect(m_reja->verticalHeader(), &QHeaderView::sectionResized, this, &ZonaFija::Programar);
     // A border dragged on the fixed columns' own header resizes the grid's column.
     connect(v->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int columna, int, int ancho) {
-                if (columna < m_columnas && m_reja->columnWidth(columna) != ancho)
-                    m_reja->setColumnWidth(columna, ancho);
-            });
-    connect(m_reja->verticalHeader(), &QHeaderView::sectionResized, this,
-            [this](int fila, int, int alto) {
-                m_vistaFija->setRowHidden(fila, m_reja->isRowHidden(fila));
-                if (!m_reja->isRowHidden(fila))
-                    m_vistaFija->setRowHeight(fila, alto);
+                QTimer::singleShot(0, this, [this, columna, ancho] {
+                    if (columna < m_columnas && m_reja->columnWidth(columna) != ancho)
+                        m_reja->setColumnWidth(columna, ancho);
+                });
             });
     QAbstractItemModel* modelo = m_reja->model();
     for (auto senal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::columnsInserted,
                        &QAbstractItemModel::rowsRemoved, &QAbstractItemModel::columnsRemoved})
-        connect(modelo, senal, this, &ZonaFija::IgualarVistaFija);
-    connect(modelo, &QAbstractItemModel::modelReset, this, &ZonaFija::IgualarVistaFija);
+        connect(modelo, senal, this, &ZonaFija::Programar);
+    connect(modelo, &QAbstractItemModel::modelReset, this, &ZonaFija::Programar);
     m_reja->installEventFilter(this);
     m_reja->horizontalHeader()->installEventFilter(this);
+}
+
+void ZonaFija::Programar() {
+    if (m_programada)
+        return;
+    m_programada = true;
+    // With this object as the timer's context, a grid destroyed meanwhile (and this with it)
+    // cancels the call.
+    QTimer::singleShot(0, this, [this] {
+        m_programada = false;
+        IgualarVistaFija();
+    });
 }
 
 void ZonaFija::IgualarVistaFija() {
@@ -211,14 +215,13 @@ void ZonaFija::ColocarVistaFija() {
     m_vistaFija->raise();
 }
 
-bool ZonaFija::eventFilter(QObject* objeto, QEvent* evento) {
+bool ZonaFija::eventFilter(QObject*, QEvent* evento) {
     switch (evento->type()) {
     case QEvent::Resize:
     case QEvent::Show:
     case QEvent::Hide:
     case QEvent::LayoutRequest:
-        if (objeto == m_reja || objeto == m_reja->horizontalHeader())
-            ColocarVistaFija();
+        Programar();
         break;
     default:
         break;

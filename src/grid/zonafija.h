@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class QTableView;
 class QTableWidget;
@@ -36,12 +37,17 @@ private:
     // The cell out from under the fixed columns, once the grid has scrolled it into view.
     void Descubrir(int fila, int columna);
     void CrearVistaFija();
+    // The fixed view brought in line with the grid once the pending events have run: the model's
+    // and the grid's signals also arrive while the grid is being destroyed, when it must not be
+    // touched.
+    void Programar();
     void IgualarVistaFija();
     void ColocarVistaFija();
     int AnchoFijo() const;
 
     QTableWidget* m_reja;
-    QTableView* m_vistaFija = nullptr;
+    QPointer<QTableView> m_vistaFija;
+    bool m_programada = false;
     int m_filas = 0;
     int m_columnas = 0;
 };
