@@ -134,7 +134,13 @@ CamposPage::CamposPage(QWidget* padre)
     mostrarListas();
 }
 
-CamposPage::~CamposPage() = default;
+CamposPage::~CamposPage() {
+    for (const QPointer<QThread>& hilo : std::as_const(m_hilos))
+        if (hilo) {
+            hilo->wait();
+            delete hilo.data();
+        }
+}
 
 void CamposPage::configurarEdicion(QWidget* ventana) {
     if (!mGrid)
@@ -277,6 +283,8 @@ void CamposPage::leerListas(bool deNuevo) {
     // names can be typed meanwhile.
     auto leidas = std::make_shared<ListasTienda>();
     QThread* hilo = QThread::create([ajustes, leidas] { *leidas = LeerListasTienda(ajustes); });
+    m_hilos.removeAll(nullptr);
+    m_hilos.append(hilo);
     connect(hilo, &QThread::finished, hilo, &QObject::deleteLater);
     connect(hilo, &QThread::finished, this, [this, leidas, numero] {
         if (numero != m_lectura)

@@ -3,6 +3,8 @@
 #include "config/ajustes.h"
 #include "config/estrucs.h"
 
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -14,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
+class QThread;
 class libQVTX;
 struct ListasTienda;
 
@@ -87,4 +90,7 @@ private:
     QString m_baseListas;
     quint64 m_lectura = 0;
     bool m_leyendo = false;
+    // Reads still running, replaced ones included: waited for when the page goes, so that none
+    // outlives the program (they end within the server's time-outs).
+    QList<QPointer<QThread>> m_hilos;
 };

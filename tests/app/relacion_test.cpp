@@ -27,6 +27,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -335,9 +337,9 @@ TEST_F(Relacion, SinTiendaSeEscribeAMano) {
     EXPECT_EQ(grabado(u"Precio.CampoWEB"_s), u"precio_web"_s);
 
     // Another server, typed on the configuration page (not saved), that never answers.
-    ServidorMudo mudo;
-    ASSERT_GT(mudo.puerto, 0);
-    v->configuracion->txtDato(7)->setText(QString::number(mudo.puerto));
+    auto mudo = std::make_unique<ServidorMudo>();
+    ASSERT_GT(mudo->puerto, 0);
+    v->configuracion->txtDato(7)->setText(QString::number(mudo->puerto));
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
     v->stbTabs->setCurrentIndex(2);
     EXPECT_TRUE(pagina->leyendo());
@@ -348,4 +350,13 @@ TEST_F(Relacion, SinTiendaSeEscribeAMano) {
     escribe(u"oc_y"_s);
     pulsa(Qt::Key_Tab);
     EXPECT_EQ(celda(precio, 3), u"oc_y"_s) << "typing goes on while the shop is read";
+
+    // The server goes away: the read ends, and says so.
+    QSignalSpy fin(pagina, &CamposPage::listasTerminadas);
+    mudo.reset();
+    ASSERT_TRUE(fin.wait(30000));
+    EXPECT_EQ(pagina->listas(), nullptr);
+    EXPECT_TRUE(pagina->lblListas->text().startsWith(u"Sin listas"_s))
+        << qPrintable(pagina->lblListas->text());
+    EXPECT_TRUE(pagina->cmdLeerListas->isEnabled());
 }
