@@ -159,6 +159,13 @@ bool frmInicial::Form_Load() {
     stbTabs->addTab(configuracion, u"Configuración"_s);
     stbTabs->addTab(relacion, u"Relación de campos"_s);
     relacion->configurarEdicion(this);
+    // The mapping page lists the shop the configuration page names now, saved or not.
+    relacion->setAjustesActuales([this] {
+        Ajustes tecleados = m_ajustes;
+        aplicarTextos(tecleados, configuracion->textos(), configuracion->valores());
+        return tecleados;
+    });
+    connect(relacion->cmdGrabar, &QPushButton::clicked, this, &frmInicial::cmdGrabar_Click);
     connect(configuracion->cmdCancelar, &QPushButton::clicked, this, [this] {
         descartarCambios();
         cmdCancelar_Click();
@@ -612,6 +619,8 @@ void frmInicial::cmdGrabar_Click() {
     const QList<Estrucs> filas = filasDeLaRelacion();
     // Without the point of sale's columns there is no mapping to judge (nor to save).
     const bool mapeoBien = filas.isEmpty() || ComprobarMapeo(filas);
+    if (!relacion->confirmarNombres(filas))
+        return;
     const QString rutaHost = m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, m_rutaIni);
     QString error;
     if (!GrabarAjustes(configuracion->textos(), *m_c.qvtx, *m_c.utilerias, m_ajustes.RutaIni,
@@ -742,7 +751,10 @@ void frmInicial::alTerminarPrueba(const QList<PasoComprobacion>& pasos) {
 }
 
 void frmInicial::stbTabs_Click(int pagina) {
-    if (pagina != 2 || relacion->renglones() != 2 || !m_cargada)
+    if (pagina != 2 || !m_cargada)
+        return;
+    relacion->leerListas();
+    if (relacion->renglones() != 2)
         return;
     QList<Estrucs> filas;
     if (clsProcedimenti(m_c, m_ajustes).LeerDeLosCampos(m_clnCampos, &filas)) {

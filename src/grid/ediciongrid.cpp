@@ -2,9 +2,7 @@
 
 #include "codigotecla.h"
 #include "formatotexto.h"
-#include "zonafija.h"
 
-#include "services/decontroles_gui.h"
 #include "services/mensajes.h"
 #include "services/teclas.h"
 
@@ -17,7 +15,6 @@
 
 #include <cmath>
 #include <exception>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -114,48 +111,10 @@ void EdicionGrid::AgregaColumna(quint8 columna, int tipoControl, const QString& 
     m_clnColumnas.push_back(d);
 }
 
-// ---- Public row and edit operations ----
+// ---- Public edit operation ----
 
 void EdicionGrid::Modificar() {
     TeclaPresionadaReja(Tecla::Enter);
-}
-
-void EdicionGrid::AgregarRenglon() {
-    int codigo = Tecla::Insertar;
-    TeclaAbajoReja(codigo, Cambio::Ninguno);
-}
-
-void EdicionGrid::BorrarReglon() {
-    int codigo = Tecla::Suprimir;
-    TeclaAbajoReja(codigo, Cambio::Ninguno);
-}
-
-void EdicionGrid::Borrarlo(int lnReng) {
-    if (!m_reja)
-        return;
-    if (lnReng < 1 || lnReng >= m_reja->rowCount()) {
-        qCWarning(lcGrid) << "No se borra el renglón" << lnReng << "de una reja de"
-                          << m_reja->rowCount() << "renglones: no existe";
-        return;
-    }
-    if (m_reja->rowCount() == 2)
-        m_reja->setRowCount(1);
-    else
-        m_reja->removeRow(lnReng);
-    if (m_reja->rowCount() == 1) {
-        // The grid always keeps one data row.
-        m_reja->setRowCount(2);
-        ZonaFija::FijarFilas(m_reja, 1);
-    }
-    if (m_numerar) {
-        for (int renglon = 1; renglon < m_reja->rowCount(); ++renglon) {
-            QCoreApplication::processEvents();
-            if (!m_reja)
-                return;
-            PonTexto(renglon, 0, QString::number(renglon));
-            PintarRenglon(renglon);
-        }
-    }
 }
 
 // ---- Starting an edit ----
@@ -385,6 +344,11 @@ bool EdicionGrid::TeclaEnReja(QKeyEvent* evento) {
         DevuelveFocoAlEditor();
         return true;
     }
+    if (evento->key() == Qt::Key_Tab || evento->key() == Qt::Key_Backtab) {
+        Tabulador(evento->key() == Qt::Key_Tab && !evento->modifiers().testFlag(Qt::ShiftModifier),
+                  evento->modifiers().testFlag(Qt::ControlModifier));
+        return true;
+    }
     // F2 edits the current cell, as a double click does.
     if (evento->key() == Qt::Key_F2 && evento->modifiers() == Qt::NoModifier) {
         if (!m_esEditable)
@@ -470,80 +434,6 @@ void EdicionGrid::TeclaPresionadaReja(int caracter) {
         return;
     int tecla = caracter;
     EditaCelda(tecla);
-}
-
-// ---- Navigation and rows ----
-
-void EdicionGrid::SiguienteCelda() {
-    if (!m_reja)
-        return;
-    if (m_mColumna.Columna < m_ultimaColumna) {
-        const clsColumnasGrid* siguiente = nullptr;
-        for (const clsColumnasGrid& d : m_clnColumnas)
-            if (d.Columna > m_mColumna.Columna) {
-                siguiente = &d;
-                break;
-            }
-        if (!siguiente)
-            return;
-        const int columna = siguiente->Columna;
-        if (siguiente->TipoControl == TipoEditor::Casilla)
-            QCoreApplication::processEvents();
-        if (!m_reja)
-            return;
-        m_reja->setCurrentCell(m_reja->currentRow(), columna);
-        QCoreApplication::processEvents();
-        TeclaPresionadaReja(Tecla::Enter);
-        return;
-    }
-    m_reja->setCurrentCell(m_reja->currentRow(), m_inPrimeraColumna);
-    if (m_reja->currentRow() != m_reja->rowCount() - 1)
-        m_reja->setCurrentCell(m_reja->currentRow() + 1, m_reja->currentColumn());
-    else if (m_agregarRenglones)
-        NuevoRenglon();
-    QCoreApplication::processEvents();
-    if (m_reja && m_reja->currentRow() == m_reja->rowCount() - 1 && m_agregarRenglones)
-        TeclaPresionadaReja(Tecla::Enter);
-}
-
-void EdicionGrid::NuevoRenglon() {
-    m_reja->setRowCount(m_reja->rowCount() + 1);
-    if (!m_antesDeInsertar.isEmpty())
-        LlamaRenglon(m_antesDeInsertar, m_reja->rowCount() - 1);
-    ZonaFija::FijarFilas(m_reja, 1);
-    NumeraRenglon();
-    UltimoRenglon();
-}
-
-void EdicionGrid::UltimoRenglon() {
-    const int renglon = m_reja->rowCount() - 1;
-    m_reja->setCurrentCell(renglon, qMax(0, m_reja->currentColumn()));
-    if (m_numerar)
-        PintarRenglon(renglon);
-    if (m_inPrimeraColumna >= 0)
-        m_reja->setCurrentCell(renglon, m_inPrimeraColumna);
-}
-
-void EdicionGrid::NumeraRenglon() {
-    if (!m_numerar || !m_reja)
-        return;
-    const int renglon = m_reja->currentRow();
-    if (renglon >= 0 && Texto(renglon, 0).trimmed().isEmpty())
-        PonTexto(renglon, 0, QString::number(renglon));
-}
-
-bool EdicionGrid::RenglonVacio(int renglon) const {
-    const int desde = m_inPrimeraColumna >= 0 ? m_inPrimeraColumna : 0;
-    for (int columna = desde; columna < m_reja->columnCount(); ++columna)
-        if (!Texto(renglon, columna).trimmed().isEmpty())
-            return false;
-    return true;
-}
-
-void EdicionGrid::PintarRenglon(int renglon) {
-    std::unique_ptr<DeControles> controles;
-    if (CrearObjeto(controles, u"DeControles"_s))
-        controles->PintarRenglon(m_reja, renglon, renglon);
 }
 
 // ---- Cells ----

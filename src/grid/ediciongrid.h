@@ -50,6 +50,10 @@ class QWidget;
 // is skipped; a validator that cannot be called rejects the text. An exception thrown by an owner
 // method is logged and never crosses Qt's event loop.
 //
+// Tab and Shift+Tab go to the next or previous declared column, row after row, and past the first
+// or last of them out of the grid; Ctrl+Tab and Ctrl+Shift+Tab leave the grid from any cell. In an
+// editor they first confirm the text as Enter does, without opening the next cell.
+//
 // Refusals beep (QApplication::beep) and emit Pitido().
 class EdicionGrid : public QObject {
     Q_OBJECT
@@ -115,12 +119,17 @@ protected:
     bool event(QEvent* evento) override;
 
 private:
-    // Grid keys, navigation and rows (ediciongrid.cpp).
+    // Grid keys (ediciongrid.cpp).
     bool FiltraEvento(QObject* objeto, QEvent* evento);
     bool TeclaEnReja(QKeyEvent* evento);
     bool TeclaAbajoReja(int& codigo, int cambio);
     void TeclaPresionadaReja(int caracter);
+
+    // Navigation and rows (ediciongrid_renglones.cpp).
     void SiguienteCelda();
+    // Tab on the grid or an editor; `salir` leaves the grid whatever the cell.
+    void Tabulador(bool adelante, bool salir);
+    void SalirDeReja(bool adelante);
     void NuevoRenglon();
     void UltimoRenglon();
     void NumeraRenglon();

@@ -343,8 +343,29 @@ bool EdicionGrid::TeclaEnEditor(QWidget* editor, QKeyEvent* evento) {
         EjecutaShiftF1(editor, false);
         return true;
     }
+    if (evento->key() == Qt::Key_Tab || evento->key() == Qt::Key_Backtab) {
+        // Confirmed where it was typed, then on to the next cell without opening it: a word typed
+        // after Tab goes there, not over the text just confirmed.
+        const bool adelante =
+            evento->key() == Qt::Key_Tab && !evento->modifiers().testFlag(Qt::ShiftModifier);
+        const bool salir = evento->modifiers().testFlag(Qt::ControlModifier);
+        const bool cambioAutomatico = m_cambioAutomatico;
+        m_cambioAutomatico = false;
+        const auto restaura = qScopeGuard([&] { m_cambioAutomatico = cambioAutomatico; });
+        if (AceptaEdicion(TextoEditor(editor), editor == m_mkeCelda.data(), editor) && m_reja)
+            Tabulador(adelante, salir);
+        return true;
+    }
     const bool linea = editor == m_txtCelda.data() || editor == m_mkeCelda.data();
-    if (linea && cambio == Cambio::Ninguno && (codigo == Tecla::Arriba || codigo == Tecla::Abajo)) {
+    const bool flecha =
+        cambio == Cambio::Ninguno && (codigo == Tecla::Arriba || codigo == Tecla::Abajo);
+    if (!linea && flecha) {
+        // The combos' arrows step through their list, which would put its next item over what was
+        // typed: they open the list instead, and the typed text stays until an item is chosen.
+        static_cast<QComboBox*>(editor)->showPopup();
+        return true;
+    }
+    if (linea && flecha) {
         FlechaEnEditor(codigo, editor);
         return true;
     }
@@ -366,14 +387,15 @@ bool EdicionGrid::TeclaEnEditor(QWidget* editor, QKeyEvent* evento) {
 }
 
 void EdicionGrid::TeclaPresionadaEditor(QWidget* editor, int& tecla) {
-    const bool dataCombo = editor == m_dcmCelda.data();
     const bool mascara = editor == m_mkeCelda.data();
     if (tecla == Tecla::Enter) {
         tecla = 0;
         AceptaEdicion(TextoEditor(editor), mascara, editor);
         return;
     }
-    if (tecla == Tecla::Escape && !dataCombo) {
+    // Escape cancels in every editor, the data combo's included: without it an edit could not be
+    // abandoned, and the text the cell held would be lost to a mistyped key.
+    if (tecla == Tecla::Escape) {
         tecla = 0;
         Cancela(editor);
         return;

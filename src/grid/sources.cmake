@@ -7,6 +7,7 @@ target_sources(vendaro_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ediciongrid.h
     ${CMAKE_CURRENT_LIST_DIR}/ediciongrid_dueno.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ediciongrid_editores.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ediciongrid_renglones.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formatotexto.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formatotexto.h
     ${CMAKE_CURRENT_LIST_DIR}/zonafija.cpp

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
+class QTableView;
 class QTableWidget;
 
 // The fixed rows and columns of a grid. They are ordinary cells of the QTableWidget drawn with a
@@ -9,6 +11,11 @@ class QTableWidget;
 // is the header row and column 0 the row-number column. The current cell is kept out of them, as
 // in a grid with fixed rows, and no editor is ever opened on them unless a column is declared
 // there.
+//
+// Fixed columns stay in view while the others scroll sideways: a view of the same model drawn over
+// the grid's left edge (object name "vistaFija") shows them, with the grid's widths, row heights,
+// hidden rows, header and vertical scrolling. The grid scrolls by pixels so that a cell brought
+// into view is never left under them.
 class ZonaFija : public QObject {
     Q_OBJECT
 public:
@@ -20,12 +27,27 @@ public:
     static int Filas(const QTableWidget* reja);
     static int Columnas(const QTableWidget* reja);
 
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
+
 private:
     explicit ZonaFija(QTableWidget* reja);
     static ZonaFija* De(const QTableWidget* reja);
     void Encarrilar(int fila, int columna);
+    // The cell out from under the fixed columns, once the grid has scrolled it into view.
+    void Descubrir(int fila, int columna);
+    void CrearVistaFija();
+    // The fixed view brought in line with the grid once the pending events have run: the model's
+    // and the grid's signals also arrive while the grid is being destroyed, when it must not be
+    // touched.
+    void Programar();
+    void IgualarVistaFija();
+    void ColocarVistaFija();
+    int AnchoFijo() const;
 
     QTableWidget* m_reja;
+    QPointer<QTableView> m_vistaFija;
+    bool m_programada = false;
     int m_filas = 0;
     int m_columnas = 0;
 };

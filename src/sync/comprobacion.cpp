@@ -249,6 +249,39 @@ QList<PasoComprobacion> comprobarConexiones(const DatosComprobacion& datos,
     return ctx.pasos;
 }
 
+ListasTienda LeerListasTienda(const Ajustes& ajustes) {
+    ListasTienda listas;
+    BasesDD web;
+    ConexionTienda(web, ajustes);
+    if (TunelSsh* tunel = web.opciones.tunel.get();
+        tunel && !tunel->abrirCanal(web.cRuta, web.cPuerto)) {
+        listas.motivo = u"túnel SSH "_s + tunel->ruta() + u": "_s + tunel->ultimoError();
+        return listas;
+    }
+    Conexion cn;
+    if (!web.AbrirBdD(cn, web.cMiBase)) {
+        listas.motivo = motivoConexion(cn);
+        web.CierraBdD(cn);
+        return listas;
+    }
+    QString error;
+    if (TablasDeLaBase(cn, &listas.tablas, &error) &&
+        LeerEsquemaTienda(cn, listas.tablas, &listas.esquema, &error))
+        listas.leidas = true;
+    else
+        listas.motivo = error;
+    web.CierraBdD(cn);
+    return listas;
+}
+
+QStringList NombresQueFaltan(const clnCampos& campos, const Ajustes& ajustes,
+                             const ListasTienda& listas) {
+    // Only whether the names exist: no statement is tried, so no session is needed.
+    Conexion sinSesion;
+    return ComprobarTablas(sinSesion, TablasDelEnvio(campos, ajustes), listas.esquema, false,
+                           false);
+}
+
 QList<PasoComprobacion> comprobarAjustes(Componentes& c, const QString& rutaIni,
                                          DatosComprobacion* datos, bool* utilizable) {
     QList<PasoComprobacion> pasos;

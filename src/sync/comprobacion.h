@@ -2,7 +2,10 @@
 
 #include "config/ajustes.h"
 #include "config/estrucs.h"
+#include "esquema_tienda.h"
 #include "services/basesdd.h"
+
+#include <QHash>
 
 #include <QList>
 #include <QString>
@@ -61,6 +64,24 @@ QList<PasoComprobacion> comprobarConexiones(const DatosComprobacion& datos,
 // worth trying then.
 QList<PasoComprobacion> comprobarAjustes(Componentes& c, const QString& rutaIni,
                                          DatosComprobacion* datos, bool* utilizable);
+
+// The shop's tables and their columns, for the mapping page's lists and the check of its names.
+struct ListasTienda {
+    bool leidas = false;
+    QString motivo; // why they could not be read, in words
+    QStringList tablas;
+    QHash<QString, TablaTienda> esquema; // every table, by its name
+};
+
+// Reads every table and column of the shop's database as the settings give it (through the SSH
+// tunnel when one is set). Takes as long as the server takes to answer or time out: the window
+// calls it on a worker thread.
+ListasTienda LeerListasTienda(const Ajustes& ajustes);
+
+// What a send with this mapping and these settings names that the shop lacks, judged against the
+// lists read: one sentence per table, as the send's own check says it. Empty when all exist.
+QStringList NombresQueFaltan(const clnCampos& campos, const Ajustes& ajustes,
+                             const ListasTienda& listas);
 
 // A failed connection in words ("el usuario o la contraseña no son correctos", "no se encontró el
 // servidor «x»"), for the server's error code of the connection.

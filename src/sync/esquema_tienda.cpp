@@ -83,6 +83,20 @@ bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
     return true;
 }
 
+bool TablasDeLaBase(Conexion& cn, QStringList* tablas, QString* error) {
+    ResultadoConsulta nombres;
+    if (!cn.consultar(u"SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
+                      u"TABLE_SCHEMA=DATABASE() ORDER BY TABLE_NAME"_s,
+                      nombres)) {
+        *error = cn.ultimoError();
+        return false;
+    }
+    tablas->clear();
+    for (const QList<Valor>& f : nombres.filas)
+        tablas->append(f[0].texto());
+    return true;
+}
+
 namespace {
 // The empty value of a NOT NULL column: what the server itself would store for a NULL.
 QString vacioDe(const ColumnaTienda& c) {

@@ -50,6 +50,9 @@ private:
 bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
                        QHash<QString, TablaTienda>* esquema, QString* error);
 
+// The names of every table (and view) of the connection's database, in name order.
+bool TablasDeLaBase(Conexion& cn, QStringList* tablas, QString* error);
+
 // The value to write into the column: NULL where the column takes it, otherwise the type's empty
 // value (also for an empty text into a number); text encoded like the shop's forms when asked
 // (never pictures: columns named "image"), and without control characters: none in text, and no

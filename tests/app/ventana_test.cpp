@@ -363,19 +363,18 @@ TEST_F(Ventana, GrabarConfiguracionYRelacion) {
     reja->setCurrentCell(3, 2); // Precio
     QTest::keyClick(reja, Qt::Key_Return);
     QApplication::processEvents();
-    auto* editor = v->findChild<QLineEdit*>(u"txtCelda"_s);
+    auto* editor = v->findChild<QComboBox*>(u"dcmCelda"_s);
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->text(), u"price"_s);
-    editor->selectAll();
-    QTest::keyClicks(editor, u" precio_web "_s);
+    EXPECT_EQ(editor->currentText(), u"price"_s);
+    editor->lineEdit()->selectAll();
+    QTest::keyClicks(editor, u" sku "_s);
     QTest::keyClick(editor, Qt::Key_Return);
-    EXPECT_EQ(reja->item(3, 2)->text().trimmed(), u"precio_web"_s);
+    EXPECT_EQ(reja->item(3, 2)->text().trimmed(), u"sku"_s);
     e.dialogos.cajas.clear();
     QTest::mouseClick(v->configuracion->cmdGrabar, Qt::LeftButton);
     EXPECT_TRUE(e.dialogos.cajas.isEmpty());
-    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionCampos, u"Precio.CampoWEB"_s, e.ajustes.RutaIni),
-              u"precio_web"_s);
-    EXPECT_EQ(v->campos().value(2).DeWeb, u"precio_web"_s);
+    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionCampos, u"Precio.CampoWEB"_s, e.ajustes.RutaIni), u"sku"_s);
+    EXPECT_EQ(v->campos().value(2).DeWeb, u"sku"_s);
     EXPECT_EQ(reja->rowCount(), 14) << "the grid is refilled after the save";
 }
 
@@ -1126,11 +1125,11 @@ TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
     reja->setCurrentCell(3, 2); // Precio
     QTest::keyClick(reja, Qt::Key_F2);
     QApplication::processEvents();
-    auto* editor = v->findChild<QLineEdit*>(u"txtCelda"_s);
+    auto* editor = v->findChild<QComboBox*>(u"dcmCelda"_s);
     ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(editor->isVisible());
-    EXPECT_EQ(editor->text(), u"price"_s);
-    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(editor->currentText(), u"price"_s);
+    QTest::keyClick(editor, Qt::Key_Return);
 
     // No program to open documents: the box says where the file is.
     QTemporaryDir vacia;

@@ -4,7 +4,9 @@
 #include "grid/zonafija.h"
 #include "services/dialogos.h"
 
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -385,4 +387,116 @@ TEST_F(PruebaRejaDeCampos, SeEditaComoEnLaVentanaPrincipal) {
         EXPECT_EQ(reja->currentRow(), 1);
         EXPECT_FALSE(abierto());
     }
+}
+
+// Tab leaves a confirmed cell for the next declared one, row after row, and past the last cell the
+// focus moves on; Ctrl+Tab leaves the grid from any cell, in an editor after confirming it.
+TEST_F(PruebaRejaDeCampos, TabulacionYSalidaDeLaReja) {
+    auto* despues = new QLineEdit(reja->parentWidget());
+    despues->setObjectName(u"despues"_s);
+    despues->show();
+    auto foco = [] { return QApplication::focusWidget(); };
+    auto tab = [&](Qt::KeyboardModifiers m = Qt::NoModifier) {
+        const bool atras = m.testFlag(Qt::ShiftModifier);
+        QTest::keyClick(foco(), atras ? Qt::Key_Backtab : Qt::Key_Tab, m);
+        QApplication::processEvents();
+    };
+    auto actual = [&] { return std::pair(reja->currentRow(), reja->currentColumn()); };
+    {
+        SCOPED_TRACE("Tab en el editor confirma y deja la celda siguiente sin abrirla");
+        reja->setCurrentCell(1, 2);
+        teclea(u"sku"_s);
+        ASSERT_TRUE(abierto());
+        tab();
+        EXPECT_EQ(celda(1, 2), u"sku"_s);
+        EXPECT_EQ(actual(), std::pair(1, 3));
+        EXPECT_FALSE(abierto());
+        EXPECT_EQ(foco(), reja);
+        teclea(u"oc"_s);
+        tab();
+        EXPECT_EQ(celda(1, 3), u"oc"_s);
+        EXPECT_EQ(celda(1, 2), u"sku"_s) << "the second word did not replace the first";
+        EXPECT_EQ(actual(), std::pair(1, 4));
+    }
+    {
+        SCOPED_TRACE("en la reja Tab recorre las columnas declaradas y pasa de renglón");
+        tab();
+        EXPECT_EQ(actual(), std::pair(1, 5));
+        tab();
+        EXPECT_EQ(actual(), std::pair(2, 2));
+        tab(Qt::ShiftModifier);
+        EXPECT_EQ(actual(), std::pair(1, 5));
+        EXPECT_EQ(foco(), reja);
+    }
+    {
+        SCOPED_TRACE("después de la última celda el foco sale de la reja");
+        reja->setCurrentCell(3, 5);
+        tab();
+        EXPECT_EQ(foco(), despues);
+        tab(Qt::ShiftModifier);
+        EXPECT_EQ(foco(), reja);
+        reja->setCurrentCell(1, 2);
+        tab(Qt::ShiftModifier);
+        EXPECT_NE(foco(), reja) << "before the first cell it leaves backwards";
+    }
+    {
+        SCOPED_TRACE("Ctrl+Tab sale desde cualquier celda, también desde el editor");
+        reja->setCurrentCell(2, 3);
+        reja->setFocus();
+        tab(Qt::ControlModifier);
+        EXPECT_EQ(foco(), despues);
+        EXPECT_EQ(actual(), std::pair(2, 3));
+        reja->setFocus();
+        teclea(u"z"_s);
+        ASSERT_TRUE(abierto());
+        tab(Qt::ControlModifier);
+        EXPECT_EQ(celda(2, 3), u"z"_s);
+        EXPECT_EQ(foco(), despues);
+        EXPECT_FALSE(abierto());
+    }
+    EXPECT_EQ(pitidos, 0);
+}
+
+// The fixed columns stay in view while the others scroll sideways, follow the vertical scrolling
+// and the widths, and never hide the current cell.
+TEST_F(PruebaRejaDeCampos, LasColumnasFijasNoSeDesplazan) {
+    reja->setRowCount(40);
+    for (int r = 4; r < 40; ++r)
+        reja->setItem(r, 1, new QTableWidgetItem(u"Campo %1"_s.arg(r)));
+    for (int c = 0; c < 6; ++c)
+        reja->setColumnWidth(c, 150);
+    ventana.resize(420, 300);
+    QApplication::processEvents();
+    auto* fija = reja->findChild<QTableView*>(u"vistaFija"_s);
+    ASSERT_NE(fija, nullptr);
+    auto anchoFijo = [&] { return reja->columnWidth(0) + reja->columnWidth(1); };
+    QScrollBar* lado = reja->horizontalScrollBar();
+    ASSERT_GT(lado->maximum(), 0) << "the grid must be wider than its window for this test";
+    lado->setValue(lado->maximum());
+    QApplication::processEvents();
+    EXPECT_TRUE(fija->isVisible());
+    EXPECT_EQ(fija->geometry().left(), reja->viewport()->geometry().left());
+    EXPECT_EQ(fija->width(), anchoFijo());
+    // What shows at the grid's left edge is the point-of-sale column, not the scrolled cells.
+    const QPoint borde = reja->viewport()->geometry().topLeft() + QPoint(anchoFijo() - 5, 5);
+    EXPECT_TRUE(fija->isAncestorOf(reja->childAt(borde)));
+    EXPECT_EQ(fija->indexAt(fija->viewport()->mapFrom(reja, borde)).column(), 1);
+    EXPECT_TRUE(fija->isColumnHidden(2));
+
+    QScrollBar* arriba = reja->verticalScrollBar();
+    arriba->setValue(arriba->maximum());
+    QApplication::processEvents();
+    EXPECT_EQ(fija->verticalScrollBar()->value(), arriba->value());
+    EXPECT_EQ(fija->rowAt(0), reja->rowAt(0));
+    EXPECT_GT(reja->rowAt(0), 1);
+
+    reja->setColumnWidth(1, 200);
+    QApplication::processEvents();
+    EXPECT_EQ(fija->width(), anchoFijo());
+
+    // A cell that scrolling would leave under the fixed columns is brought out.
+    reja->setCurrentCell(5, 2);
+    QApplication::processEvents();
+    const QRect celda = reja->visualRect(reja->model()->index(5, 2));
+    EXPECT_GE(celda.left(), anchoFijo()) << "scroll " << lado->value();
 }
