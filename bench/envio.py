@@ -177,6 +177,7 @@ class Banco:
         self.configuracion = os.path.join(run, "configuracion")
         self.puerto_ssh = puerto_libre()
         self.puerto_tienda_ssh = puerto_libre()
+        self.puerto_paso = puerto_libre()
 
     def preparar(self, nombre, n, modo, con_fotos=True, comprimir=True, tunel=False):
         """A fresh point-of-sale database with n products, a fresh empty shop and the program's
@@ -265,22 +266,28 @@ linea.CampoEnTablaExt={descripcion}
             f.write("sort_order = 0\n")
         return carpeta
 
-    def medir(self, carpeta, etiqueta, latencia_ms, imagenes=False, linea=None, tunel=False):
+    def medir(self, carpeta, etiqueta, latencia_ms, imagenes=False, linea=None, tunel=False,
+              paso=False):
         """One `vendaro --send` through the relays, with what it cost. Through the tunnel the
-        delaying relay is the SSH server's ("enlace"), and the shop's relay only counts."""
+        delaying relay is the SSH server's ("enlace"), and the shop's relay only counts. With
+        paso, a relay without delay sits behind the delaying one, so that a direct run crosses as
+        many relays as a tunnelled one."""
         vendaro = self.a.vendaro
         salida = os.path.join(carpeta, etiqueta + ".salida")
         tiempo = os.path.join(carpeta, etiqueta + ".time")
         e = self.srv.env
-        enlace = None
+        enlace = intermedio = None
+        if paso:
+            intermedio = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_paso, 0,
+                                carpeta, etiqueta + ".paso", mysql=False)
         if tunel:
             enlace = Relevo(self.a.proxy, e["VENDARO_SSH_PORT"], self.puerto_ssh,
                             latencia_ms, carpeta, etiqueta + ".enlace", linea, mysql=False)
             tienda = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_tienda_ssh, 0,
                             carpeta, etiqueta + ".tienda")
         else:
-            tienda = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_tienda,
-                            latencia_ms, carpeta, etiqueta + ".tienda", linea)
+            tienda = Relevo(self.a.proxy, self.puerto_paso if paso else e["VENDARO_MYSQL_PORT"],
+                            self.puerto_tienda, latencia_ms, carpeta, etiqueta + ".tienda", linea)
         pos = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_pos, 0, carpeta,
                      etiqueta + ".pos")
         try:
@@ -310,6 +317,8 @@ linea.CampoEnTablaExt={descripcion}
         finally:
             st, sp = tienda.parar(), pos.parar()
             se = enlace.parar() if enlace else None
+            if intermedio:
+                intermedio.parar()
         d = {k: despues[k] - antes[k] for k in ESTADO}
         linea, cifras = leer_resumen(open(salida, errors="replace").read())
         rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", open(tiempo).read())
@@ -449,7 +458,8 @@ def tunel(banco, a, run, nombre_linea="ilimitada"):
                         banco.srv.sql(catalogo.sql_cambios(n), "pos_" + base)
                 for ruta in orden:
                     r = banco.medir(carpetas[ruta], clave, latencia, False,
-                                    linea if limitada else None, tunel=ruta == "tunel")
+                                    linea if limitada else None, tunel=ruta == "tunel",
+                                    paso=ruta == "directo" and a.paso_directo)
                     r["etiqueta"] = etiqueta
                     pasos[ruta].append(r)
                     enlace = r["enlace"] or r["tienda"]
@@ -679,6 +689,9 @@ def main():
                    help="instead: the first, unchanged and 1 %% changed sends, each run directly and "
                    "then through a throwaway SSH server with the latency in front of it, side by "
                    "side on equal catalogues")
+    p.add_argument("--paso-directo", type=int, default=1,
+                   help="with --tunel: the direct run also crosses a relay without delay, as the "
+                   "tunnelled one does behind the SSH server (1)")
     p.add_argument("--rondas", type=int, default=1,
                    help="with --tunel: how many times the three steps run on fresh shops; times "
                    "are the medians (1)")
