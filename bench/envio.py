@@ -7,6 +7,11 @@ of the prices and stocks changed, and two sends with pictures (the second with n
 The shop is reached through our relay (bench/proxy_latencia.cpp) that adds the latency; the
 point-of-sale database through a second relay without latency, for counting only. Everything runs
 on loopback, in throwaway servers that are stopped at the end.
+
+With --tunel, each strategy runs on two equal catalogues side by side, step by step: one shop reached
+directly as above, the other through the throwaway OpenSSH server (scripts/sshd.sh) with the delaying
+relay in front of it, and a relay without delay between the SSH server and the database to count
+the same statements and round trips as the direct run does.
 """
 import argparse
 import datetime
@@ -16,6 +21,7 @@ import os
 import re
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import time
@@ -74,7 +80,9 @@ class Servidores:
                  "--skip-dump-date", "--order-by-primary", "--skip-extended-insert",
                  "--skip-comments", base]
         if donde_producto is None:
-            texto = subprocess.run(orden, capture_output=True, text=True, check=True).stdout
+            # The send's own record of what it wrote says when it wrote each row.
+            texto = subprocess.run(orden + ["--ignore-table=%s.oc_vendaro_registro" % base],
+                                   capture_output=True, text=True, check=True).stdout
         else:
             texto = ""
             for t in TABLAS_TIENDA:
@@ -91,7 +99,8 @@ class Relevo:
 
     vivos = []
 
-    def __init__(self, binario, destino, escucha, latencia_ms, carpeta, nombre, linea=None):
+    def __init__(self, binario, destino, escucha, latencia_ms, carpeta, nombre, linea=None,
+                 mysql=True):
         self.estadisticas = os.path.join(carpeta, nombre + ".json")
         puerto = os.path.join(carpeta, nombre + ".puerto")
         for f in (self.estadisticas, puerto):
@@ -101,7 +110,9 @@ class Relevo:
         # so that it can read and count the statements.
         orden = [binario, "--destino", str(destino), "--escucha", str(escucha), "--latencia-ms",
                  str(latencia_ms), "--puerto-archivo", puerto, "--estadisticas",
-                 self.estadisticas, "--ocultar-tls", "1"]
+                 self.estadisticas]
+        # In front of the SSH server the relay only delays and counts bytes and round trips.
+        orden += ["--ocultar-tls", "1"] if mysql else ["--mysql", "0"]
         if linea:
             orden += ["--subida-kbps", str(linea["subida_kbps"]), "--bajada-kbps",
                       str(linea["bajada_kbps"])]
@@ -162,8 +173,13 @@ class Banco:
         self.puerto_tienda = puerto_libre()
         self.puerto_pos = puerto_libre()
         self.fotos = os.path.join(run, "fotos") + "/"
+        # The program's own folder (known_hosts among others) is the run's, not the user's.
+        self.configuracion = os.path.join(run, "configuracion")
+        self.puerto_ssh = puerto_libre()
+        self.puerto_tienda_ssh = puerto_libre()
+        self.puerto_paso = puerto_libre()
 
-    def preparar(self, nombre, n, modo, con_fotos=True, comprimir=True):
+    def preparar(self, nombre, n, modo, con_fotos=True, comprimir=True, tunel=False):
         """A fresh point-of-sale database with n products, a fresh empty shop and the program's
         folder with its settings, for one strategy."""
         e = self.srv.env
@@ -186,6 +202,14 @@ class Banco:
                     "MySQLPassword=%s\n" % (self.puerto_pos, e["VENDARO_MYSQL_USER"],
                                             e["VENDARO_MYSQL_PASSWORD"]))
         descripcion = "product_id,language_id=1,language_id=3"
+        # Through the tunnel "Dirección IP" and "Puerto" are the database as the SSH server sees it.
+        puerto_tienda = self.puerto_tienda_ssh if tunel else self.puerto_tienda
+        ssh = ""
+        if tunel:
+            s = self.srv.env  # the SSH server of scripts/sshd.sh, started with the others
+            ssh = "Túnel SSH=127.0.0.1:%d\nUsuario SSH=%s\nLlave SSH=%s\n" % (
+                self.puerto_ssh, s["VENDARO_SSH_USER"],
+                os.path.join(s["VENDARO_SSH_DIR"], "id_ed25519"))
         with open(os.path.join(carpeta, "vendaro.ini"), "w") as f:
             f.write(f"""[Configuración]
 Ruta de Velmora Premium={carpeta}/velmora
@@ -195,8 +219,8 @@ Contraseña WEB={e["VENDARO_MYSQL_PASSWORD"]}
 Dirección IP=127.0.0.1
 Base de datos WEB={tienda}
 Nombre de la tabla=oc_product
-Puerto={self.puerto_tienda}
-Intervalo en minutos para enviar existencias=0
+Puerto={puerto_tienda}
+{ssh}Intervalo en minutos para enviar existencias=0
 Modo de envío={modo}
 Comprimir conexión WEB={1 if comprimir else 0}
 Campo en productos para talla o color=product_id
@@ -242,14 +266,28 @@ linea.CampoEnTablaExt={descripcion}
             f.write("sort_order = 0\n")
         return carpeta
 
-    def medir(self, carpeta, etiqueta, latencia_ms, imagenes=False, linea=None):
-        """One `vendaro --send` through the relays, with what it cost."""
+    def medir(self, carpeta, etiqueta, latencia_ms, imagenes=False, linea=None, tunel=False,
+              paso=False):
+        """One `vendaro --send` through the relays, with what it cost. Through the tunnel the
+        delaying relay is the SSH server's ("enlace"), and the shop's relay only counts. With
+        paso, a relay without delay sits behind the delaying one, so that a direct run crosses as
+        many relays as a tunnelled one."""
         vendaro = self.a.vendaro
         salida = os.path.join(carpeta, etiqueta + ".salida")
         tiempo = os.path.join(carpeta, etiqueta + ".time")
         e = self.srv.env
-        tienda = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_tienda, latencia_ms,
-                        carpeta, etiqueta + ".tienda", linea)
+        enlace = intermedio = None
+        if paso:
+            intermedio = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_paso, 0,
+                                carpeta, etiqueta + ".paso", mysql=False)
+        if tunel:
+            enlace = Relevo(self.a.proxy, e["VENDARO_SSH_PORT"], self.puerto_ssh,
+                            latencia_ms, carpeta, etiqueta + ".enlace", linea, mysql=False)
+            tienda = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_tienda_ssh, 0,
+                            carpeta, etiqueta + ".tienda")
+        else:
+            tienda = Relevo(self.a.proxy, self.puerto_paso if paso else e["VENDARO_MYSQL_PORT"],
+                            self.puerto_tienda, latencia_ms, carpeta, etiqueta + ".tienda", linea)
         pos = Relevo(self.a.proxy, e["VENDARO_MYSQL_PORT"], self.puerto_pos, 0, carpeta,
                      etiqueta + ".pos")
         try:
@@ -265,7 +303,8 @@ linea.CampoEnTablaExt={descripcion}
                 # Its own process group, so that an interrupted benchmark leaves no Vendaro behind.
                 proceso = subprocess.Popen(orden, stdout=f, stderr=subprocess.STDOUT,
                                            start_new_session=True,
-                                           env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+                                           env=dict(os.environ, QT_QPA_PLATFORM="offscreen",
+                                                    XDG_CONFIG_HOME=self.configuracion))
                 try:
                     codigo = proceso.wait()
                 except BaseException:
@@ -277,13 +316,16 @@ linea.CampoEnTablaExt={descripcion}
             ftp_despues = contar_ftp(log_ftp)
         finally:
             st, sp = tienda.parar(), pos.parar()
+            se = enlace.parar() if enlace else None
+            if intermedio:
+                intermedio.parar()
         d = {k: despues[k] - antes[k] for k in ESTADO}
         linea, cifras = leer_resumen(open(salida, errors="replace").read())
         rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", open(tiempo).read())
         r = {
             "paso": etiqueta, "codigo_salida": codigo, "segundos": round(segundos, 2),
             "memoria_kib": int(rss.group(1)) if rss else None,
-            "tienda": st, "pos": sp,
+            "tienda": st, "pos": sp, "enlace": se,
             "servidor": d,
             "filas_insertadas": d["Handler_write"], "filas_cambiadas": d["Handler_update"],
             "filas_borradas": d["Handler_delete"],
@@ -310,7 +352,7 @@ def sentencias(rel, servidor):
 
 def fila_tabla(r):
     t, p = r["tienda"], r["pos"]
-    minimo = 2 * t["latencia_ms"] * t["viajes"] / 1000
+    minimo = 2 * (r.get("enlace") or t)["latencia_ms"] * t["viajes"] / 1000
     return [r["paso"], "%.1f" % r["segundos"], "%.1f" % minimo, sentencias(t, r["servidor"]),
             str(t["viajes"]),
             "%d/%d" % (p["sentencias_total"], p["viajes"]),
@@ -382,6 +424,118 @@ def estrategias(banco, a, run, nombre_linea="ilimitada"):
     return resultados
 
 
+def tunel(banco, a, run, nombre_linea="ilimitada"):
+    """Each strategy on two equal catalogues, step by step: the shop reached directly, then the
+    other through the SSH tunnel, on the same link."""
+    resultados = {}
+    linea = dict(LINEAS[nombre_linea])
+    latencia = a.latencia_ms if linea["latencia_ms"] is None else linea["latencia_ms"]
+    limitada = linea["subida_kbps"] or linea["bajada_kbps"]
+    sufijo = "_" + nombre_linea if limitada else ""
+    for nombre in a.estrategias:
+        n = a.productos_por_producto if nombre == "producto" and a.productos_por_producto else \
+            a.productos
+        print("\n== Modo de envío «%s»: %d productos, %s ms de latencia en cada sentido%s; directo "
+              "y por túnel SSH" % (MODOS[nombre], n, latencia,
+                                   ", línea de %d kbit/s de subida y %d de bajada"
+                                   % (linea["subida_kbps"], linea["bajada_kbps"])
+                                   if limitada else ""), flush=True)
+        rutas = {"directo": nombre + sufijo, "tunel": nombre + sufijo + "_tunel"}
+        rondas = {ruta: [] for ruta in rutas}
+        for ronda in range(a.rondas):
+            # Fresh shops each round; every other round the tunnel goes first, so that a machine
+            # busy with something else weighs on both alike.
+            carpetas = {ruta: banco.preparar(base, n, MODOS[nombre], comprimir=a.comprimir,
+                                             tunel=ruta == "tunel")
+                        for ruta, base in rutas.items()}
+            orden = list(rutas) if ronda % 2 == 0 else list(reversed(list(rutas)))
+            pasos = {ruta: [] for ruta in rutas}
+            for clave, etiqueta, imagenes, antes in PASOS:
+                if imagenes:
+                    continue  # the pictures go to the FTP server, never through the tunnel
+                if antes == "cambios":
+                    for base in rutas.values():
+                        banco.srv.sql(catalogo.sql_cambios(n), "pos_" + base)
+                for ruta in orden:
+                    r = banco.medir(carpetas[ruta], clave, latencia, False,
+                                    linea if limitada else None, tunel=ruta == "tunel",
+                                    paso=ruta == "directo" and a.paso_directo)
+                    r["etiqueta"] = etiqueta
+                    pasos[ruta].append(r)
+                    enlace = r["enlace"] or r["tienda"]
+                    print("  %d %-34s %-7s %8.2f s  %5d viajes  %7.0f kB → %7.0f kB ←  %s" % (
+                        ronda + 1, etiqueta, ruta, r["segundos"], r["tienda"]["viajes"],
+                        enlace["bytes_al_servidor"] / 1000, enlace["bytes_al_cliente"] / 1000,
+                        r["resumen"] or "(sin resumen)"), flush=True)
+            for ruta in rutas:
+                rondas[ruta].append(pasos[ruta])
+        for ruta, base in rutas.items():
+            clave = nombre + ("@" + nombre_linea if limitada else "")
+            resultados[clave + ("@tunel" if ruta == "tunel" else "")] = {
+                "productos": n, "pasos": rondas[ruta][-1], "rondas": rondas[ruta],
+                "latencia_ms": latencia,
+                "linea": nombre_linea + (", por túnel SSH" if ruta == "tunel" else ""),
+                "tienda": "tienda_" + base}
+    return resultados
+
+
+def comparar_tunel(banco, res):
+    """Whether the direct and the tunnelled run of each strategy left the same shop."""
+    iguales = {}
+    for clave, r in res.items():
+        if clave.endswith("@tunel"):
+            directo = res[clave[:-len("@tunel")]]
+            a = banco.srv.volcado(directo["tienda"])
+            b = banco.srv.volcado(r["tienda"])
+            iguales[clave] = sum(1 for l in difflib.unified_diff(a, b, lineterm="", n=0)
+                                 if l[:1] in "+-" and not l.startswith(("+++", "---")))
+    return iguales
+
+
+def informe_tunel(res, iguales):
+    print("\n  Coste del túnel SSH (mismo catálogo, misma invocación; objetivo: cada paso ≤ 1,3 × "
+          "el directo, sin viajes de más):\n  por ronda: túnel/directo en cada ronda;\n  viajes: los de la sesión MySQL, contados delante de "
+          "la base de datos en los dos casos;\n  ráfagas SSH: ráfagas del cliente en el enlace "
+          "SSH (también avisos de ventana, que no esperan respuesta);\n  KiB: lo que cruzó el "
+          "enlace con latencia en cada sentido")
+    cabecera = ["paso", "directo s", "túnel s", "túnel/directo", "por ronda",
+                "viajes dir./túnel", "ráfagas SSH", "KiB →/← directo", "KiB →/← túnel",
+                "filas ins/camb dir./túnel"]
+    for clave, r in res.items():
+        if not clave.endswith("@tunel"):
+            continue
+        directo = res[clave[:-len("@tunel")]]
+        rondas = list(zip(directo["rondas"], r["rondas"]))
+        print("\n  «%s», %d productos, línea %s, %d ronda%s (tiempos: medianas); tiendas al "
+              "final: %s" % (MODOS[clave.split("@")[0]], r["productos"],
+                             directo.get("linea", "ilimitada"), len(rondas),
+                             "" if len(rondas) == 1 else "s",
+                             "IDÉNTICAS" if not iguales.get(clave) else
+                             "DISTINTAS (%d líneas)" % iguales[clave]))
+        filas = []
+        for i, (d, t) in enumerate(zip(directo["pasos"], r["pasos"])):
+            sd = statistics.median(pd[i]["segundos"] for pd, _ in rondas)
+            st = statistics.median(pt[i]["segundos"] for _, pt in rondas)
+            cociente = st / sd if sd else 0
+            e = t["enlace"]
+            filas.append([
+                d["etiqueta"], "%.2f" % sd, "%.2f" % st,
+                "%.2f× %s" % (cociente, "≤ 1,3" if cociente <= 1.3 else "> 1,3"),
+                " ".join("%.2f" % (pt[i]["segundos"] / pd[i]["segundos"]) for pd, pt in rondas),
+                "%d/%d" % (d["tienda"]["viajes"], t["tienda"]["viajes"]), str(e["viajes"]),
+                "%.0f/%.0f" % (d["tienda"]["bytes_al_servidor"] / 1024,
+                               d["tienda"]["bytes_al_cliente"] / 1024),
+                "%.0f/%.0f" % (e["bytes_al_servidor"] / 1024, e["bytes_al_cliente"] / 1024),
+                "%d/%d %d/%d" % (d["filas_insertadas"], d["filas_cambiadas"],
+                                 t["filas_insertadas"], t["filas_cambiadas"])])
+        anchos = [max(len(str(f[i])) for f in [cabecera] + filas) for i in range(len(cabecera))]
+        for j, f in enumerate([cabecera] + filas):
+            print("  " + "  ".join(str(c).ljust(anchos[i]) if i == 0 else str(c).rjust(anchos[i])
+                                   for i, c in enumerate(f)))
+            if j == 0:
+                print("  " + "  ".join("-" * w for w in anchos))
+
+
 def comparar(banco, resultados, run):
     """Whether both strategies left the same shop and the same files on the FTP server."""
     if len(resultados) < 2:
@@ -440,6 +594,9 @@ def informe(a, res, comp, mem, run):
                                                                    r["productos"],
                                                                    r.get("linea", "ilimitada")))
         imprimir_tabla([fila_tabla(p) for p in r["pasos"]])
+    if any(k.endswith("@tunel") for k in res):
+        informe_tunel(res, comp or {})
+        comp = None
     res = {k: v for k, v in res.items() if "@" not in k}
     if len(res) == 2:
         nl, np_ = res["lotes"]["productos"], res["producto"]["productos"]
@@ -489,21 +646,24 @@ def escribir_resumen(a, res, comp, mem, run):
                 "viajes_tienda", "bytes_a_tienda", "bytes_de_tienda", "sentencias_pos",
                 "viajes_pos", "bytes_de_pos", "filas_insertadas", "filas_cambiadas",
                 "com_insert", "com_update", "filas_recorridas", "archivos_ftp", "bytes_ftp",
-                "memoria_kib"]
+                "memoria_kib", "viajes_enlace_ssh", "bytes_enlace_ssh_subida",
+                "bytes_enlace_ssh_bajada"]
     with open(os.path.join(run, "resumen.tsv"), "w") as f:
         f.write("\t".join(columnas) + "\n")
         todas = [(n, r["productos"], r.get("latencia_ms", a.latencia_ms), p) for n, r in res.items()
                  for p in r["pasos"]]
         todas += [("memoria", p["productos"], 0, p) for p in (mem or [])]
         for modo, n, lat, p in todas:
-            t, s, d = p["tienda"], p["pos"], p["servidor"]
+            t, s, d, e = p["tienda"], p["pos"], p["servidor"], p.get("enlace") or {}
             f.write("\t".join(str(x) for x in [
                 modo, n, lat, p["paso"], p["segundos"], p["codigo_salida"], t["sentencias_total"],
                 t["sentencias"].get("SELECT", 0), t["sentencias"].get("INSERT", 0),
                 t["sentencias"].get("UPDATE", 0), t["viajes"], t["bytes_al_servidor"],
                 t["bytes_al_cliente"], s["sentencias_total"], s["viajes"], s["bytes_al_cliente"],
                 p["filas_insertadas"], p["filas_cambiadas"], d["Com_insert"], d["Com_update"],
-                p["filas_recorridas"], p["archivos_ftp"], p["bytes_ftp"], p["memoria_kib"]]) + "\n")
+                p["filas_recorridas"], p["archivos_ftp"], p["bytes_ftp"], p["memoria_kib"],
+                e.get("viajes", ""), e.get("bytes_al_servidor", ""),
+                e.get("bytes_al_cliente", "")]) + "\n")
 
 
 def main():
@@ -512,17 +672,29 @@ def main():
     p.add_argument("--latencia-ms", type=float, default=10,
                    help="delay added in each direction to the shop; 0 adds none (the relay "
                    "still counts) (10)")
-    p.add_argument("--estrategias", default="lotes,producto",
-                   help="which values of «Modo de envío»: lotes, producto or both (lotes,producto)")
+    p.add_argument("--estrategias", default=None,
+                   help="which values of «Modo de envío»: lotes, producto or both (lotes,producto; "
+                   "with --tunel: lotes)")
     p.add_argument("--productos-por-producto", type=int, default=0,
                    help="a smaller catalogue for the per-product run; ratios are then per product")
-    p.add_argument("--lineas", default="ilimitada,domestica",
+    p.add_argument("--lineas", default=None,
                    help="links to run on: ilimitada (only the latency), domestica (20 ms, 10 Mbit/s "
-                   "down, 2 Mbit/s up, one line shared by every connection) (ilimitada,domestica)")
+                   "down, 2 Mbit/s up, one line shared by every connection) (ilimitada,domestica; "
+                   "with --tunel: ilimitada)")
     p.add_argument("--estrategias-linea", default="lotes",
                    help="the strategies run on a limited line (lotes)")
     p.add_argument("--comprimir", type=int, default=1,
                    help="«Comprimir conexión WEB» of the runs (1)")
+    p.add_argument("--tunel", action="store_true",
+                   help="instead: the first, unchanged and 1 %% changed sends, each run directly and "
+                   "then through a throwaway SSH server with the latency in front of it, side by "
+                   "side on equal catalogues")
+    p.add_argument("--paso-directo", type=int, default=1,
+                   help="with --tunel: the direct run also crosses a relay without delay, as the "
+                   "tunnelled one does behind the SSH server (1)")
+    p.add_argument("--rondas", type=int, default=1,
+                   help="with --tunel: how many times the three steps run on fresh shops; times "
+                   "are the medians (1)")
     p.add_argument("--memoria", action="store_true",
                    help="instead: first sends at 0 ms, batched, of --memoria-productos products")
     p.add_argument("--memoria-productos", default="10000,50000,100000")
@@ -533,6 +705,10 @@ def main():
     p.add_argument("--vendaro", required=True)
     p.add_argument("--proxy", required=True)
     a = p.parse_args()
+    if a.estrategias is None:
+        a.estrategias = "lotes" if a.tunel else "lotes,producto"
+    if a.lineas is None:
+        a.lineas = "ilimitada" if a.tunel else "ilimitada,domestica"
     a.estrategias = [e.strip() for e in a.estrategias.split(",") if e.strip()]
     if not a.estrategias or any(e not in MODOS for e in a.estrategias):
         p.error("--estrategias takes lotes, producto or lotes,producto")
@@ -552,6 +728,11 @@ def main():
     try:
         if a.memoria:
             mem = memoria(banco, a)
+        elif a.tunel:
+            catalogo.fotos(max(a.productos, a.productos_por_producto), banco.fotos)
+            for linea in a.lineas:
+                res.update(tunel(banco, a, run, linea))
+            comp = comparar_tunel(banco, res)
         else:
             n_fotos = catalogo.fotos(max(a.productos, a.productos_por_producto), banco.fotos)
             print("Catálogo generado; %d archivos de imagen en %s" % (n_fotos, banco.fotos))

@@ -6,6 +6,7 @@
 #   bench/envio.sh --productos 1000 --latencia-ms 0
 #   bench/envio.sh --productos-por-producto 1000     the per-product run on a smaller catalogue
 #   bench/envio.sh --memoria                         0 ms, batched, 10 000 / 50 000 / 100 000 products
+#   bench/envio.sh --tunel --rondas 3                direct and through the test SSH server, side by side
 # Vendaro is built optimised in build-bench/ (BENCH_BUILD=DIR to use another build folder).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -2,7 +2,7 @@
 // counts what crosses it: bytes each way, round trips, and the statements of the MySQL protocol.
 //
 //   proxy_latencia --destino PUERTO [--escucha PUERTO] [--latencia-ms MS] [--puerto-archivo F]
-//                  [--estadisticas F] [--subida-kbps K] [--bajada-kbps K]
+//                  [--estadisticas F] [--subida-kbps K] [--bajada-kbps K] [--mysql 0]
 //
 // Listens on 127.0.0.1 and relays to 127.0.0.1:PUERTO only: a benchmark must never reach out.
 // Every chunk read from one side is handed to the other side MS milliseconds after it was read, so
@@ -19,7 +19,8 @@
 // - a command is a client packet with sequence number 0; a COM_QUERY's text is split on the
 //   semicolons that stand outside quotes and comments, so a multi-statement query counts each
 //   statement, classified by its first word. A connection that switches to TLS or to the compressed
-//   protocol is counted but not read any further.
+//   protocol is counted but not read any further. With --mysql 0 (a link that carries another
+//   protocol, such as SSH) only bytes and round trips are counted.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -287,6 +288,7 @@ struct Conexion {
 };
 
 bool g_ocultarTls = false;
+bool g_leerMysql = true;
 
 // Clears the TLS flag (CLIENT_SSL) in the capabilities of the server's greeting, so a client that
 // takes TLS only when offered talks in clear and the relay can read its statements. The greeting
@@ -404,7 +406,8 @@ bool recibir(Conexion& c, int fd, Nanos t) {
             if (c.servidorHablo)
                 ++g_totales.viajes;
             c.servidorHablo = false;
-            c.lector.leer(reinterpret_cast<const unsigned char*>(buffer), std::size_t(n));
+            if (g_leerMysql)
+                c.lector.leer(reinterpret_cast<const unsigned char*>(buffer), std::size_t(n));
         } else {
             g_totales.bytesAlCliente += std::uint64_t(n);
             c.servidorHablo = true;
@@ -524,7 +527,7 @@ void uso() {
     std::fprintf(stderr, "uso: proxy_latencia --destino PUERTO [--escucha PUERTO] "
                          "[--latencia-ms MS] [--puerto-archivo ARCHIVO] "
                          "[--estadisticas ARCHIVO] [--ocultar-tls 1] [--subida-kbps K] "
-                         "[--bajada-kbps K]\n");
+                         "[--bajada-kbps K] [--mysql 0]\n");
     std::exit(2);
 }
 
@@ -557,6 +560,8 @@ int main(int argc, char** argv) {
             g_bpsSubida = std::atof(v) * 1000;
         else if (a == "--bajada-kbps")
             g_bpsBajada = std::atof(v) * 1000;
+        else if (a == "--mysql")
+            g_leerMysql = std::atoi(v) != 0;
         else
             uso();
     }

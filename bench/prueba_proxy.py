@@ -78,6 +78,40 @@ def linea(proxy, comprobar):
             p.wait(10)
 
 
+def sin_mysql(proxy, comprobar):
+    """With --mysql 0 (in front of an SSH server) a query packet is relayed and counted as bytes
+    and a round trip, never read as a statement."""
+    servidor = socket.socket()
+    servidor.bind(("127.0.0.1", 0))
+    servidor.listen(1)
+    threading.Thread(target=eco, args=(servidor,), daemon=True).start()
+    with tempfile.TemporaryDirectory() as tmp:
+        puerto_archivo = os.path.join(tmp, "puerto")
+        estadisticas = os.path.join(tmp, "estadisticas.json")
+        p = subprocess.Popen([proxy, "--destino", str(servidor.getsockname()[1]), "--mysql", "0",
+                              "--puerto-archivo", puerto_archivo, "--estadisticas", estadisticas])
+        try:
+            for _ in range(100):
+                if os.path.exists(puerto_archivo):
+                    break
+                time.sleep(0.02)
+            c = socket.create_connection(("127.0.0.1", int(open(puerto_archivo).read())))
+            consulta = paquete(0, b"\x03SELECT 1; SELECT 2")
+            c.sendall(consulta)
+            comprobar(recibir(c, len(consulta)) == consulta, "--mysql 0: the echo differs")
+            c.close()
+            time.sleep(0.2)
+        finally:
+            p.send_signal(signal.SIGTERM)
+            p.wait(10)
+        e = json.load(open(estadisticas))
+        esperado = {"viajes": 1, "bytes_al_servidor": len(consulta), "comandos": 0,
+                    "sentencias_total": 0}
+        for clave, valor in esperado.items():
+            comprobar(e.get(clave) == valor, "--mysql 0: %s: expected %r, counted %r"
+                      % (clave, valor, e.get(clave)))
+
+
 def main():
     proxy = sys.argv[1]
     fallos = []
@@ -151,6 +185,7 @@ def main():
             comprobar(e.get(clave) == valor, "%s: expected %r, counted %r" % (clave, valor,
                                                                              e.get(clave)))
         linea(proxy, comprobar)
+        sin_mysql(proxy, comprobar)
     for f in fallos:
         print("FAIL:", f)
     print("proxy_latencia: %d checks failed" % len(fallos) if fallos else "proxy_latencia: OK")

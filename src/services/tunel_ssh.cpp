@@ -161,6 +161,14 @@ struct TunelSsh::Hilo {
     QString errorCanal;
     QString huella;
 
+    // A UDP socket sent to itself: abrirCanal() and the destructor wake the thread's poll with a
+    // datagram instead of waiting out its timeout.
+    Socket aviso = SinSocket;
+    void avisar() const {
+        if (aviso != SinSocket)
+            ::send(aviso, "!", 1, 0);
+    }
+
     // Only the thread touches these once it runs.
     Socket escucha = SinSocket;
     quint16 puerto = 0;
@@ -206,15 +214,31 @@ TunelSsh::TunelSsh(const DatosTunel& datos)
     }
     m_hilo->escucha = s;
     m_hilo->puerto = ntohs(a.sin_port);
+    Socket aviso = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in b{};
+    b.sin_family = AF_INET;
+    b.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    largo = sizeof b;
+    // Without it the thread still sees requests, within its poll's timeout.
+    if (aviso != SinSocket && (::bind(aviso, reinterpret_cast<sockaddr*>(&b), sizeof b) != 0 ||
+                               ::getsockname(aviso, reinterpret_cast<sockaddr*>(&b), &largo) != 0 ||
+                               ::connect(aviso, reinterpret_cast<sockaddr*>(&b), sizeof b) != 0)) {
+        cerrarSocket(aviso);
+        aviso = SinSocket;
+    }
+    m_hilo->aviso = aviso;
     m_hilo->hilo = std::thread([h = m_hilo.get()] { h->ejecutar(); });
 }
 
 TunelSsh::~TunelSsh() {
     m_hilo->parar = true;
+    m_hilo->avisar();
     if (m_hilo->hilo.joinable())
         m_hilo->hilo.join();
     if (m_hilo->escucha != SinSocket)
         cerrarSocket(m_hilo->escucha);
+    if (m_hilo->aviso != SinSocket)
+        cerrarSocket(m_hilo->aviso);
 }
 
 bool TunelSsh::abrirCanal(const QString& destino, int puerto) {
@@ -226,6 +250,7 @@ bool TunelSsh::abrirCanal(const QString& destino, int puerto) {
     h.puertoDestino = puerto;
     h.pedido = true;
     h.respondido = false;
+    h.avisar();
     h.cv.wait(l, [&] { return h.respondido; });
     return h.respuesta;
 }
@@ -277,16 +302,22 @@ void TunelSsh::Hilo::ejecutar() {
 
         std::vector<pollfd> fds;
         fds.push_back({escucha, POLLIN, 0});
+        if (aviso != SinSocket)
+            fds.push_back({aviso, POLLIN, 0});
         for (const Canal& c : canales)
             fds.push_back({c.local, POLLIN, 0});
         // The SSH socket is watched only while channels read from it: with none, nothing would
         // take what the server sends and poll would not wait.
         if (sesion && !canales.empty())
             fds.push_back({ssh_get_fd(sesion), POLLIN, 0});
-        // A short wait: parar and a request are seen within it.
+        // A short wait: parar and a request are seen within it even without a datagram.
         ::poll(fds.data(), decltype(fds.size())(fds.size()), 50);
         if (fds[0].revents & POLLIN)
             aceptar();
+        if (aviso != SinSocket && fds[1].revents & POLLIN) {
+            char nada[16]; // one datagram; another still queued wakes the next poll at once
+            ::recv(aviso, nada, sizeof nada, 0);
+        }
         for (size_t i = 0; i < canales.size();) {
             auto fd = std::find_if(fds.begin() + 1, fds.end(),
                                    [&](const pollfd& p) { return p.fd == canales[i].local; });
