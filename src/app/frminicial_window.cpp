@@ -535,7 +535,14 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
             texto += resumen.mensaje + u". "_s;
         if (!resumen.motivoImagenes.isEmpty())
             texto += u"Imágenes: "_s + resumen.motivoImagenes + u". "_s;
-        principal->lblUltimoEnvio->setText(texto + resumen.texto() + noGuardado);
+        // Written, but not all as sent: said where the values are, not only in the log.
+        QString avisos;
+        if (resumen.conAvisos > 0)
+            avisos = u" %1 con avisos: lo enviado y lo que la tienda guardó están en la lista de "
+                     u"productos con avisos."_s.arg(resumen.conAvisos == 1
+                                                        ? u"1 producto"_s
+                                                        : u"%1 productos"_s.arg(resumen.conAvisos));
+        principal->lblUltimoEnvio->setText(texto + resumen.texto() + noGuardado + avisos);
         const QString problemas = resumen.textoProblemas();
         if (!problemas.isEmpty() && resumen.estado != ResumenEnvio::Estado::Interrumpido)
             m_bandeja->notificar(u"Envío de productos"_s,

@@ -96,6 +96,9 @@ PrincipalPage::PrincipalPage(QWidget* padre)
                        u"Con error"_s, u"Con avisos"_s, u"Imágenes"_s, u"Resultado"_s});
     auto* lblFallidos = new QLabel(u"Productos no enviados en el último envío:"_s, Picture2);
     tblFallidos = tabla(Picture2, u"tblFallidos"_s, {u"Clave"_s, u"Nombre"_s, u"Motivo"_s});
+    lblAvisos = new QLabel(u"Productos enviados con avisos en el último envío:"_s, Picture2);
+    nombrar(lblAvisos, u"lblAvisos"_s);
+    tblAvisos = tabla(Picture2, u"tblAvisos"_s, {u"Clave"_s, u"Nombre"_s, u"Aviso"_s});
     cmdBitacora = new QPushButton(u"Ver &bitácora"_s, this);
     nombrar(cmdBitacora, u"cmdBitacora"_s);
     cmdVistaPrevia = new QPushButton(u"&Vista previa"_s, this);
@@ -118,6 +121,8 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     contenido->addWidget(tblEnvios, 3);
     contenido->addWidget(lblFallidos);
     contenido->addWidget(tblFallidos, 2);
+    contenido->addWidget(lblAvisos);
+    contenido->addWidget(tblAvisos, 2);
 
     auto* botones = new QHBoxLayout;
     botones->addWidget(cmdConfigurar);
@@ -132,8 +137,8 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     pagina->addLayout(botones);
 
     // Tab follows the screen: top to bottom, then the buttons from left to right.
-    QWidget* orden[] = {chkImagenes,    tblEnvios,   tblFallidos,  cmdConfigurar, cmdLeerAhora,
-                        cmdVistaPrevia, cmdBitacora, cmdMinimizar, cmdTerminar};
+    QWidget* orden[] = {chkImagenes,  tblEnvios,      tblFallidos, tblAvisos,    cmdConfigurar,
+                        cmdLeerAhora, cmdVistaPrevia, cmdBitacora, cmdMinimizar, cmdTerminar};
     for (size_t i = 1; i < std::size(orden); ++i)
         setTabOrder(orden[i - 1], orden[i]);
 }
@@ -184,15 +189,25 @@ void PrincipalPage::mostrarHistorial(const HistorialEnvios& historial) {
         if (!e.motivoImagenes.isEmpty()) {
             tblEnvios->item(i, 7)->setToolTip(e.motivoImagenes);
             tblEnvios->item(i, 8)->setToolTip(e.motivoImagenes);
+        } else if (e.conAvisos > 0 && i == 0) {
+            tblEnvios->item(i, 8)->setToolTip(
+                u"Los productos con avisos y sus valores están en la lista de abajo"_s);
         }
     }
-    const auto& fallidos = historial.fallidosUltimo();
-    tblFallidos->setRowCount(int(fallidos.size()));
-    for (int i = 0; i < fallidos.size(); ++i) {
-        tblFallidos->setItem(i, 0, celda(fallidos[i].clave, false));
-        tblFallidos->setItem(i, 1, celda(fallidos[i].descripcion, false));
-        auto* mensaje = celda(fallidos[i].mensaje, false);
-        mensaje->setToolTip(fallidos[i].mensaje);
-        tblFallidos->setItem(i, 2, mensaje);
-    }
+    // Failures and warnings alike: key, name, and what happened in a cell that shows it whole.
+    auto listar = [&celda](QTableWidget* t, const QList<ResumenEnvio::Fallo>& productos) {
+        t->setRowCount(int(productos.size()));
+        for (int i = 0; i < productos.size(); ++i) {
+            t->setItem(i, 0, celda(productos[i].clave, false));
+            t->setItem(i, 1, celda(productos[i].descripcion, false));
+            auto* mensaje = celda(productos[i].mensaje, false);
+            mensaje->setToolTip(productos[i].mensaje);
+            t->setItem(i, 2, mensaje);
+        }
+    };
+    listar(tblFallidos, historial.fallidosUltimo());
+    listar(tblAvisos, historial.avisosUltimo());
+    lblAvisos->setText(
+        u"Productos enviados con avisos en el último envío (lo enviado y lo que la tienda "_s
+        u"guardó): %1"_s.arg(local.toString(historial.avisosUltimo().size())));
 }

@@ -29,6 +29,8 @@ public:
     QLabel* lblUltimoEnvio;    // the last run's summary
     QTableWidget* tblEnvios;   // the last runs, newest first
     QTableWidget* tblFallidos; // the products the last run could not write, and why
+    QTableWidget* tblAvisos;   // values the last run's products were sent and the shop kept
+    QLabel* lblAvisos;         // its title, with the count
     QPushButton* cmdBitacora;
     QPushButton* cmdVistaPrevia;
 

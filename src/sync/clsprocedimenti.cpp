@@ -642,10 +642,12 @@ void Envio::contar(const QList<PlanProducto>& bloque, const QList<ResultadoProdu
                             : m_resumen.sinCambios);
         if (!r.avisos.isEmpty()) {
             ++m_resumen.conAvisos;
-            for (const QString& aviso : r.avisos)
+            for (const QString& aviso : r.avisos) {
+                m_resumen.productosConAvisos.append({clave, aviso, bloque[i].descripcion});
                 qCWarning(lcNombres).noquote()
                     << u"Producto «%1»: la tienda no guardó un valor como se envió: %2"_s.arg(
                            clave, aviso);
+            }
         }
     }
 }

@@ -491,9 +491,19 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
                     continue;
                 }
                 QStringList& suyos = (*b.resultados)[e.producto].avisos;
-                suyos.append(u"%1: %2"_s.arg(e.tabla, a.mensaje));
                 const QString nombre = columnaDelAviso.match(a.mensaje).captured(1);
                 const ColumnaTienda* columna = tabla(e.tabla).columna(nombre);
+                // What was sent, beside what the shop kept (read back below).
+                QString aviso = columna ? u"%1.%2: %3"_s.arg(e.tabla, columna->nombre, a.mensaje)
+                                        : u"%1: %2"_s.arg(e.tabla, a.mensaje);
+                for (qsizetype k = 0; columna && k < e.columnas.size(); ++k)
+                    if (e.columnas[k].compare(columna->nombre, Qt::CaseInsensitive) == 0) {
+                        const Valor& v = e.valores.at(k);
+                        aviso +=
+                            u"; se envió "_s + (v.esNulo() ? u"NULL"_s : u'«' + v.texto() + u'»');
+                        break;
+                    }
+                suyos.append(aviso);
                 const quint64 numero = *primerId > 0 ? *primerId + quint64(fila) : 0;
                 const QString donde = columna ? dondeQuedo(e, numero) : QString();
                 if (!donde.isEmpty())

@@ -36,8 +36,11 @@ struct ResumenEnvio {
         QString descripcion{}; // the product's name in the point of sale
     };
     QList<Fallo> productosFallidos; // in send order
-    qint64 sentencias = 0;          // statements and queries sent to both servers
-    qint64 viajesTienda = 0;        // round trips to the shop's server
+    // One per value a written product's row did not keep as sent: what was sent and what the
+    // shop kept, in send order.
+    QList<Fallo> productosConAvisos;
+    qint64 sentencias = 0;   // statements and queries sent to both servers
+    qint64 viajesTienda = 0; // round trips to the shop's server
     double segundos = 0;
     QString rutaBitacora;
     // The catalogue around the products.

@@ -913,6 +913,41 @@ TEST_F(Ventana, LaPaginaPrincipalCuentaLosEnviosYSusFallos) {
     EXPECT_EQ(leido.envios().last().leidos, 124);
 }
 
+// Products written with values the shop did not keep as sent: listed on the page per product with
+// what was sent and what the shop kept, the result says so, and the list comes back after a
+// restart.
+TEST_F(Ventana, LosAvisosSeListanConLoQueLaTiendaGuardo) {
+    e.defectos(u"oc_product"_s, "points = 99999999999\n");
+    cargar();
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    EXPECT_EQ(r.conAvisos, 3);
+    auto comprobar = [&] {
+        QTableWidget* avisos = v->principal->tblAvisos;
+        ASSERT_EQ(avisos->rowCount(), 3);
+        EXPECT_EQ(avisos->item(1, 0)->text(), u"P02"_s);
+        EXPECT_EQ(avisos->item(1, 1)->text(), u"Producto 2"_s);
+        EXPECT_EQ(avisos->item(1, 2)->text(),
+                  u"oc_product.points: Out of range value for column 'points' at row 2; se envió "_s
+                  u"«99999999999»; quedó «2147483647»"_s);
+        EXPECT_TRUE(v->principal->lblAvisos->text().endsWith(u": 3"_s))
+            << qPrintable(v->principal->lblAvisos->text());
+        QTableWidget* envios = v->principal->tblEnvios;
+        EXPECT_EQ(envios->item(0, 6)->text(), u"3"_s);
+        EXPECT_EQ(envios->item(0, 8)->text(), u"Correcto, con avisos"_s);
+        EXPECT_EQ(v->principal->tblFallidos->rowCount(), 0);
+    };
+    comprobar();
+    EXPECT_TRUE(v->principal->lblUltimoEnvio->text().contains(
+        u"3 productos con avisos: lo enviado y lo que la tienda guardó están en la lista"_s))
+        << qPrintable(v->principal->lblUltimoEnvio->text());
+    v->Descargar();
+    v.reset();
+    reloj = new RelojDePrueba;
+    cargar();
+    comprobar();
+}
+
 // The runs kept beside the settings: on a full disk the file keeps the runs it had.
 TEST(HistorialEnvios, UnDiscoLlenoDejaElAnterior) {
     DiscoLleno disco;
@@ -1081,9 +1116,10 @@ TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
         } while (w != desde);
         return orden;
     };
-    const QStringList principal = {u"chkImagenes"_s,   u"tblEnvios"_s,    u"tblFallidos"_s,
-                                   u"cmdConfigurar"_s, u"cmdLeerAhora"_s, u"cmdVistaPrevia"_s,
-                                   u"cmdBitacora"_s,   u"cmdMinimizar"_s, u"cmdTerminar"_s};
+    const QStringList principal = {u"chkImagenes"_s,    u"tblEnvios"_s,     u"tblFallidos"_s,
+                                   u"tblAvisos"_s,      u"cmdConfigurar"_s, u"cmdLeerAhora"_s,
+                                   u"cmdVistaPrevia"_s, u"cmdBitacora"_s,   u"cmdMinimizar"_s,
+                                   u"cmdTerminar"_s};
     EXPECT_EQ(ordenDe(v->principal->chkImagenes, principal), principal);
     // The boxes as they stand on the page: group by group, and in each row by row.
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
