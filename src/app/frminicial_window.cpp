@@ -29,6 +29,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -106,7 +107,13 @@ frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
         principal->Label5->clear();
         principal->Label5->show();
         principal->Label3->show();
+        // The previous run's line would read as this one's; a preview leaves it (it tells its
+        // end in its own window).
+        if (!m_simulacro)
+            principal->lblUltimoEnvio->clear();
+        principal->mostrarAvance({FaseEnvio::Leyendo, 0, 0});
     });
+    connect(m_envio, &EnvioEnSegundoPlano::avance, principal, &PrincipalPage::mostrarAvance);
     connect(m_envio, &EnvioEnSegundoPlano::producto, this,
             [this](const QString& clave, const QString& descripcion, qint64 n, qint64 total) {
                 principal->Label3->setText(u"Clave: "_s + clave + u"\nDescripción: "_s +
@@ -512,6 +519,8 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
         principal->Label5->hide();
         principal->pctPorcen->hide();
     }
+    principal->lblFase->hide();
+    principal->barEnvio->hide();
     const bool simulacro = m_simulacro;
     m_simulacro = false;
     QString noGuardado;

@@ -2,6 +2,7 @@
 
 #include "historial_envios.h"
 #include "services/decontroles_gui.h"
+#include "sync/ventana_envio.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -10,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -71,12 +73,31 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     pctPorcen = new CajaPorcentaje(Picture2);
     nombrar(pctPorcen, u"pctPorcen"_s);
     pctPorcen->hide();
+    lblFase = new QLabel(Picture2);
+    nombrar(lblFase, u"lblFase"_s);
+    lblFase->hide();
+    barEnvio = new QProgressBar(Picture2);
+    nombrar(barEnvio, u"barEnvio"_s);
+    barEnvio->setFormat(u"%v de %m"_s);
+    barEnvio->hide();
+    // The run's lines keep their place while hidden and two lines of product for any name: nothing
+    // below them moves when a run starts, goes on or ends.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label3, Label5, lblFase, barEnvio, pctPorcen}) {
+        QSizePolicy politica = w->sizePolicy();
+        politica.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(politica);
+    }
+    Label3->setMinimumHeight(Label3->fontMetrics().lineSpacing() * 2);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     chkImagenes = new QCheckBox(u"Enviar archivos de imá&genes"_s, Picture2);
     nombrar(chkImagenes, u"chkImagenes"_s);
     lblUltimoEnvio = new QLabel(Picture2);
     nombrar(lblUltimoEnvio, u"lblUltimoEnvio"_s);
     lblUltimoEnvio->setWordWrap(true);
     lblUltimoEnvio->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblUltimoEnvio->setMinimumHeight(lblUltimoEnvio->fontMetrics().lineSpacing() * 3);
+    lblUltimoEnvio->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // The last runs and the last run's failures: read-only tables that fit their page.
     auto tabla = [&nombrar](QWidget* dueno, const QString& nombre, const QStringList& titulos) {
@@ -114,6 +135,8 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     contenido->addLayout(cuenta);
     contenido->addWidget(Label3);
     contenido->addWidget(Label5);
+    contenido->addWidget(lblFase);
+    contenido->addWidget(barEnvio);
     contenido->addWidget(pctPorcen);
     contenido->addWidget(chkImagenes);
     contenido->addWidget(lblUltimoEnvio);
@@ -154,6 +177,39 @@ bool PrincipalPage::ProgresoFTP(qint64 lCurrentBytes, qint64 lTotalBytes, QStrin
     *texto = u"Bytes copiados "_s + local.toString(lCurrentBytes) + u" de "_s +
              local.toString(lTotalBytes);
     return true;
+}
+
+QString PrincipalPage::textoAvance(const AvanceEnvio& a) {
+    const QLocale local;
+    const QString de = u"%1 de %2"_s.arg(local.toString(a.hechos), local.toString(a.total));
+    switch (a.fase) {
+    case FaseEnvio::Leyendo:
+        return a.total > 0 ? u"Leyendo lo que la tienda tiene de %1 productos…"_s.arg(
+                                 local.toString(a.total))
+                           : u"Leyendo los productos del punto de venta…"_s;
+    case FaseEnvio::Comparando:
+        return u"Comparando con la tienda: %1 productos"_s.arg(de);
+    case FaseEnvio::Escribiendo:
+        return u"Escribiendo en la tienda: %1 productos"_s.arg(de);
+    case FaseEnvio::Imagenes:
+        return u"Imágenes: %1 productos"_s.arg(de);
+    }
+    return {};
+}
+
+void PrincipalPage::mostrarAvance(const AvanceEnvio& a) {
+    lblFase->setText(textoAvance(a));
+    lblFase->show();
+    // Reading has no count yet: the bar moves without one.
+    if (a.fase == FaseEnvio::Leyendo || a.total <= 0) {
+        barEnvio->setRange(0, 0);
+    } else {
+        // The bar counts in int: a larger catalogue is drawn in proportion.
+        const qint64 escala = a.total > 1000000000 ? a.total / 1000000 + 1 : 1;
+        barEnvio->setRange(0, int(a.total / escala));
+        barEnvio->setValue(int(std::min(a.hechos, a.total) / escala));
+    }
+    barEnvio->show();
 }
 
 void PrincipalPage::mostrarHistorial(const HistorialEnvios& historial) {

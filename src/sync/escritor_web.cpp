@@ -431,6 +431,8 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     // The block's transaction ends in the round trip of its last writes.
     const bool confirmar = ultima && m_config.transaccional && !m_config.simulacro &&
                            (b.escrito || !escrituras.isEmpty());
+    if (m_alFase && !escrituras.isEmpty())
+        m_alFase(FaseEnvio::Escribiendo);
     if (m_config.simulacro || (escrituras.isEmpty() && !confirmar))
         return true;
     b.escrito = true;
@@ -653,6 +655,8 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
         return !b.hayInserciones || m_config.simulacro ||
                (escribir(b, false, error) && leer(b, claves, true, error));
     };
+    if (m_alFase)
+        m_alFase(FaseEnvio::Comparando);
     bool bien = leer(b, claves, false, error);
     if (bien) {
         refusarGemelas(b);

@@ -148,6 +148,7 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
             break;
         }
         ventana.imagenProducto(p.clave, p.descripcion, n, total);
+        ventana.avance({FaseEnvio::Imagenes, n - 1, total});
         const QStringList archivos = carpeta.de(p.clave);
         if (archivos.isEmpty())
             continue;
@@ -232,6 +233,8 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
         if (!registro.archivos.isEmpty())
             registros.append(registro);
     }
+    if (!cuenta.interrumpido)
+        ventana.avance({FaseEnvio::Imagenes, total, total});
     m_ftp.CloseConnection();
     if (!sinServidor.isEmpty())
         qCCritical(lcNombres).noquote()
