@@ -11,6 +11,7 @@ public:
                   qint64 total) override {
         Q_EMIT m_dueno->producto(clave, descripcion, n, total);
     }
+    void avance(const AvanceEnvio& avance) override { Q_EMIT m_dueno->avance(avance); }
     void imagenProducto(const QString& clave, const QString& descripcion, qint64 n,
                         qint64 total) override {
         Q_EMIT m_dueno->imagenProducto(clave, descripcion, n, total);
@@ -38,6 +39,7 @@ EnvioEnSegundoPlano::EnvioEnSegundoPlano(QObject* padre)
     : QObject(padre) {
     qRegisterMetaType<ResumenEnvio>("ResumenEnvio");
     qRegisterMetaType<CambioPrevisto>("CambioPrevisto");
+    qRegisterMetaType<AvanceEnvio>("AvanceEnvio");
 }
 
 EnvioEnSegundoPlano::~EnvioEnSegundoPlano() {

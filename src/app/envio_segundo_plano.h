@@ -34,6 +34,7 @@ public:
 Q_SIGNALS:
     void inicio();
     void producto(const QString& clave, const QString& descripcion, qint64 n, qint64 total);
+    void avance(const AvanceEnvio& avance);
     void imagenesLimpiadas();
     void imagenProducto(const QString& clave, const QString& descripcion, qint64 n, qint64 total);
     void subiendoArchivos(bool subiendo);

@@ -29,6 +29,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -106,7 +107,13 @@ frmInicial::frmInicial(const QString& rutaIni, Reloj* reloj, QWidget* padre)
         principal->Label5->clear();
         principal->Label5->show();
         principal->Label3->show();
+        // The previous run's line would read as this one's; a preview leaves it (it tells its
+        // end in its own window).
+        if (!m_simulacro)
+            principal->lblUltimoEnvio->clear();
+        principal->mostrarAvance({FaseEnvio::Leyendo, 0, 0});
     });
+    connect(m_envio, &EnvioEnSegundoPlano::avance, principal, &PrincipalPage::mostrarAvance);
     connect(m_envio, &EnvioEnSegundoPlano::producto, this,
             [this](const QString& clave, const QString& descripcion, qint64 n, qint64 total) {
                 principal->Label3->setText(u"Clave: "_s + clave + u"\nDescripción: "_s +
@@ -519,6 +526,8 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
         principal->Label5->hide();
         principal->pctPorcen->hide();
     }
+    principal->lblFase->hide();
+    principal->barEnvio->hide();
     const bool simulacro = m_simulacro;
     m_simulacro = false;
     QString noGuardado;
@@ -542,7 +551,14 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
             texto += resumen.mensaje + u". "_s;
         if (!resumen.motivoImagenes.isEmpty())
             texto += u"Imágenes: "_s + resumen.motivoImagenes + u". "_s;
-        principal->lblUltimoEnvio->setText(texto + resumen.texto() + noGuardado);
+        // Written, but not all as sent: said where the values are, not only in the log.
+        QString avisos;
+        if (resumen.conAvisos > 0)
+            avisos = u" %1 con avisos: lo enviado y lo que la tienda guardó están en la lista de "
+                     u"productos con avisos."_s.arg(resumen.conAvisos == 1
+                                                        ? u"1 producto"_s
+                                                        : u"%1 productos"_s.arg(resumen.conAvisos));
+        principal->lblUltimoEnvio->setText(texto + resumen.texto() + noGuardado + avisos);
         const QString problemas = resumen.textoProblemas();
         if (!problemas.isEmpty() && resumen.estado != ResumenEnvio::Estado::Interrumpido)
             m_bandeja->notificar(u"Envío de productos"_s,

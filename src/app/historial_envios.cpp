@@ -10,6 +10,25 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// Failed products and products with warnings are kept alike: key, name, what happened.
+QJsonArray aJson(const QList<ResumenEnvio::Fallo>& productos) {
+    QJsonArray lista;
+    for (const ResumenEnvio::Fallo& f : productos)
+        lista.append(QJsonObject{
+            {u"clave"_s, f.clave}, {u"mensaje"_s, f.mensaje}, {u"descripcion"_s, f.descripcion}});
+    return lista;
+}
+
+QList<ResumenEnvio::Fallo> deJson(const QJsonValue& valor) {
+    QList<ResumenEnvio::Fallo> productos;
+    for (const QJsonValue& v : valor.toArray())
+        productos.append(
+            {v[u"clave"_s].toString(), v[u"mensaje"_s].toString(), v[u"descripcion"_s].toString()});
+    return productos;
+}
+} // namespace
+
 HistorialEnvios::HistorialEnvios(const QString& rutaIni) {
     const QFileInfo ini(rutaIni);
     m_ruta = ini.path() + u'/' + ini.completeBaseName() + u".envios.json"_s;
@@ -18,12 +37,15 @@ HistorialEnvios::HistorialEnvios(const QString& rutaIni) {
 QString HistorialEnvios::Envio::resultado() const {
     if (!estado.isEmpty())
         return estado;
-    return fallidos > 0 || imagenesFallidas > 0 ? u"Con errores"_s : u"Correcto"_s;
+    if (fallidos > 0 || imagenesFallidas > 0)
+        return u"Con errores"_s;
+    return conAvisos > 0 ? u"Correcto, con avisos"_s : u"Correcto"_s;
 }
 
 void HistorialEnvios::leer() {
     m_envios.clear();
     m_fallidos.clear();
+    m_avisos.clear();
     QFile f(m_ruta);
     if (!f.open(QIODevice::ReadOnly))
         return;
@@ -46,9 +68,8 @@ void HistorialEnvios::leer() {
         if (e.inicio.isValid())
             m_envios.append(e);
     }
-    for (const QJsonValue& v : raiz.value(u"fallidosUltimo"_s).toArray())
-        m_fallidos.append(
-            {v[u"clave"_s].toString(), v[u"mensaje"_s].toString(), v[u"descripcion"_s].toString()});
+    m_fallidos = deJson(raiz.value(u"fallidosUltimo"_s));
+    m_avisos = deJson(raiz.value(u"avisosUltimo"_s));
 }
 
 bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin, QString* error) {
@@ -72,6 +93,7 @@ bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin, QStri
     while (m_envios.size() > MaxEnvios)
         m_envios.removeFirst();
     m_fallidos = r.productosFallidos;
+    m_avisos = r.productosConAvisos;
 
     QJsonArray envios;
     for (const Envio& x : std::as_const(m_envios))
@@ -87,10 +109,8 @@ bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin, QStri
                                   {u"imagenesSubidas"_s, x.imagenesSubidas},
                                   {u"imagenesFallidas"_s, x.imagenesFallidas},
                                   {u"motivoImagenes"_s, x.motivoImagenes}});
-    QJsonArray fallidos;
-    for (const ResumenEnvio::Fallo& f : std::as_const(m_fallidos))
-        fallidos.append(QJsonObject{
-            {u"clave"_s, f.clave}, {u"mensaje"_s, f.mensaje}, {u"descripcion"_s, f.descripcion}});
-    const QJsonObject raiz{{u"envios"_s, envios}, {u"fallidosUltimo"_s, fallidos}};
+    const QJsonObject raiz{{u"envios"_s, envios},
+                           {u"fallidosUltimo"_s, aJson(m_fallidos)},
+                           {u"avisosUltimo"_s, aJson(m_avisos)}};
     return escribirArchivoAtomico(m_ruta, QJsonDocument(raiz).toJson(), Permisos::Conservar, error);
 }

@@ -27,7 +27,8 @@ public:
         qint64 imagenesSubidas = 0;
         qint64 imagenesFallidas = 0;
         QString motivoImagenes;
-        // What the "Resultado" column says of the run.
+        // What the "Resultado" column says of the run ("Correcto, con avisos" when products were
+        // written with values the shop did not keep as sent).
         QString resultado() const;
     };
 
@@ -38,6 +39,8 @@ public:
     void leer();
     const QList<Envio>& envios() const { return m_envios; }
     const QList<ResumenEnvio::Fallo>& fallidosUltimo() const { return m_fallidos; }
+    // The last run's warnings: what each product was sent and what the shop kept.
+    const QList<ResumenEnvio::Fallo>& avisosUltimo() const { return m_avisos; }
 
     // Adds the run that ended now and writes the file; false when it could not be written (the
     // page still shows the run; the file keeps the runs it had), with *error saying why.
@@ -47,4 +50,5 @@ private:
     QString m_ruta;
     QList<Envio> m_envios;
     QList<ResumenEnvio::Fallo> m_fallidos;
+    QList<ResumenEnvio::Fallo> m_avisos;
 };

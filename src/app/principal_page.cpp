@@ -2,6 +2,7 @@
 
 #include "historial_envios.h"
 #include "services/decontroles_gui.h"
+#include "sync/ventana_envio.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -10,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -71,12 +73,31 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     pctPorcen = new CajaPorcentaje(Picture2);
     nombrar(pctPorcen, u"pctPorcen"_s);
     pctPorcen->hide();
+    lblFase = new QLabel(Picture2);
+    nombrar(lblFase, u"lblFase"_s);
+    lblFase->hide();
+    barEnvio = new QProgressBar(Picture2);
+    nombrar(barEnvio, u"barEnvio"_s);
+    barEnvio->setFormat(u"%v de %m"_s);
+    barEnvio->hide();
+    // The run's lines keep their place while hidden and two lines of product for any name: nothing
+    // below them moves when a run starts, goes on or ends.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label3, Label5, lblFase, barEnvio, pctPorcen}) {
+        QSizePolicy politica = w->sizePolicy();
+        politica.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(politica);
+    }
+    Label3->setMinimumHeight(Label3->fontMetrics().lineSpacing() * 2);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     chkImagenes = new QCheckBox(u"Enviar archivos de imá&genes"_s, Picture2);
     nombrar(chkImagenes, u"chkImagenes"_s);
     lblUltimoEnvio = new QLabel(Picture2);
     nombrar(lblUltimoEnvio, u"lblUltimoEnvio"_s);
     lblUltimoEnvio->setWordWrap(true);
     lblUltimoEnvio->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblUltimoEnvio->setMinimumHeight(lblUltimoEnvio->fontMetrics().lineSpacing() * 3);
+    lblUltimoEnvio->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // The last runs and the last run's failures: read-only tables that fit their page.
     auto tabla = [&nombrar](QWidget* dueno, const QString& nombre, const QStringList& titulos) {
@@ -96,6 +117,9 @@ PrincipalPage::PrincipalPage(QWidget* padre)
                        u"Con error"_s, u"Con avisos"_s, u"Imágenes"_s, u"Resultado"_s});
     auto* lblFallidos = new QLabel(u"Productos no enviados en el último envío:"_s, Picture2);
     tblFallidos = tabla(Picture2, u"tblFallidos"_s, {u"Clave"_s, u"Nombre"_s, u"Motivo"_s});
+    lblAvisos = new QLabel(u"Productos enviados con avisos en el último envío:"_s, Picture2);
+    nombrar(lblAvisos, u"lblAvisos"_s);
+    tblAvisos = tabla(Picture2, u"tblAvisos"_s, {u"Clave"_s, u"Nombre"_s, u"Aviso"_s});
     cmdBitacora = new QPushButton(u"Ver &bitácora"_s, this);
     nombrar(cmdBitacora, u"cmdBitacora"_s);
     cmdVistaPrevia = new QPushButton(u"&Vista previa"_s, this);
@@ -111,6 +135,8 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     contenido->addLayout(cuenta);
     contenido->addWidget(Label3);
     contenido->addWidget(Label5);
+    contenido->addWidget(lblFase);
+    contenido->addWidget(barEnvio);
     contenido->addWidget(pctPorcen);
     contenido->addWidget(chkImagenes);
     contenido->addWidget(lblUltimoEnvio);
@@ -118,6 +144,8 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     contenido->addWidget(tblEnvios, 3);
     contenido->addWidget(lblFallidos);
     contenido->addWidget(tblFallidos, 2);
+    contenido->addWidget(lblAvisos);
+    contenido->addWidget(tblAvisos, 2);
 
     auto* botones = new QHBoxLayout;
     botones->addWidget(cmdConfigurar);
@@ -132,8 +160,8 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     pagina->addLayout(botones);
 
     // Tab follows the screen: top to bottom, then the buttons from left to right.
-    QWidget* orden[] = {chkImagenes,    tblEnvios,   tblFallidos,  cmdConfigurar, cmdLeerAhora,
-                        cmdVistaPrevia, cmdBitacora, cmdMinimizar, cmdTerminar};
+    QWidget* orden[] = {chkImagenes,  tblEnvios,      tblFallidos, tblAvisos,    cmdConfigurar,
+                        cmdLeerAhora, cmdVistaPrevia, cmdBitacora, cmdMinimizar, cmdTerminar};
     for (size_t i = 1; i < std::size(orden); ++i)
         setTabOrder(orden[i - 1], orden[i]);
 }
@@ -149,6 +177,39 @@ bool PrincipalPage::ProgresoFTP(qint64 lCurrentBytes, qint64 lTotalBytes, QStrin
     *texto = u"Bytes copiados "_s + local.toString(lCurrentBytes) + u" de "_s +
              local.toString(lTotalBytes);
     return true;
+}
+
+QString PrincipalPage::textoAvance(const AvanceEnvio& a) {
+    const QLocale local;
+    const QString de = u"%1 de %2"_s.arg(local.toString(a.hechos), local.toString(a.total));
+    switch (a.fase) {
+    case FaseEnvio::Leyendo:
+        return a.total > 0 ? u"Leyendo lo que la tienda tiene de %1 productos…"_s.arg(
+                                 local.toString(a.total))
+                           : u"Leyendo los productos del punto de venta…"_s;
+    case FaseEnvio::Comparando:
+        return u"Comparando con la tienda: %1 productos"_s.arg(de);
+    case FaseEnvio::Escribiendo:
+        return u"Escribiendo en la tienda: %1 productos"_s.arg(de);
+    case FaseEnvio::Imagenes:
+        return u"Imágenes: %1 productos"_s.arg(de);
+    }
+    return {};
+}
+
+void PrincipalPage::mostrarAvance(const AvanceEnvio& a) {
+    lblFase->setText(textoAvance(a));
+    lblFase->show();
+    // Reading has no count yet: the bar moves without one.
+    if (a.fase == FaseEnvio::Leyendo || a.total <= 0) {
+        barEnvio->setRange(0, 0);
+    } else {
+        // The bar counts in int: a larger catalogue is drawn in proportion.
+        const qint64 escala = a.total > 1000000000 ? a.total / 1000000 + 1 : 1;
+        barEnvio->setRange(0, int(a.total / escala));
+        barEnvio->setValue(int(std::min(a.hechos, a.total) / escala));
+    }
+    barEnvio->show();
 }
 
 void PrincipalPage::mostrarHistorial(const HistorialEnvios& historial) {
@@ -184,15 +245,25 @@ void PrincipalPage::mostrarHistorial(const HistorialEnvios& historial) {
         if (!e.motivoImagenes.isEmpty()) {
             tblEnvios->item(i, 7)->setToolTip(e.motivoImagenes);
             tblEnvios->item(i, 8)->setToolTip(e.motivoImagenes);
+        } else if (e.conAvisos > 0 && i == 0) {
+            tblEnvios->item(i, 8)->setToolTip(
+                u"Los productos con avisos y sus valores están en la lista de abajo"_s);
         }
     }
-    const auto& fallidos = historial.fallidosUltimo();
-    tblFallidos->setRowCount(int(fallidos.size()));
-    for (int i = 0; i < fallidos.size(); ++i) {
-        tblFallidos->setItem(i, 0, celda(fallidos[i].clave, false));
-        tblFallidos->setItem(i, 1, celda(fallidos[i].descripcion, false));
-        auto* mensaje = celda(fallidos[i].mensaje, false);
-        mensaje->setToolTip(fallidos[i].mensaje);
-        tblFallidos->setItem(i, 2, mensaje);
-    }
+    // Failures and warnings alike: key, name, and what happened in a cell that shows it whole.
+    auto listar = [&celda](QTableWidget* t, const QList<ResumenEnvio::Fallo>& productos) {
+        t->setRowCount(int(productos.size()));
+        for (int i = 0; i < productos.size(); ++i) {
+            t->setItem(i, 0, celda(productos[i].clave, false));
+            t->setItem(i, 1, celda(productos[i].descripcion, false));
+            auto* mensaje = celda(productos[i].mensaje, false);
+            mensaje->setToolTip(productos[i].mensaje);
+            t->setItem(i, 2, mensaje);
+        }
+    };
+    listar(tblFallidos, historial.fallidosUltimo());
+    listar(tblAvisos, historial.avisosUltimo());
+    lblAvisos->setText(
+        u"Productos enviados con avisos en el último envío (lo enviado y lo que la tienda "_s
+        u"guardó): %1"_s.arg(local.toString(historial.avisosUltimo().size())));
 }

@@ -283,6 +283,14 @@ private:
         return detener(ResumenEnvio::Estado::SinConexion,
                        u"No se abrió la base de datos %1: %2"_s.arg(donde, cn.ultimoError()));
     }
+    // Products whose fate this run has settled: written, as they were, or failed.
+    qint64 resueltos() const {
+        return m_resumen.creados + m_resumen.actualizados + m_resumen.sinCambios +
+               m_resumen.fallidos;
+    }
+    void avanzar(FaseEnvio fase, qint64 hechos) {
+        m_ventana.avance({fase, hechos, m_resumen.leidos});
+    }
     void fallaBloque(const QList<PlanProducto>& bloque, const QString& error) {
         m_resumen.fallidos += bloque.size();
         for (const PlanProducto& p : bloque)
@@ -316,6 +324,7 @@ private:
     EscritorWeb::Configuracion m_config;
     std::unique_ptr<EscritorWeb> m_escritor;
     ResumenEnvio m_resumen;
+    qint64 m_planificados = 0; // products compared so far
 };
 
 bool Envio::detener(ResumenEnvio::Estado estado, const QString& mensaje) {
@@ -394,6 +403,7 @@ bool Envio::abrir() {
             return sinConexion(u"de la tienda"_s, m_cnWeb);
     }
     m_ventana.inicio();
+    avanzar(FaseEnvio::Leyendo, 0);
     return true;
 }
 
@@ -413,6 +423,7 @@ bool Envio::leerCatalogo() {
         return detener(ResumenEnvio::Estado::ErrorLectura,
                        u"No se pudo leer la tabla productos: "_s + error);
     m_resumen.leidos = m_lector->total();
+    avanzar(FaseEnvio::Leyendo, 0);
 
     m_nombres = std::make_unique<BuscadorNombres>(m_pos, m_cnPos);
     m_planificador = std::make_unique<PlanificadorEnvio>(m_datos.campos, *m_nombres);
@@ -461,6 +472,12 @@ bool Envio::prepararTienda() {
     m_config.identidadTienda = descripcionServidor(m_web->datosConexion(m_a.BaseDatosWeb));
     m_escritor = std::make_unique<EscritorWeb>(m_cnWeb, m_config, &m_ventana);
     m_escritor->setModelo(m_planificador->modelo());
+    // Batched, a block is compared and then written, and the window says which; one product at a
+    // time, both happen product by product, and the count of products written tells the progress.
+    if (m_config.porLotes)
+        m_escritor->setAlFase([this](FaseEnvio fase) {
+            avanzar(fase, fase == FaseEnvio::Escribiendo ? resueltos() : m_planificados);
+        });
     QString error;
     const bool bien =
         m_escritor->preparar(m_usos, m_nombresOpcion, m_planificador->columnas().first(), m_claves,
@@ -509,6 +526,11 @@ void Envio::enviarProductos() {
             // A product added to the catalogue during the run may be read all the same.
             m_ventana.producto(clave, m_productos.valor(u"Descrip"_s).texto(), n,
                                qMax(m_resumen.leidos, n));
+            m_planificados = n;
+            if (porBloque > 1)
+                avanzar(FaseEnvio::Comparando, n);
+            else
+                avanzar(FaseEnvio::Escribiendo, resueltos());
             PlanProducto plan;
             QString error;
             bool bien = m_planificador->planificar(m_productos, &plan, &error);
@@ -542,6 +564,9 @@ void Envio::enviarProductos() {
                 u"No se pudo leer la tabla productos: "_s + errorPagina);
     if (seguir && !bloque.isEmpty() && !interrumpido())
         enviarBloque(bloque);
+    // Also when the last products were known to be as the shop holds them: none left to write.
+    if (m_resumen.estado == ResumenEnvio::Estado::Terminado)
+        avanzar(FaseEnvio::Escribiendo, resueltos());
 }
 
 // Sends a block; a lost connection is reopened and the block sent again from what the shop holds,
@@ -583,6 +608,7 @@ bool Envio::enviarBloque(const QList<PlanProducto>& bloque) {
         resultados[0].error = error;
     }
     contar(bloque, resultados);
+    avanzar(FaseEnvio::Escribiendo, resueltos());
     m_escritor->anotarEnviados(bloque, resultados);
     return m_cnWeb.abierta();
 }
@@ -642,10 +668,12 @@ void Envio::contar(const QList<PlanProducto>& bloque, const QList<ResultadoProdu
                             : m_resumen.sinCambios);
         if (!r.avisos.isEmpty()) {
             ++m_resumen.conAvisos;
-            for (const QString& aviso : r.avisos)
+            for (const QString& aviso : r.avisos) {
+                m_resumen.productosConAvisos.append({clave, aviso, bloque[i].descripcion});
                 qCWarning(lcNombres).noquote()
                     << u"Producto «%1»: la tienda no guardó un valor como se envió: %2"_s.arg(
                            clave, aviso);
+            }
         }
     }
 }

@@ -431,6 +431,8 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     // The block's transaction ends in the round trip of its last writes.
     const bool confirmar = ultima && m_config.transaccional && !m_config.simulacro &&
                            (b.escrito || !escrituras.isEmpty());
+    if (m_alFase && !escrituras.isEmpty())
+        m_alFase(FaseEnvio::Escribiendo);
     if (m_config.simulacro || (escrituras.isEmpty() && !confirmar))
         return true;
     b.escrito = true;
@@ -491,9 +493,19 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
                     continue;
                 }
                 QStringList& suyos = (*b.resultados)[e.producto].avisos;
-                suyos.append(u"%1: %2"_s.arg(e.tabla, a.mensaje));
                 const QString nombre = columnaDelAviso.match(a.mensaje).captured(1);
                 const ColumnaTienda* columna = tabla(e.tabla).columna(nombre);
+                // What was sent, beside what the shop kept (read back below).
+                QString aviso = columna ? u"%1.%2: %3"_s.arg(e.tabla, columna->nombre, a.mensaje)
+                                        : u"%1: %2"_s.arg(e.tabla, a.mensaje);
+                for (qsizetype k = 0; columna && k < e.columnas.size(); ++k)
+                    if (e.columnas[k].compare(columna->nombre, Qt::CaseInsensitive) == 0) {
+                        const Valor& v = e.valores.at(k);
+                        aviso +=
+                            u"; se envió "_s + (v.esNulo() ? u"NULL"_s : u'«' + v.texto() + u'»');
+                        break;
+                    }
+                suyos.append(aviso);
                 const quint64 numero = *primerId > 0 ? *primerId + quint64(fila) : 0;
                 const QString donde = columna ? dondeQuedo(e, numero) : QString();
                 if (!donde.isEmpty())
@@ -643,6 +655,8 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
         return !b.hayInserciones || m_config.simulacro ||
                (escribir(b, false, error) && leer(b, claves, true, error));
     };
+    if (m_alFase)
+        m_alFase(FaseEnvio::Comparando);
     bool bien = leer(b, claves, false, error);
     if (bien) {
         refusarGemelas(b);

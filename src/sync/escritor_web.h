@@ -8,6 +8,7 @@
 #include "registro_tienda.h"
 #include "tablas_envio.h"
 #include "valores_iniciales.h"
+#include "ventana_envio.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -97,6 +98,8 @@ public:
                   const QList<Pertenencia>& pertenencias, QString* error);
     // The products' layout in the shop: their columns and external rows (a plan without values).
     void setModelo(const PlanProducto& modelo) { m_modelo = modelo; }
+    // Told when a block starts being compared with the shop and when its writes go out.
+    void setAlFase(std::function<void(FaseEnvio)> alFase) { m_alFase = std::move(alFase); }
     // True when, by the last send's state, the product is as the plan wants it in the shop and the
     // shop did not change around it: it need not be read nor written (counted unchanged).
     bool sinCambios(const PlanProducto& plan);
@@ -176,6 +179,7 @@ private:
     Conexion& m_cn;
     Configuracion m_config;
     VentanaEnvio* m_ventana;
+    std::function<void(FaseEnvio)> m_alFase;
     QString m_prefijo;
     int m_opcion = 0;
     qint64 m_bytesPorViaje = 1 << 20;

@@ -48,6 +48,15 @@ QStringList CarpetaImagenes::de(const QString& clave) const {
     return clave.isEmpty() ? QStringList() : m_porClave.value(clave.toLower());
 }
 
+QString ImagenPrincipal(const QString& clave, const QStringList& archivos) {
+    for (const QString& a : archivos) {
+        const qsizetype punto = a.lastIndexOf(u'.');
+        if (punto == clave.size() && a.left(punto).compare(clave, Qt::CaseInsensitive) == 0)
+            return a;
+    }
+    return archivos.value(0);
+}
+
 QStringList ArchivosDeImagen(const QString& carpeta, const QString& clave) {
     return CarpetaImagenes(carpeta).de(clave);
 }
@@ -139,6 +148,7 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
             break;
         }
         ventana.imagenProducto(p.clave, p.descripcion, n, total);
+        ventana.avance({FaseEnvio::Imagenes, n - 1, total});
         const QStringList archivos = carpeta.de(p.clave);
         if (archivos.isEmpty())
             continue;
@@ -223,6 +233,8 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
         if (!registro.archivos.isEmpty())
             registros.append(registro);
     }
+    if (!cuenta.interrumpido)
+        ventana.avance({FaseEnvio::Imagenes, total, total});
     m_ftp.CloseConnection();
     if (!sinServidor.isEmpty())
         qCCritical(lcNombres).noquote()
@@ -292,6 +304,30 @@ bool PasoImagenes::leerPorClaves(const QString& tabla, const QString& columna,
             if (!una.filas.isEmpty())
                 filas.insert(v, una.filas.first());
         }
+    }
+    return true;
+}
+
+bool PasoImagenes::leerImagenes(const QStringList& identificadores,
+                                QHash<QString, QStringList>& nombres, QString* error) {
+    const Ajustes& a = m_ajustes;
+    const QString inicio = u"SELECT "_s + Conexion::identificador(a.LlaveTablaExternaImagen) +
+                           u',' + Conexion::identificador(a.CampoExternaImagen) + u" FROM "_s +
+                           Conexion::identificador(a.TablaExternaImagenes) + u" WHERE "_s +
+                           Conexion::identificador(a.LlaveTablaExternaImagen) + u" IN ("_s;
+    for (qsizetype desde = 0; desde < identificadores.size(); desde += ClavesPorConsulta) {
+        QStringList literales;
+        for (const QString& v : identificadores.mid(desde, ClavesPorConsulta))
+            literales.append(m_cn.literal(v));
+        ResultadoConsulta r;
+        if (!m_cn.consultar(inicio + literales.join(u',') + u')', r)) {
+            *error = m_cn.ultimoError();
+            return false;
+        }
+        // The identifiers are the product rows' own values: the picture rows hold them as they are.
+        for (const auto& fila : std::as_const(r.filas))
+            if (!fila[0].esNulo() && !fila[1].esNulo())
+                nombres[fila[0].texto()].append(fila[1].texto());
     }
     return true;
 }
@@ -374,10 +410,8 @@ bool PasoImagenes::registrarGrupo(const QList<Registro>& grupo, const QStringLis
     for (const QString& b : std::as_const(busquedas))
         if (productos.contains(b) && !productos[b][1].esNulo())
             identificadores.append(productos[b][1].texto());
-    QHash<QString, QList<Valor>> imagenes;
-    if (!leerPorClaves(a.TablaExternaImagenes, a.LlaveTablaExternaImagen,
-                       {a.LlaveTablaExternaImagen, a.CampoExternaImagen}, identificadores, imagenes,
-                       error))
+    QHash<QString, QStringList> imagenes;
+    if (!leerImagenes(identificadores, imagenes, error))
         return false;
 
     LoteSql lote(m_cn, envioPorLotes(a), BytesPorViaje);
@@ -394,19 +428,19 @@ bool PasoImagenes::registrarGrupo(const QList<Registro>& grupo, const QStringLis
             fallos->append({i, u"su columna «%1» está vacía"_s.arg(a.LlaveProductosImagen)});
             continue;
         }
-        // One picture row per product: it ends with the name found last.
-        w.imagen = a.PrefijoCampoImagen + r.archivos.last();
-        const auto fila = imagenes.constFind(w.identificador.texto());
-        w.crearFila = fila == imagenes.cend();
-        // Compared here, byte for byte: SQL would take names differing in case as equal.
-        w.cambiarImagen = !w.crearFila && (fila->at(1).esNulo() || fila->at(1).texto() != w.imagen);
+        // A row per picture. Compared here, byte for byte: SQL would take names differing in case
+        // as one. Two keys of the group may find the same product: the second sees the first's.
+        QStringList& tiene = imagenes[w.identificador.texto()];
+        for (const QString& archivo : r.archivos)
+            if (const QString nombre = a.PrefijoCampoImagen + archivo; !tiene.contains(nombre)) {
+                w.nuevas.append(nombre);
+                tiene.append(nombre);
+            }
         if (principal >= 0 && (p->at(2).esNulo() || p->at(2).texto().isEmpty())) {
             w.fijarPrincipal = true;
-            w.principal = a.PrefijoCampoImagen + r.archivos.first();
+            w.principal = a.PrefijoCampoImagen + ImagenPrincipal(r.clave, r.archivos);
         }
         encolar(w, lote);
-        // Two keys of the group may find the same product: the second sees the first's row.
-        imagenes.insert(w.identificador.texto(), {w.identificador, w.imagen});
     }
     // On a transactional shop the run's session does not commit by itself.
     if (!m_cn.opciones().autocommit && !lote.vacio())
@@ -420,7 +454,7 @@ bool PasoImagenes::registrarGrupo(const QList<Registro>& grupo, const QStringLis
 
 void PasoImagenes::encolar(const Escritura& w, LoteSql& lote) {
     const Ajustes& a = m_ajustes;
-    if (w.crearFila) {
+    for (const QString& nombre : w.nuevas) {
         if (!m_defectosLeidos) {
             m_defectos = LeerValoresIniciales(
                 rutaValoresIniciales(m_carpetaPrograma, a.TablaExternaImagenes));
@@ -431,11 +465,8 @@ void PasoImagenes::encolar(const Escritura& w, LoteSql& lote) {
         alta.AddNew();
         AsignarValoresIniciales(m_defectos, alta, QDateTime::currentDateTime());
         alta.fijar(a.LlaveTablaExternaImagen, w.identificador);
-        alta.fijar(a.CampoExternaImagen, w.imagen);
+        alta.fijar(a.CampoExternaImagen, nombre);
         lote.escritura(alta.sentenciaAlta(m_cn, a.TablaExternaImagenes));
-    } else if (w.cambiarImagen) {
-        lote.escritura(Sql::update(m_cn, a.TablaExternaImagenes, {a.CampoExternaImagen}, {w.imagen},
-                                   {{a.LlaveTablaExternaImagen, w.identificador}}, 1));
     }
     if (w.fijarPrincipal) {
         // Only while it is still empty: a main picture chosen meanwhile in the shop stays.

@@ -24,6 +24,10 @@ class clsFTP;
 // case, in name order. An empty folder setting searches nothing.
 QStringList ArchivosDeImagen(const QString& carpeta, const QString& clave);
 
+// Of a product's picture files, the one that is its main picture: the file named after the key
+// alone ("P0001.png" before "P0001.detalle.png"), else the first in name order.
+QString ImagenPrincipal(const QString& clave, const QStringList& archivos);
+
 // The picture folder read once: the files of every key, for a pass over thousands of products.
 class CarpetaImagenes {
 public:
@@ -34,9 +38,9 @@ private:
     QHash<QString, QStringList> m_porClave; // lower-cased key → its files, in name order
 };
 
-// The second half of a send run: uploads each product's picture files by FTP and records the
-// uploaded names in the web picture table, and the first one as the product's main picture when
-// it has none. A picture is recorded only once it is on the server.
+// The second half of a send run: uploads each product's picture files by FTP and records every
+// uploaded name in a row of its own of the web picture table, and the product's main picture
+// (ImagenPrincipal) when it has none. A picture is recorded only once it is on the server.
 //
 // Only files whose content changed since their last successful upload to that server and folder
 // are sent (a manifest of content hashes beside the settings file, checked against the sizes of
@@ -80,9 +84,7 @@ private:
     // What one product's recording writes.
     struct Escritura {
         Valor identificador;
-        bool crearFila = false;     // no picture row yet
-        bool cambiarImagen = false; // the picture row holds another name
-        QString imagen;             // the name the picture row ends with
+        QStringList nuevas; // names no picture row of the product holds yet
         bool fijarPrincipal = false;
         QString principal; // the product's main picture, when it has none
     };
@@ -101,6 +103,9 @@ private:
     bool leerPorClaves(const QString& tabla, const QString& columna, const QStringList& columnas,
                        const QStringList& valores, QHash<QString, QList<Valor>>& filas,
                        QString* error);
+    // The names every picture row of each identifier holds (a product has as many as pictures).
+    bool leerImagenes(const QStringList& identificadores, QHash<QString, QStringList>& nombres,
+                      QString* error);
     void encolar(const Escritura& w, LoteSql& lote);
 
     BasesDD& m_web;

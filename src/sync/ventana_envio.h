@@ -36,8 +36,11 @@ struct ResumenEnvio {
         QString descripcion{}; // the product's name in the point of sale
     };
     QList<Fallo> productosFallidos; // in send order
-    qint64 sentencias = 0;          // statements and queries sent to both servers
-    qint64 viajesTienda = 0;        // round trips to the shop's server
+    // One per value a written product's row did not keep as sent: what was sent and what the
+    // shop kept, in send order.
+    QList<Fallo> productosConAvisos;
+    qint64 sentencias = 0;   // statements and queries sent to both servers
+    qint64 viajesTienda = 0; // round trips to the shop's server
     double segundos = 0;
     QString rutaBitacora;
     // The catalogue around the products.
@@ -85,6 +88,20 @@ struct CambioPrevisto {
     Valor posterior;
 };
 
+// What a run is doing, for a progress a person can follow: the phases come in this order (in
+// batched mode comparing and writing alternate by blocks of products on a large catalogue).
+enum class FaseEnvio {
+    Leyendo,     // the point of sale's products and what the shop holds
+    Comparando,  // each product against the shop
+    Escribiendo, // the changes go into the shop
+    Imagenes,    // the picture pass
+};
+struct AvanceEnvio {
+    FaseEnvio fase = FaseEnvio::Leyendo;
+    qint64 hechos = 0; // products through this phase
+    qint64 total = 0;  // products of the run; 0 while not known yet
+};
+
 // How a run shows itself: the tray program's main page and the command line implement it. The run
 // may call it from a worker thread; implementations marshal to their own thread.
 class VentanaEnvio {
@@ -100,6 +117,8 @@ public:
         Q_UNUSED(n)
         Q_UNUSED(total)
     }
+    // The phase and how far it has come; told as each product or block goes through it.
+    virtual void avance(const AvanceEnvio& avance) { Q_UNUSED(avance) }
     // The picture pass is on product n (from 1) of total.
     virtual void imagenProducto(const QString& clave, const QString& descripcion, qint64 n,
                                 qint64 total) {

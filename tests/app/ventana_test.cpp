@@ -14,6 +14,7 @@
 #include "services/plataforma.h"
 #include "sync/comprobacion.h"
 #include "sync/escenario.h"
+#include "sync/manifiesto_imagenes.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -29,6 +30,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -44,6 +46,8 @@
 #include <QToolTip>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -912,6 +916,41 @@ TEST_F(Ventana, LaPaginaPrincipalCuentaLosEnviosYSusFallos) {
     EXPECT_EQ(leido.envios().last().leidos, 124);
 }
 
+// Products written with values the shop did not keep as sent: listed on the page per product with
+// what was sent and what the shop kept, the result says so, and the list comes back after a
+// restart.
+TEST_F(Ventana, LosAvisosSeListanConLoQueLaTiendaGuardo) {
+    e.defectos(u"oc_product"_s, "points = 99999999999\n");
+    cargar();
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    EXPECT_EQ(r.conAvisos, 3);
+    auto comprobar = [&] {
+        QTableWidget* avisos = v->principal->tblAvisos;
+        ASSERT_EQ(avisos->rowCount(), 3);
+        EXPECT_EQ(avisos->item(1, 0)->text(), u"P02"_s);
+        EXPECT_EQ(avisos->item(1, 1)->text(), u"Producto 2"_s);
+        EXPECT_EQ(avisos->item(1, 2)->text(),
+                  u"oc_product.points: Out of range value for column 'points' at row 2; se envió "_s
+                  u"«99999999999»; quedó «2147483647»"_s);
+        EXPECT_TRUE(v->principal->lblAvisos->text().endsWith(u": 3"_s))
+            << qPrintable(v->principal->lblAvisos->text());
+        QTableWidget* envios = v->principal->tblEnvios;
+        EXPECT_EQ(envios->item(0, 6)->text(), u"3"_s);
+        EXPECT_EQ(envios->item(0, 8)->text(), u"Correcto, con avisos"_s);
+        EXPECT_EQ(v->principal->tblFallidos->rowCount(), 0);
+    };
+    comprobar();
+    EXPECT_TRUE(v->principal->lblUltimoEnvio->text().contains(
+        u"3 productos con avisos: lo enviado y lo que la tienda guardó están en la lista"_s))
+        << qPrintable(v->principal->lblUltimoEnvio->text());
+    v->Descargar();
+    v.reset();
+    reloj = new RelojDePrueba;
+    cargar();
+    comprobar();
+}
+
 // The runs kept beside the settings: on a full disk the file keeps the runs it had.
 TEST(HistorialEnvios, UnDiscoLlenoDejaElAnterior) {
     DiscoLleno disco;
@@ -1011,6 +1050,115 @@ TEST_F(Ventana, VistaPreviaSeDetieneAlCerrarSuVentana) {
     EXPECT_TRUE(e.dialogos.cajas.isEmpty()) << qPrintable(e.dialogos.cajas.value(0).texto);
 }
 
+// Both send modes show a progress a person can follow: the previous result goes at the start, the
+// phases come in order with counts that grow to the run's products, the bar shows them, and the
+// page's tables stay where they are while the run's lines come and go.
+TEST_F(Ventana, ElAvanceSeVeEnAmbosModos) {
+    e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio) VALUES ('P04', 'Producto 4', "_s
+                   u"4), ('P05', 'Producto 5', 5), ('P06', 'Producto 6', 6);"_s);
+    const QString fotos = e.carpeta.ruta(u"fotos"_s);
+    QDir().mkpath(fotos);
+    e.carpeta.escribir(u"fotos/P01.jpg"_s, "x");
+    e.carpeta.escribir(u"fotos/P05.jpg"_s, "y");
+    const QString remota = u"avance-"_s + QFileInfo(e.carpeta.raiz()).fileName();
+    QDir(entorno::ftpRaiz()).mkpath(remota);
+    e.pos.ejecutar(u"INSERT INTO configura VALUES (0, 0, 0, "_s + e.pos.conexion().literal(fotos) +
+                   u");"_s);
+    e.ajustar(u"Tabla externa para imágenes"_s, u"oc_product_image"_s);
+    e.ajustar(u"Llave en productos para imagen"_s, u"product_id"_s);
+    e.ajustar(u"Llave en tabla externa para imagen"_s, u"product_id"_s);
+    e.ajustar(u"Campo en tabla externa para imagen"_s, u"image"_s);
+    e.ajustar(u"Dirección del FTP"_s,
+              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
+    e.ajustar(u"Carpeta del FTP"_s, remota + u'/');
+    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
+    e.ajustar(u"Password del FTP"_s, entorno::ftpContrasena());
+    for (const QString& modo : {u"por lotes"_s, u"por producto"_s}) {
+        SCOPED_TRACE(qPrintable(modo));
+        e.ajustar(u"Modo de envío"_s, modo);
+        cargar();
+        PrincipalPage* p = v->principal;
+        // A first run leaves its line; the second changes every price and sends the pictures.
+        QTest::mouseClick(p->cmdLeerAhora, Qt::LeftButton);
+        ASSERT_TRUE(esperarEnvio().completo());
+        ASSERT_FALSE(p->lblUltimoEnvio->text().isEmpty());
+        e.pos.ejecutar(u"UPDATE productos SET Precio = Precio + 1;"_s);
+        const QRect tabla = p->tblEnvios->geometry();
+        struct Visto {
+            AvanceEnvio a;
+            QString linea;
+            int valor, maximo;
+            bool barraVisible;
+            QString anterior;
+            QRect tabla;
+        };
+        QList<Visto> vistos;
+        // After the window's own slot: what the page shows for each step the run tells.
+        QObject::connect(v->envio(), &EnvioEnSegundoPlano::avance, v.get(),
+                         [&](const AvanceEnvio& a) {
+                             vistos.append({a, p->lblFase->text(), p->barEnvio->value(),
+                                            p->barEnvio->maximum(), p->barEnvio->isVisible(),
+                                            p->lblUltimoEnvio->text(), p->tblEnvios->geometry()});
+                         });
+        QFile::remove(ManifiestoImagenes::rutaPara(e.ajustes.RutaIni)); // both are sent again
+        ASSERT_TRUE(p->chkImagenes->isVisible());
+        p->chkImagenes->setChecked(true);
+        QTest::mouseClick(p->cmdLeerAhora, Qt::LeftButton);
+        const ResumenEnvio r = esperarEnvio();
+        ASSERT_TRUE(r.completo()) << qPrintable(r.texto() + r.motivoImagenes);
+        EXPECT_EQ(r.actualizados, 6);
+        EXPECT_EQ(r.imagenesSubidas, 2);
+
+        ASSERT_FALSE(vistos.isEmpty());
+        QList<FaseEnvio> fases;
+        for (const Visto& x : std::as_const(vistos)) {
+            if (fases.isEmpty() || fases.last() != x.a.fase)
+                fases.append(x.a.fase);
+            EXPECT_TRUE(x.anterior.isEmpty()) << "the last run's line, while a new one works";
+            EXPECT_TRUE(x.barraVisible);
+            EXPECT_FALSE(x.linea.isEmpty());
+            EXPECT_EQ(x.tabla, tabla) << "nothing moves";
+            if (x.a.fase != FaseEnvio::Leyendo && x.a.total > 0) {
+                EXPECT_EQ(x.maximo, x.a.total);
+                EXPECT_EQ(x.valor, x.a.hechos);
+                EXPECT_TRUE(x.linea.contains(u"%1 de %2"_s.arg(x.a.hechos).arg(x.a.total)))
+                    << qPrintable(x.linea);
+            }
+        }
+        const QList<FaseEnvio> esperadas =
+            modo == u"por lotes"_s
+                ? QList<FaseEnvio>{FaseEnvio::Leyendo, FaseEnvio::Comparando,
+                                   FaseEnvio::Escribiendo, FaseEnvio::Imagenes}
+                // One product at a time, each is compared and written before the next.
+                : QList<FaseEnvio>{FaseEnvio::Leyendo, FaseEnvio::Escribiendo, FaseEnvio::Imagenes};
+        EXPECT_EQ(fases, esperadas);
+        // In each counted phase the count grows, step by step, to the run's six products.
+        for (FaseEnvio f : {FaseEnvio::Comparando, FaseEnvio::Escribiendo, FaseEnvio::Imagenes}) {
+            QList<qint64> cuentas;
+            for (const Visto& x : std::as_const(vistos))
+                if (x.a.fase == f) {
+                    EXPECT_EQ(x.a.total, 6);
+                    if (cuentas.isEmpty() || cuentas.last() != x.a.hechos)
+                        cuentas.append(x.a.hechos);
+                }
+            if (f == FaseEnvio::Comparando && modo != u"por lotes"_s)
+                continue;
+            ASSERT_FALSE(cuentas.isEmpty()) << int(f);
+            EXPECT_TRUE(std::is_sorted(cuentas.cbegin(), cuentas.cend())) << int(f);
+            EXPECT_EQ(cuentas.last(), 6) << int(f);
+            EXPECT_GE(cuentas.size(), f == FaseEnvio::Escribiendo && modo == u"por lotes"_s ? 2 : 6)
+                << int(f);
+        }
+        EXPECT_FALSE(p->barEnvio->isVisible());
+        EXPECT_FALSE(p->lblFase->isVisible());
+        EXPECT_FALSE(p->lblUltimoEnvio->text().isEmpty());
+        EXPECT_EQ(p->tblEnvios->geometry(), tabla);
+        v->Descargar();
+        v.reset();
+        reloj = new RelojDePrueba;
+    }
+}
+
 // Pictures that could not go (a refused FTP login) make the run's result an error, with the
 // server's reason in the window and the failed count in the runs table.
 TEST_F(Ventana, ImagenesQueFallanSonUnError) {
@@ -1080,9 +1228,10 @@ TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
         } while (w != desde);
         return orden;
     };
-    const QStringList principal = {u"chkImagenes"_s,   u"tblEnvios"_s,    u"tblFallidos"_s,
-                                   u"cmdConfigurar"_s, u"cmdLeerAhora"_s, u"cmdVistaPrevia"_s,
-                                   u"cmdBitacora"_s,   u"cmdMinimizar"_s, u"cmdTerminar"_s};
+    const QStringList principal = {u"chkImagenes"_s,    u"tblEnvios"_s,     u"tblFallidos"_s,
+                                   u"tblAvisos"_s,      u"cmdConfigurar"_s, u"cmdLeerAhora"_s,
+                                   u"cmdVistaPrevia"_s, u"cmdBitacora"_s,   u"cmdMinimizar"_s,
+                                   u"cmdTerminar"_s};
     EXPECT_EQ(ordenDe(v->principal->chkImagenes, principal), principal);
     // The boxes as they stand on the page: group by group, and in each row by row.
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);

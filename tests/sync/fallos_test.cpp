@@ -222,6 +222,51 @@ TEST(Fallos, ValoresQueLaTiendaNoGuardaTalCual) {
     }
 }
 
+// A value the shop's column does not keep as sent: the product is written, and its warning, listed
+// per product for the window, names the column, what was sent and what the shop kept, on creation
+// (a defaults value out of range) as on update (a name cut to the column). A stock out of range is
+// not written at all: the product fails, and the shop keeps no made-up number.
+TEST(Fallos, AvisoConLoEnviadoYLoQueQuedo) {
+    for (const QString& modo : Modos) {
+        SCOPED_TRACE(qPrintable(modo));
+        Escenario e;
+        e.ajustar(u"Modo de envío"_s, modo);
+        e.mapeoBasico();
+        e.mapear(u"Existencia"_s, u"quantity"_s);
+        e.productos(3);
+        e.pos.ejecutar(u"ALTER TABLE productos MODIFY Descrip VARCHAR(400) NULL;"
+                       u"UPDATE productos SET Existencia = 9000000000 WHERE Clave = 'P03';"_s);
+        e.defectos(u"oc_product"_s, "points = 99999999999\n");
+        auto avisosDe = [](const ResumenEnvio& r, const QString& clave) {
+            QStringList textos;
+            for (const ResumenEnvio::Fallo& a : r.productosConAvisos)
+                if (a.clave == clave && !a.descripcion.isEmpty())
+                    textos.append(a.mensaje);
+            return textos;
+        };
+        ResumenEnvio r = e.enviar();
+        EXPECT_EQ(r.conAvisos, 2);
+        EXPECT_EQ(avisosDe(r, u"P01"_s),
+                  QStringList{u"oc_product.points: Out of range value for column 'points' at row "
+                              u"1; se envió «99999999999»; quedó «2147483647»"_s});
+        ASSERT_EQ(r.productosFallidos.size(), 1);
+        EXPECT_EQ(r.productosFallidos[0].clave, u"P03"_s);
+        EXPECT_TRUE(r.productosFallidos[0].mensaje.contains(u"«quantity»"_s))
+            << qPrintable(r.productosFallidos[0].mensaje);
+        EXPECT_EQ(e.tienda.filas(u"SELECT model FROM oc_product WHERE quantity = 2147483647"_s),
+                  QStringList{});
+
+        e.pos.ejecutar(u"UPDATE productos SET Descrip = REPEAT('x', 300) WHERE Clave = 'P02';"_s);
+        r = e.enviar();
+        const QStringList suyos = avisosDe(r, u"P02"_s);
+        ASSERT_EQ(suyos.size(), 1) << qPrintable(suyos.join(u'\n'));
+        EXPECT_TRUE(suyos[0].startsWith(u"oc_product_description.name: "_s))
+            << qPrintable(suyos[0]);
+        EXPECT_TRUE(suyos[0].contains(u"; se envió «"_s + QString(300, u'x') + u"»; "_s));
+        EXPECT_TRUE(suyos[0].endsWith(u"; quedó «"_s + QString(255, u'x') + u'»'));
+    }
+}
+
 // A line that drops every connection and refuses new ones for a moment: the run waits and goes on
 // from what the shop holds, with no duplicate.
 TEST(Fallos, UnCorteBreveSeReintenta) {

@@ -135,18 +135,20 @@ TEST_F(Imagenes, SubeYRegistraSoloLoSubido) {
     EXPECT_TRUE(r.completo());
     EXPECT_EQ(enServidor(), (QStringList{u"P01.jpg"_s, u"P02.a.png"_s, u"P02.jpg"_s}));
     EXPECT_EQ(QFileInfo(entorno::ftpRaiz() + u'/' + remota + u"/P01.jpg"_s).size(), 300000);
-    // One row per product; the name found last wins; the prefix is trimmed when read.
-    EXPECT_EQ(
-        e.tienda.filas(u"SELECT product_id, image, sort_order FROM oc_product_image ORDER BY 1"_s),
-        (QStringList{u"1|catalog/P01.jpg|3"_s, u"2|catalog/P02.jpg|3"_s}));
+    // One row per picture; the prefix is trimmed when read.
+    EXPECT_EQ(e.tienda.filas(u"SELECT product_id, image, sort_order FROM oc_product_image ORDER "
+                             u"BY 1, 2"_s),
+              (QStringList{u"1|catalog/P01.jpg|3"_s, u"2|catalog/P02.a.png|3"_s,
+                           u"2|catalog/P02.jpg|3"_s}));
     EXPECT_FALSE(e.ventana.imagenes) << "the request is one-shot";
 
     // An empty prefix records the bare file name.
     e.ajustar(u"Prefijo para el campo en tabla de imagen"_s, u"  "_s);
     e.ventana.imagenes = true;
     ASSERT_TRUE(e.enviar().completo());
-    EXPECT_EQ(e.tienda.filas(u"SELECT image FROM oc_product_image WHERE product_id = 1"_s),
-              QStringList{u"P01.jpg"_s});
+    EXPECT_EQ(e.tienda.filas(u"SELECT image FROM oc_product_image WHERE product_id = 1 ORDER BY "
+                             u"image"_s),
+              (QStringList{u"catalog/P01.jpg"_s, u"P01.jpg"_s}));
 }
 
 TEST_F(Imagenes, ServidorQueRechazaElAccesoTerminaTrasElPrimerIntento) {
@@ -263,8 +265,9 @@ TEST_F(Imagenes, ImagenPrincipalSoloCuandoFalta) {
     ASSERT_TRUE(e.enviar().completo());
     const QString consulta = u"SELECT p.model, p.image, i.image FROM oc_product p LEFT JOIN "_s
                              u"oc_product_image i USING (product_id) ORDER BY 1"_s;
-    EXPECT_EQ(e.tienda.filas(consulta),
-              (QStringList{u"P01|catalog/P01.a.jpg|catalog/P01.b.jpg"_s,
+    EXPECT_EQ(e.tienda.filas(consulta + u", 3"_s),
+              (QStringList{u"P01|catalog/P01.a.jpg|catalog/P01.a.jpg"_s,
+                           u"P01|catalog/P01.a.jpg|catalog/P01.b.jpg"_s,
                            u"P02|catalog/propia.jpg|catalog/P02.jpg"_s,
                            u"P03|catalog/P03.jpg|catalog/P03.jpg"_s, u"P04||NULL"_s}))
         << "a new product's image is the empty text, as the shop's admin writes it";
@@ -281,8 +284,45 @@ TEST_F(Imagenes, ImagenPrincipalSoloCuandoFalta) {
     e.ajustar(u"Prefijo para el campo en tabla de imagen"_s, u"otro/"_s);
     e.ventana.imagenes = true;
     ASSERT_TRUE(e.enviar().completo());
-    EXPECT_EQ(e.tienda.filas(u"SELECT image FROM oc_product_image ORDER BY product_id"_s),
-              (QStringList{u"otro/P01.b.jpg"_s, u"otro/P02.jpg"_s, u"otro/P03.jpg"_s}));
+    EXPECT_EQ(e.tienda.filas(u"SELECT image FROM oc_product_image WHERE image LIKE 'otro/%' "
+                             u"ORDER BY product_id, image"_s),
+              (QStringList{u"otro/P01.0.jpg"_s, u"otro/P01.a.jpg"_s, u"otro/P01.b.jpg"_s,
+                           u"otro/P02.jpg"_s, u"otro/P03.jpg"_s}));
+}
+
+// As in the demo: a product's own picture and a detail of it. Every picture gets its row, once,
+// and the main picture is the one named after the key alone, though the detail sorts first.
+TEST_F(Imagenes, CadaImagenEnSuFilaYLaPrincipalEsLaDeLaClave) {
+    foto(u"P02.detalle.png"_s, 10);
+    foto(u"P02.png"_s, 20);
+    foto(u"P03.JPG"_s, 10);
+    foto(u"P03.a.jpg"_s, 10);
+    foto(u"P04.a.jpg"_s, 10);
+    foto(u"P04.b.jpg"_s, 10);
+    for (const QString& modo : {u"por lotes"_s, u"por producto"_s}) {
+        SCOPED_TRACE(qPrintable(modo));
+        e.ajustar(u"Modo de envío"_s, modo);
+        e.tienda.ejecutar(u"DELETE FROM oc_product_image; UPDATE oc_product SET image = '';"_s);
+        QFile::remove(ManifiestoImagenes::rutaPara(e.ajustes.RutaIni));
+        e.ventana.imagenes = true;
+        const ResumenEnvio r = e.enviar();
+        EXPECT_TRUE(r.completo()) << qPrintable(r.texto());
+        EXPECT_EQ(r.imagenesSubidas, 6);
+        const QString filas = u"SELECT p.model, i.image FROM oc_product_image i JOIN oc_product "_s
+                              u"p USING (product_id) ORDER BY 1, 2"_s;
+        const QStringList todas{u"P02|catalog/P02.detalle.png"_s, u"P02|catalog/P02.png"_s,
+                                u"P03|catalog/P03.a.jpg"_s,       u"P03|catalog/P03.JPG"_s,
+                                u"P04|catalog/P04.a.jpg"_s,       u"P04|catalog/P04.b.jpg"_s};
+        EXPECT_EQ(e.tienda.filas(filas), todas);
+        EXPECT_EQ(e.tienda.filas(u"SELECT model, image FROM oc_product ORDER BY 1"_s),
+                  (QStringList{u"P01|"_s, u"P02|catalog/P02.png"_s, u"P03|catalog/P03.JPG"_s,
+                               u"P04|catalog/P04.a.jpg"_s}));
+
+        // Sent again, nothing changed: no row twice.
+        e.ventana.imagenes = true;
+        EXPECT_TRUE(e.enviar().completo());
+        EXPECT_EQ(e.tienda.filas(filas), todas);
+    }
 }
 
 TEST_F(Imagenes, CreaLaCarpetaQueFalta) {
