@@ -449,9 +449,13 @@ bool TunelSsh::Hilo::verificarServidor(QString* motivo) {
 }
 
 bool TunelSsh::Hilo::autenticar(QString* motivo) {
-    if (ssh_userauth_none(sesion, nullptr) == SSH_AUTH_SUCCESS)
+    // Only a password needs the server's methods beforehand (password or keyboard-interactive),
+    // from the "none" request's refusal. A key or the agent is offered at once, one round trip
+    // fewer: its refusal lists the methods as well.
+    const bool conContrasena = datos.llave.isEmpty() && !datos.contrasena.isEmpty();
+    if (conContrasena && ssh_userauth_none(sesion, nullptr) == SSH_AUTH_SUCCESS)
         return true;
-    const int lista = ssh_userauth_list(sesion, nullptr);
+    int lista = conContrasena ? ssh_userauth_list(sesion, nullptr) : 0;
     QString metodo;
     int r = SSH_AUTH_DENIED;
     if (!datos.llave.isEmpty()) {
@@ -495,8 +499,15 @@ bool TunelSsh::Hilo::autenticar(QString* motivo) {
         metodo = u"el agente SSH"_s;
         r = ssh_userauth_agent(sesion, nullptr);
     }
+    // After a refused key or agent, the "none" request: a server open to anyone accepts it, and its
+    // refusal lists the methods even when nothing reached the server (no agent running).
+    if (r == SSH_AUTH_DENIED && !conContrasena &&
+        ssh_userauth_none(sesion, nullptr) == SSH_AUTH_SUCCESS)
+        return true;
     if (r == SSH_AUTH_SUCCESS)
         return true;
+    if (!conContrasena)
+        lista = ssh_userauth_list(sesion, nullptr);
     if (r == SSH_AUTH_ERROR)
         *motivo = u"se cortó la sesión SSH con %1 durante el acceso (%2)"_s.arg(
             dondeSsh(), texto(ssh_get_error(sesion)));

@@ -147,6 +147,14 @@ TEST(Tunel, CadaFalloSeExplica) {
              e.ajustar(u"Llave SSH"_s, llave(u"id_ed25519"_s));
          },
          u"no permite reenviar conexiones (\"administratively prohibited\""_s},
+        {"llave que el servidor no conoce",
+         [](Escenario& e) {
+             porTunel(e, ssh("VENDARO_SSH_PORT"));
+             // The server's own host key: a valid private key that authorized_keys does not list.
+             e.ajustar(u"Llave SSH"_s, llave(u"host_ed25519"_s));
+         },
+         u"el servidor SSH rechazó el acceso de «%1» con la llave %2; los métodos que acepta son: "
+         u"contraseña, llave"_s.arg(ssh("VENDARO_SSH_USER"), llave(u"host_ed25519"_s))},
         {"frase equivocada",
          [](Escenario& e) {
              porTunel(e, ssh("VENDARO_SSH_PORT"));
