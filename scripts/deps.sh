@@ -8,9 +8,9 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config git
     qt6-base-dev qt6-svg-dev qt6-qpa-plugins
-    libmariadb-dev libcurl4-openssl-dev libssl-dev libjemalloc-dev
+    libmariadb-dev libcurl4-openssl-dev libssl-dev libjemalloc-dev libssh-dev
     libgtest-dev libgmock-dev
-    mariadb-server mariadb-client
+    mariadb-server mariadb-client openssh-server
     python3-pyftpdlib python3-openssl python3-asyncssh openssl
     time
     ca-certificates

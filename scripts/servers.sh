@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts or stops the throwaway servers of a test or demo run, all on loopback:
 # a MariaDB server offering TLS (certificate signed by a CA made here), a second small MariaDB
-# server without TLS, and two FTP servers (plain, and explicit TLS), in their own folder.
+# server without TLS, two FTP servers (plain, and explicit TLS) and two OpenSSH servers for the
+# tunnel (scripts/sshd.sh), in their own folder.
 #   scripts/servers.sh start DIR   starts them and writes DIR/servers.env (shell syntax)
 #   scripts/servers.sh stop DIR    stops them and removes DIR
 # A server that does not come up makes "start" fail loudly with its log.
@@ -17,6 +18,7 @@ free_port() {
 
 stop_all() {
     [ -d "$dir" ] || return 0
+    "$(dirname "$0")/sshd.sh" stop "$dir/ssh"
     for pidfile in "$dir"/ftp.pid "$dir"/ftps.pid; do
         [ -f "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null || true
     done
@@ -152,6 +154,7 @@ VENDARO_FTPS_CERT=$dir/ftps-cert.pem
 VENDARO_FTP_USER=vendaro
 VENDARO_FTP_PASSWORD=$ftp_password
 ENV
+    "$(dirname "$0")/sshd.sh" start "$dir/ssh" >>"$dir/servers.env" || fail "sshd did not start"
     echo "servers.sh: MariaDB on 127.0.0.1:$mysql_port (TLS), $mysql_plain_port (no TLS), FTP on $(cat "$dir/ftp.port"), FTPS on $(cat "$dir/ftps.port")"
     ;;
 stop)

@@ -2,6 +2,7 @@
 
 #include "campos_page.h"
 #include "clsinicio_tray.h"
+#include "config/certificado_ftp.h"
 #include "config/mapeo.h"
 #include "configuracion_page.h"
 #include "envio_segundo_plano.h"
@@ -17,13 +18,13 @@
 #include "services/instalacion.h"
 #include "services/mensajes.h"
 #include "services/modoprueba.h"
+#include "services/ventanas_gui.h"
 #include "sync/clsprocedimenti.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -158,10 +159,14 @@ bool frmInicial::Form_Load() {
     stbTabs->addTab(configuracion, u"Configuración"_s);
     stbTabs->addTab(relacion, u"Relación de campos"_s);
     relacion->configurarEdicion(this);
-    connect(configuracion->cmdCancelar, &QPushButton::clicked, this,
-            &frmInicial::cmdCancelar_Click);
+    connect(configuracion->cmdCancelar, &QPushButton::clicked, this, [this] {
+        descartarCambios();
+        cmdCancelar_Click();
+    });
     connect(configuracion->cmdGrabar, &QPushButton::clicked, this, &frmInicial::cmdGrabar_Click);
     connect(configuracion->cmdProbar, &QPushButton::clicked, this, &frmInicial::cmdProbar_Click);
+    connect(configuracion->cmdAceptarCertificado, &QPushButton::clicked, this,
+            &frmInicial::cmdAceptarCertificado_Click);
     connect(stbTabs, &QTabWidget::currentChanged, this, &frmInicial::stbTabs_Click);
 
     m_ajustes.RutaIni = m_rutaIni;
@@ -173,7 +178,7 @@ bool frmInicial::Form_Load() {
 
     {
         clsProcedimenti procedimiento(m_c, m_ajustes);
-        procedimiento.LeerConfiguracion(m_clnCampos);
+        procedimiento.LeerConfiguracion(m_clnCampos, &m_filasMapeo);
         if (procedimiento.ajustesInutiles())
             CajaMensaje(procedimiento.ultimoError() +
                             u"\rEl archivo quedó como estaba; los valores que faltan se toman "
@@ -208,11 +213,9 @@ bool frmInicial::Form_Load() {
     return true;
 }
 
-void frmInicial::mostrarConfiguracion() {
-    // Boxes 2 to 17 from the settings record; 0 and 1 are set once at start.
+void frmInicial::mostrarValores() {
+    QHash<QString, QString> otras;
     for (const ClaveAjuste& c : clavesAjustes()) {
-        if (c.campo < 0)
-            continue;
         QString texto;
         if (c.texto)
             texto = m_ajustes.*c.texto;
@@ -220,8 +223,24 @@ void frmInicial::mostrarConfiguracion() {
             texto = QString::number(m_ajustes.*c.entero);
         else if (c.puerto)
             texto = QString::number(m_ajustes.*c.puerto);
-        configuracion->txtDato(c.campo)->setText(texto);
+        else if (c.booleano)
+            texto = m_ajustes.*c.booleano ? u"1"_s : u"0"_s;
+        if (c.campo >= 0)
+            configuracion->txtDato(c.campo)->setText(texto);
+        else
+            otras.insert(c.clave, texto);
     }
+    otras.insert(ClaveRutaHost, m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, m_rutaIni));
+    configuracion->ponerValores(otras);
+}
+
+void frmInicial::mostrarConfiguracion() {
+    // Boxes 2 to 17 and the keys without a box from the settings record; 0 and 1 are set at start
+    // and by "Cancelar".
+    mostrarValores();
+    const QFileInfo ini(m_ajustes.RutaIni);
+    m_modificacionIni = ini.lastModified();
+    m_tamanoIni = ini.size();
     bool imagenes = !configuracion->txtDato(12)->text().trimmed().isEmpty();
     m_programador->setIntervaloMinutos(m_ajustes.IntervaloMinutos);
     if (m_ajustes.IntervaloMinutos > 0)
@@ -329,6 +348,12 @@ void frmInicial::Form_Unload() {
     // A running send stops before its next product.
     m_envio->interrumpir();
     m_envio->esperar();
+    if (m_prueba) {
+        // A test only reads; it ends within the servers' time-outs.
+        m_prueba->wait();
+        delete m_prueba;
+        m_prueba = nullptr;
+    }
     m_programador->apagar();
     if (m_c.qvtx)
         relacion->guardarAnchos(*m_c.qvtx, m_ajustes.RutaIni);
@@ -372,6 +397,7 @@ void frmInicial::mostrarBitacora() {
     if (!m_bitacora) {
         m_bitacora = new frmBitacora(bitacora::rutaPara(m_rutaIni), this);
         m_bitacora->setAttribute(Qt::WA_DeleteOnClose);
+        ajustarAPantalla(m_bitacora, this);
     } else {
         m_bitacora->actualizar();
     }
@@ -386,21 +412,54 @@ void frmInicial::cmdVistaPrevia_Click() {
     if (!m_vistaPrevia) {
         m_vistaPrevia = new frmVistaPrevia(this);
         m_vistaPrevia->setAttribute(Qt::WA_DeleteOnClose);
+        ajustarAPantalla(m_vistaPrevia, this);
     }
     m_vistaPrevia->empezar();
     m_vistaPrevia->show();
     m_vistaPrevia->raise();
     // The dry run reads as a send would and writes nothing; it runs like a send (the timer waits,
-    // "Interrumpir" stops it) but leaves no trace in the runs kept.
+    // "Interrumpir" stops it) but leaves no trace in the runs kept. Closing its window stops it:
+    // nobody is left to read what it finds.
+    connect(m_vistaPrevia, &QObject::destroyed, this, [this, numero = m_numeroEnvio + 1] {
+        if (m_simulacro && m_numeroEnvio == numero && m_envio->activo())
+            m_envio->interrumpir();
+    });
+    releerSiCambio();
     m_simulacro = true;
-    m_programador->apagar();
-    m_envioMostrado = false;
-    principal->cmdLeerAhora->setText(InterrumpirTexto);
-    principal->cmdVistaPrevia->setEnabled(false);
     DatosEnvio datos = clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos);
     datos.simulacro = true;
     m_envio->setImagenesPedidas(false);
-    m_envio->iniciar(datos, nullptr);
+    iniciarEnvio(datos, nullptr);
+}
+
+void frmInicial::iniciarEnvio(const DatosEnvio& datos, clsFTP* ftp) {
+    ++m_numeroEnvio;
+    m_programador->apagar();
+    m_envioMostrado = false;
+    principal->cmdLeerAhora->setText(InterrumpirTexto);
+    principal->cmdLeerAhora->setEnabled(true);
+    principal->cmdVistaPrevia->setEnabled(false);
+    m_envio->iniciar(datos, ftp);
+}
+
+void frmInicial::releerSiCambio() {
+    const QFileInfo ini(m_ajustes.RutaIni);
+    if (ini.lastModified() == m_modificacionIni && ini.size() == m_tamanoIni)
+        return;
+    // Edited by hand while the program ran: the send goes with what the file says now.
+    qInfo().noquote() << u"El archivo de configuración %1 cambió; se lee de nuevo antes del envío"_s
+                             .arg(QDir::toNativeSeparators(m_ajustes.RutaIni));
+    QList<Estrucs> filas;
+    clsProcedimenti procedimiento(m_c, m_ajustes);
+    procedimiento.LeerConfiguracion(m_clnCampos, &filas);
+    if (procedimiento.ajustesInutiles())
+        qWarning().noquote() << procedimiento.ultimoError();
+    mostrarConfiguracion();
+    configuracion->txtDato(1)->setText(QString::number(m_ajustes.IntervaloMinutos));
+    if (!filas.isEmpty())
+        m_filasMapeo = filas;
+    if (relacion->renglones() > 2 && !filas.isEmpty())
+        relacion->llenar(filas, m_controles.get());
 }
 
 void frmInicial::cmdLeerAhora_Click() {
@@ -408,26 +467,30 @@ void frmInicial::cmdLeerAhora_Click() {
         EnviarAhora();
         return;
     }
-    if (Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true)) {
-        // The run stops before its next product, which on a slow link may take a while: the
-        // button says at once that the request was heard.
-        m_envio->interrumpir();
-        principal->cmdLeerAhora->setText(InterrumpiendoTexto);
-        principal->cmdLeerAhora->setEnabled(false);
-    }
+    const quint64 numero = m_numeroEnvio;
+    // A preview writes nothing: stopping it loses nothing and needs no confirmation.
+    if (!m_simulacro &&
+        !Pregunta(u"¿Desea interrumpir el envío de productos?"_s, u"Interrumpir proceso"_s, true))
+        return;
+    // The run may have ended while the question was open (its end has then put the button back),
+    // and another may have started since: only the run asked about is stopped.
+    if (numero != m_numeroEnvio || !m_envio->activo())
+        return;
+    // The run stops before its next product, which on a slow link may take a while: the
+    // button says at once that the request was heard.
+    m_envio->interrumpir();
+    principal->cmdLeerAhora->setText(InterrumpiendoTexto);
+    principal->cmdLeerAhora->setEnabled(false);
 }
 
 void frmInicial::EnviarAhora() {
     if (m_envio->activo())
         return;
+    releerSiCambio();
     principal->lblInfo->clear();
-    m_programador->apagar();
     m_programador->setTranscurrido(m_programador->MinutosTranscurridos(), 0);
-    m_envioMostrado = false;
     m_envio->setImagenesPedidas(principal->chkImagenes->isChecked());
-    principal->cmdLeerAhora->setText(InterrumpirTexto);
-    principal->cmdVistaPrevia->setEnabled(false);
-    m_envio->iniciar(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos), m_mFTP);
+    iniciarEnvio(clsProcedimenti(m_c, m_ajustes).datosEnvio(m_clnCampos), m_mFTP);
 }
 
 void frmInicial::mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBytes) {
@@ -458,6 +521,7 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
     } else if (resumen.estado != ResumenEnvio::Estado::MapeoInvalido &&
                resumen.estado != ResumenEnvio::Estado::EnCurso) {
         QString error;
+        m_historial.leer(); // with the runs `--send` added meanwhile
         if (!m_historial.agregar(resumen, QDateTime::currentDateTime(), &error)) {
             noGuardado = u" (no se pudo guardar en %1: %2)"_s.arg(m_historial.ruta(), error);
             qWarning().noquote() << u"No se guardó el envío en el historial"_s + noGuardado;
@@ -469,16 +533,19 @@ void frmInicial::alTerminarEnvio(const ResumenEnvio& resumen) {
                         QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm"_s) + u"): "_s;
         if (!resumen.mensaje.isEmpty())
             texto += resumen.mensaje + u". "_s;
+        if (!resumen.motivoImagenes.isEmpty())
+            texto += u"Imágenes: "_s + resumen.motivoImagenes + u". "_s;
         principal->lblUltimoEnvio->setText(texto + resumen.texto() + noGuardado);
-        if (!resumen.completo() && resumen.estado != ResumenEnvio::Estado::Interrumpido) {
-            const QString aviso =
-                resumen.fallidos > 0
-                    ? u"%1 productos no se enviaron. Detalles en %2"_s.arg(resumen.fallidos)
-                          .arg(resumen.rutaBitacora)
-                    : resumen.mensaje + u". Detalles en "_s + resumen.rutaBitacora;
-            m_bandeja->notificar(u"Envío de productos"_s, aviso, true);
-        }
+        const QString problemas = resumen.textoProblemas();
+        if (!problemas.isEmpty() && resumen.estado != ResumenEnvio::Estado::Interrumpido)
+            m_bandeja->notificar(u"Envío de productos"_s,
+                                 problemas + u". Detalles en "_s + resumen.rutaBitacora, true);
     }
+    // After an interruption the next automatic send waits a whole interval.
+    if (resumen.estado == ResumenEnvio::Estado::Interrumpido)
+        m_programador->setTranscurrido(0, 0);
+    if (m_ajustes.IntervaloMinutos < 1)
+        principal->lblInfo->setText(u"Sin definir"_s);
     if (m_cargada && m_ajustes.IntervaloMinutos > 0)
         m_programador->encender();
     Q_EMIT envioTerminado(resumen);
@@ -493,7 +560,9 @@ void frmInicial::cmdConfigurar_Click() {
 
 void frmInicial::cmdCancelar_Click() {
     MostrarPagina(0);
-    m_programador->encender();
+    // During a send the timer waits for its end, which switches it on.
+    if (!m_envio->activo())
+        m_programador->encender();
 }
 
 bool frmInicial::confirmarLlave() {
@@ -524,62 +593,161 @@ bool frmInicial::confirmarLlave() {
     return m_c.utilerias->cifrador().reemplazarLlave();
 }
 
+void frmInicial::descartarCambios() {
+    configuracion->chkVerPass->setChecked(false);
+    mostrarValores();
+    configuracion->txtDato(0)->setText(m_c.bases->cMiBase);
+    configuracion->txtDato(1)->setText(QString::number(m_ajustes.IntervaloMinutos));
+    if (relacion->renglones() > 2 && !m_filasMapeo.isEmpty())
+        relacion->llenar(m_filasMapeo, m_controles.get());
+}
+
+QList<Estrucs> frmInicial::filasDeLaRelacion() const {
+    // The grid holds two rows until its page is first shown: the mapping is then the loaded one.
+    return relacion->renglones() > 2 ? relacion->filas() : m_filasMapeo;
+}
+
 void frmInicial::cmdGrabar_Click() {
-    const QList<Estrucs> filas = relacion->filas();
-    const bool mapeoBien = ComprobarMapeo(filas);
+    const bool visitada = relacion->renglones() > 2;
+    const QList<Estrucs> filas = filasDeLaRelacion();
+    // Without the point of sale's columns there is no mapping to judge (nor to save).
+    const bool mapeoBien = filas.isEmpty() || ComprobarMapeo(filas);
+    const QString rutaHost = m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, m_rutaIni);
     QString error;
     if (!GrabarAjustes(configuracion->textos(), *m_c.qvtx, *m_c.utilerias, m_ajustes.RutaIni,
-                       &error)) {
+                       &error, configuracion->valores())) {
         // Nothing was written; the boxes keep what the user typed.
         CajaMensaje(error + u"\rNo se grabó la configuración."_s, Botones::Critico, u"Grabar"_s);
         return;
     }
-    if (mapeoBien)
+    if (mapeoBien && visitada)
         GrabarMapeo(filas, *m_c.qvtx, m_ajustes.RutaIni);
+    else if (!mapeoBien)
+        CajaMensaje(u"La configuración se grabó, pero la relación de campos no: corríjala y "
+                    u"pulse «Grabar» otra vez."_s,
+                    Botones::Exclamacion, u"Grabar"_s);
+    configuracion->chkVerPass->setChecked(false);
+    // Another Velmora Premium folder names another point-of-sale server.
+    if (m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, m_rutaIni) != rutaHost &&
+        !LocalizarInstalacion(*m_c.qvtx, *m_c.registro, *m_c.bases, m_rutaIni, true))
+        CajaMensaje(u"No se encontró velmora.ini en la carpeta de Velmora Premium indicada; los "
+                    u"envíos no podrán leer el punto de venta hasta corregirla."_s,
+                    Botones::Critico, u"Grabar"_s);
+    m_c.bases->cMiBase = m_c.qvtx->LeeIni(SeccionConfiguracion, ClaveBasePrincipal, m_rutaIni);
     cmdCancelar_Click();
     QList<Estrucs> nuevas;
     clsProcedimenti(m_c, m_ajustes).LeerConfiguracion(m_clnCampos, &nuevas);
+    if (!nuevas.isEmpty())
+        m_filasMapeo = nuevas;
     mostrarConfiguracion();
     if (relacion->renglones() > 2 || !nuevas.isEmpty())
         relacion->llenar(nuevas, m_controles.get());
 }
 
 void frmInicial::cmdProbar_Click() {
-    BasesDD bases;
-    bases.cRuta = configuracion->txtDato(4)->text();
-    bases.cMiBase = configuracion->txtDato(2)->text();
-    bases.cPuerto = int(libQVTX::qvVal(configuracion->txtDato(7)->text()));
-    bases.cUsuario = configuracion->txtDato(3)->text();
-    bases.cPassword = configuracion->txtDato(5)->text();
-    OpcionesTlsTienda(bases.opciones, m_ajustes);
-    // The attempt may take the whole connect timeout: the window keeps painting meanwhile.
-    bool abierta = false;
-    configuracion->cmdProbar->setEnabled(false);
-    QEventLoop espera;
-    QThread* hilo = QThread::create([&] {
-        Conexion cn;
-        abierta = bases.AbrirBdD(cn, bases.cMiBase);
-        bases.CierraBdD(cn);
+    if (m_prueba)
+        return;
+    // The values as typed, not the saved ones; the mapping as the page shows it.
+    DatosComprobacion datos{*m_c.bases, m_ajustes, {}};
+    datos.puntoDeVenta.cMiBase = configuracion->txtDato(0)->text().trimmed();
+    aplicarTextos(datos.ajustes, configuracion->textos(), configuracion->valores());
+    for (const Estrucs& f : filasDeLaRelacion())
+        if (!f.DeWeb.trimmed().isEmpty())
+            datos.campos.append(f);
+    configuracion->empezarPrueba();
+    // The servers may take their whole time-outs: the test runs on a thread of its own and the
+    // window goes on answering; each step shows as it ends.
+    auto pasos = std::make_shared<QList<PasoComprobacion>>();
+    ConfiguracionPage* pagina = configuracion;
+    QThread* hilo = QThread::create([datos, pasos, pagina] {
+        *pasos = comprobarConexiones(datos, [pagina](const PasoComprobacion& p) {
+            QMetaObject::invokeMethod(
+                pagina, [pagina, p] { pagina->agregarPaso(p); }, Qt::QueuedConnection);
+        });
     });
-    connect(hilo, &QThread::finished, &espera, &QEventLoop::quit);
+    m_prueba = hilo;
+    connect(hilo, &QThread::finished, this, [this, hilo, pasos] {
+        if (m_prueba != hilo)
+            return;
+        m_prueba = nullptr;
+        hilo->deleteLater();
+        alTerminarPrueba(*pasos);
+    });
     hilo->start();
-    espera.exec(QEventLoop::ExcludeUserInputEvents);
-    hilo->wait();
-    delete hilo;
-    configuracion->cmdProbar->setEnabled(true);
-    if (abierta)
-        CajaMensaje(u"Conexión correcta a la base de datos"_s, Botones::Informacion,
-                    u"Datos correctos"_s);
-    else
-        CajaMensaje(u"No se estableció conexión a la base de datos"_s, Botones::Critico,
-                    u"Datos incorrectos"_s);
+}
+
+void frmInicial::cmdAceptarCertificado_Click() {
+    if (m_prueba)
+        return;
+    Ajustes ajustes = m_ajustes;
+    aplicarTextos(ajustes, configuracion->textos(), configuracion->valores());
+    auto leido = std::make_shared<CertificadoDelServidor>();
+    QThread* hilo =
+        QThread::create([ajustes, leido] { *leido = LeerCertificadoDelServidor(ajustes); });
+    m_prueba = hilo;
+    configuracion->cmdAceptarCertificado->setEnabled(false);
+    configuracion->cmdProbar->setEnabled(false);
+    connect(hilo, &QThread::finished, this, [this, hilo, leido] {
+        if (m_prueba != hilo)
+            return;
+        m_prueba = nullptr;
+        hilo->deleteLater();
+        configuracion->cmdAceptarCertificado->setEnabled(true);
+        configuracion->cmdProbar->setEnabled(true);
+        const QString titulo = u"Certificado del FTP"_s;
+        if (leido->conecto) {
+            CajaMensaje(
+                u"La sesión con el servidor FTP se abre sin aceptar nada: su certificado se "
+                u"verifica (o no usa TLS)."_s,
+                Botones::Informacion, titulo);
+        } else if (leido->huella.isEmpty() || leido->host.isEmpty()) {
+            CajaMensaje(u"No se pudo leer el certificado del servidor FTP: "_s + leido->error,
+                        Botones::Critico, titulo);
+        } else if (Pregunta(
+                       u"El servidor «%1» muestra un certificado que no se puede verificar.\r\r"
+                       u"Huella SHA-256:\r%2\r\rCompárela con la que le dé quien administra el "
+                       u"servidor. ¿Aceptar este certificado? Se guarda con «Grabar»."_s.arg(
+                           leido->host, HuellaLegible(leido->huella)),
+                       titulo)) {
+            auto* caja =
+                qobject_cast<QLineEdit*>(configuracion->control(ClaveAceptarCertificadoFTP));
+            caja->setText(leido->host + u" sha256:"_s + QString::fromLatin1(leido->huella));
+        }
+    });
+    hilo->start();
+}
+
+void frmInicial::alTerminarPrueba(const QList<PasoComprobacion>& pasos) {
+    m_ultimaPrueba = pasos;
+    int fallos = 0;
+    bool tienda = false;
+    QStringList lineas;
+    for (const PasoComprobacion& p : pasos) {
+        if (p.fallo())
+            ++fallos;
+        if (p.nombre == PasoNombre::Tienda)
+            tienda = !p.fallo();
+        lineas.append((p.fallo()                                     ? u"✗ "_s
+                       : p.estado == PasoComprobacion::Estado::Aviso ? u"! "_s
+                                                                     : u"✓ "_s) +
+                      p.texto);
+    }
+    configuracion->terminarPrueba(fallos);
+    const QString texto = (tienda ? u"Conexión correcta a la base de datos"_s
+                                  : u"No se estableció conexión a la base de datos"_s) +
+                          u"\r\r"_s + lineas.join(u'\r');
+    CajaMensaje(texto, fallos == 0 ? Botones::Informacion : Botones::Critico,
+                fallos == 0 ? u"Datos correctos"_s : u"Datos incorrectos"_s);
+    Q_EMIT pruebaTerminada();
 }
 
 void frmInicial::stbTabs_Click(int pagina) {
     if (pagina != 2 || relacion->renglones() != 2 || !m_cargada)
         return;
     QList<Estrucs> filas;
-    if (clsProcedimenti(m_c, m_ajustes).LeerDeLosCampos(m_clnCampos, &filas))
+    if (clsProcedimenti(m_c, m_ajustes).LeerDeLosCampos(m_clnCampos, &filas)) {
+        m_filasMapeo = filas;
         relacion->llenar(filas, m_controles.get());
+    }
     relacion->mhgReja->setFocus();
 }

@@ -4,20 +4,24 @@
 #include "config/estrucs.h"
 #include "historial_envios.h"
 #include "services/componentes.h"
+#include "sync/comprobacion.h"
 #include "sync/ventana_envio.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class CamposPage;
+struct DatosEnvio;
 class ConfiguracionPage;
 class DeControles;
 class EnvioEnSegundoPlano;
 class PrincipalPage;
 class Programador;
 class QTabWidget;
+class QThread;
 class Reloj;
 class clsInicio;
 class clsFTP;
@@ -56,6 +60,9 @@ public:
     clsFTP* ftp() const { return m_mFTP; }
     const HistorialEnvios& historial() const { return m_historial; }
     frmVistaPrevia* vistaPrevia() const;
+    // The steps of the last "Probar conex." that ended, and whether one is running.
+    const QList<PasoComprobacion>& ultimaPrueba() const { return m_ultimaPrueba; }
+    bool probando() const { return m_prueba != nullptr; }
     frmBitacora* bitacora() const;
     QTabWidget* stbTabs;
     PrincipalPage* principal;
@@ -65,6 +72,8 @@ public:
 Q_SIGNALS:
     // A run has finished (after the window has shown its summary).
     void envioTerminado(const ResumenEnvio& resumen);
+    // "Probar conex." has ended (after the window has shown its result).
+    void pruebaTerminada();
 
 protected:
     bool event(QEvent* evento) override;
@@ -76,6 +85,14 @@ private:
     void Form_Activate();
     void Form_Unload();
     void mostrarConfiguracion();
+    // The saved settings into the page's boxes and controls.
+    void mostrarValores();
+    // "Cancelar": the saved values and mapping back, the masked values masked again.
+    void descartarCambios();
+    // The mapping as the page shows it: the grid once filled, else the one loaded.
+    QList<Estrucs> filasDeLaRelacion() const;
+    void alTerminarPrueba(const QList<PasoComprobacion>& pasos);
+    void cmdAceptarCertificado_Click();
     void EnviarAhora();
     void cmdLeerAhora_Click();
     void cmdConfigurar_Click();
@@ -91,6 +108,10 @@ private:
     void mostrarBitacora();
     void cmdVistaPrevia_Click();
     void alTerminarEnvio(const ResumenEnvio& resumen);
+    // The settings file read again when it changed on disk since it was last read or saved.
+    void releerSiCambio();
+    // Starts the run: the button turns into "Interrumpir" and the timer waits.
+    void iniciarEnvio(const DatosEnvio& datos, clsFTP* ftp);
     void mFTP_FileTransferProgress(qint64 lCurrentBytes, qint64 lTotalBytes);
     void ocultarEnBandeja();
 
@@ -100,6 +121,9 @@ private:
     std::unique_ptr<DeControles> m_controles;
     Ajustes m_ajustes;
     clnCampos m_clnCampos;
+    QList<Estrucs> m_filasMapeo; // every point-of-sale column with its mapping, as loaded
+    QThread* m_prueba = nullptr; // the running "Probar conex."
+    QList<PasoComprobacion> m_ultimaPrueba;
     Programador* m_programador;
     EnvioEnSegundoPlano* m_envio;
     clsInicio* m_bandeja;
@@ -113,4 +137,7 @@ private:
     bool m_saliendo = false;
     bool m_cargada = false;
     bool m_envioMostrado = false;
+    quint64 m_numeroEnvio = 0;   // runs started, to tell a question's run from a later one
+    QDateTime m_modificacionIni; // of the settings file when last read or saved
+    qint64 m_tamanoIni = -1;
 };

@@ -15,6 +15,12 @@ HistorialEnvios::HistorialEnvios(const QString& rutaIni) {
     m_ruta = ini.path() + u'/' + ini.completeBaseName() + u".envios.json"_s;
 }
 
+QString HistorialEnvios::Envio::resultado() const {
+    if (!estado.isEmpty())
+        return estado;
+    return fallidos > 0 || imagenesFallidas > 0 ? u"Con errores"_s : u"Correcto"_s;
+}
+
 void HistorialEnvios::leer() {
     m_envios.clear();
     m_fallidos.clear();
@@ -35,11 +41,14 @@ void HistorialEnvios::leer() {
         e.conAvisos = o.value(u"conAvisos"_s).toInteger();
         e.conImagenes = o.value(u"conImagenes"_s).toBool();
         e.imagenesSubidas = o.value(u"imagenesSubidas"_s).toInteger();
+        e.imagenesFallidas = o.value(u"imagenesFallidas"_s).toInteger();
+        e.motivoImagenes = o.value(u"motivoImagenes"_s).toString();
         if (e.inicio.isValid())
             m_envios.append(e);
     }
     for (const QJsonValue& v : raiz.value(u"fallidosUltimo"_s).toArray())
-        m_fallidos.append({v[u"clave"_s].toString(), v[u"mensaje"_s].toString()});
+        m_fallidos.append(
+            {v[u"clave"_s].toString(), v[u"mensaje"_s].toString(), v[u"descripcion"_s].toString()});
 }
 
 bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin, QString* error) {
@@ -57,6 +66,8 @@ bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin, QStri
     e.conAvisos = r.conAvisos;
     e.conImagenes = r.conImagenes;
     e.imagenesSubidas = r.imagenesSubidas;
+    e.imagenesFallidas = r.imagenesFallidas;
+    e.motivoImagenes = r.motivoImagenes;
     m_envios.append(e);
     while (m_envios.size() > MaxEnvios)
         m_envios.removeFirst();
@@ -73,10 +84,13 @@ bool HistorialEnvios::agregar(const ResumenEnvio& r, const QDateTime& fin, QStri
                                   {u"fallidos"_s, x.fallidos},
                                   {u"conAvisos"_s, x.conAvisos},
                                   {u"conImagenes"_s, x.conImagenes},
-                                  {u"imagenesSubidas"_s, x.imagenesSubidas}});
+                                  {u"imagenesSubidas"_s, x.imagenesSubidas},
+                                  {u"imagenesFallidas"_s, x.imagenesFallidas},
+                                  {u"motivoImagenes"_s, x.motivoImagenes}});
     QJsonArray fallidos;
     for (const ResumenEnvio::Fallo& f : std::as_const(m_fallidos))
-        fallidos.append(QJsonObject{{u"clave"_s, f.clave}, {u"mensaje"_s, f.mensaje}});
+        fallidos.append(QJsonObject{
+            {u"clave"_s, f.clave}, {u"mensaje"_s, f.mensaje}, {u"descripcion"_s, f.descripcion}});
     const QJsonObject raiz{{u"envios"_s, envios}, {u"fallidosUltimo"_s, fallidos}};
     return escribirArchivoAtomico(m_ruta, QJsonDocument(raiz).toJson(), Permisos::Conservar, error);
 }

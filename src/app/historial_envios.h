@@ -25,6 +25,10 @@ public:
         qint64 conAvisos = 0;
         bool conImagenes = false;
         qint64 imagenesSubidas = 0;
+        qint64 imagenesFallidas = 0;
+        QString motivoImagenes;
+        // What the "Resultado" column says of the run.
+        QString resultado() const;
     };
 
     explicit HistorialEnvios(const QString& rutaIni);

@@ -1,5 +1,7 @@
 #include "linea_comandos.h"
 
+#include "historial_envios.h"
+
 #include "../config/ajustes.h"
 #include "../config/certificado_ftp.h"
 #include "../ftp/clsftp.h"
@@ -10,6 +12,7 @@
 #include "../services/plataforma.h"
 #include "../services/texto_seguro.h"
 #include "../sync/clsprocedimenti.h"
+#include "../sync/comprobacion.h"
 #include "../sync/tablas_envio.h"
 
 #include <QCoreApplication>
@@ -99,40 +102,15 @@ QString textoAyuda() {
 }
 
 namespace {
-// Headless there is nobody to agree to a new key: the run stops and says which file is missing.
-bool llaveUtilizable(const Componentes& c, const QString& rutaIni, QTextStream& salida) {
-    const QString problema = ComprobarLlave(*c.qvtx, *c.utilerias, rutaIni);
-    if (problema.isEmpty())
-        return true;
-    salida << problema
-           << u"\nPonga en su lugar una copia de ese archivo, o abra el programa para crear una "
-              u"llave nueva y escribir de nuevo los valores cifrados.\n"_s;
-    salida.flush();
-    return false;
-}
-} // namespace
-
-namespace {
-// A file that is not a settings file is never rewritten; lines that mean nothing (a file cut
-// short) and keys given twice are shown. False when the file cannot be used at all.
-bool archivoUtilizable(const Componentes& c, const QString& rutaIni, QTextStream& salida,
-                       bool* completo) {
-    const libQVTX::EstadoIni estado = c.qvtx->EstadoArchivo(rutaIni);
-    if (!estado.problema.isEmpty()) {
-        salida << u"El archivo de configuración "_s << rutaIni << u' ' << estado.problema
-               << u"; no se usa ni se modifica.\n"_s;
-        salida.flush();
-        return false;
+// Prints the steps; true when none failed.
+bool imprimir(const QList<PasoComprobacion>& pasos, QTextStream& salida) {
+    bool bien = true;
+    for (const PasoComprobacion& p : pasos) {
+        salida << p.texto << u'\n';
+        bien = bien && !p.fallo();
     }
-    for (const QString& linea : estado.sinSentido)
-        salida << u"Archivo de configuración, "_s << textoSeguro::paraMostrar(linea)
-               << u": no es una sección ni una clave (¿el archivo quedó cortado?)\n"_s;
-    for (const QString& repetida : estado.repetidas)
-        salida << u"Aviso: en el archivo de configuración "_s << textoSeguro::paraMostrar(repetida)
-               << u'\n';
-    if (completo)
-        *completo = estado.sinSentido.isEmpty();
-    return true;
+    salida.flush();
+    return bien;
 }
 } // namespace
 
@@ -140,108 +118,13 @@ int ejecutarComprobacion(const QString& rutaIni, QTextStream& salida) {
     Componentes c;
     if (!c.crear())
         return Salida::AjustesInutiles;
-    salida << u"Archivo de configuración: "_s << rutaIni << u'\n';
-    bool completo = true;
-    if (!archivoUtilizable(c, rutaIni, salida, &completo))
+    DatosComprobacion datos;
+    bool utilizable = false;
+    const bool ajustesBien = imprimir(comprobarAjustes(c, rutaIni, &datos, &utilizable), salida);
+    if (!utilizable)
         return Salida::AjustesInutiles;
-    if (!llaveUtilizable(c, rutaIni, salida))
-        return Salida::AjustesInutiles;
-    if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
-        const QString carpeta = c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, rutaIni);
-        salida << u"Instalación de Velmora Premium: no se encontró en «"_s << carpeta
-               << u"» (falta el archivo velmora.ini); corrija «"_s << ClaveRutaHost
-               << u"» en el archivo de configuración.\n"_s;
-        salida.flush();
-        return Salida::AjustesInutiles;
-    }
-    salida << u"Instalación de Velmora Premium: encontrada ("_s
-           << c.qvtx->LeeIni(SeccionConfiguracion, ClaveRutaHost, rutaIni) << u")\n"_s;
-
-    Ajustes ajustes;
-    ajustes.RutaIni = rutaIni;
-    clnCampos campos;
-    clsProcedimenti procedimiento(c, ajustes);
-    procedimiento.LeerConfiguracion(campos);
-    if (procedimiento.ajustesInutiles()) {
-        salida << textoSeguro::paraMostrar(procedimiento.ultimoError()) << u'\n';
-        salida.flush();
-        return Salida::AjustesInutiles;
-    }
-
-    int resultado = completo ? Salida::Bien : Salida::Fallo;
-    auto probar = [&](const QString& nombre, BasesDD& bases, const QString& base, Conexion& cn) {
-        const QString servidor = (bases.cRuta.isEmpty() ? u"localhost"_s : bases.cRuta) + u':' +
-                                 QString::number(bases.cPuerto);
-        salida << nombre << u" «"_s << textoSeguro::paraMostrar(base) << u"» en "_s
-               << textoSeguro::paraMostrar(servidor);
-        if (bases.AbrirBdD(cn, base)) {
-            const QString cifrado = cn.cifrado();
-            salida << u": conexión correcta, "_s
-                   << (cifrado.isEmpty() ? u"sin cifrar"_s : u"cifrada ("_s + cifrado + u')')
-                   << (cn.comprimida() ? u", comprimida"_s : QString()) << u'\n';
-            return true;
-        }
-        salida << u": no se pudo abrir ("_s << textoSeguro::paraMostrar(cn.ultimoError())
-               << u")\n"_s;
-        resultado = Salida::Fallo;
-        return false;
-    };
-    Conexion cnPos;
-    probar(u"Base de datos del punto de venta"_s, *c.bases, c.bases->cMiBase, cnPos);
-    c.bases->CierraBdD(cnPos);
-    BasesDD web;
-    ConexionTienda(web, ajustes);
-    Conexion cnWeb;
-    if (probar(u"Base de datos de la tienda"_s, web, ajustes.BaseDatosWeb, cnWeb)) {
-        // What a send would write, checked as the send checks it before writing.
-        const QList<UsoDeTabla> usos = TablasDelEnvio(campos, ajustes);
-        QHash<QString, TablaTienda> esquema;
-        QString error;
-        QStringList problemas;
-        if (campos.isEmpty())
-            problemas.append(u"la relación de campos no está definida"_s);
-        else if (!LeerEsquemaTienda(cnWeb, NombresDeTablas(usos), &esquema, &error))
-            problemas.append(error);
-        else
-            problemas = ComprobarTablas(cnWeb, usos, esquema, true, true);
-        if (problemas.isEmpty()) {
-            salida << u"Relación de campos en la tienda: las tablas y columnas existen y el "_s
-                      u"usuario puede escribirlas\n"_s;
-        } else {
-            for (const QString& p : problemas)
-                salida << u"Relación de campos en la tienda: "_s << textoSeguro::paraMostrar(p)
-                       << u'\n';
-            resultado = Salida::Fallo;
-        }
-    }
-    web.CierraBdD(cnWeb);
-
-    if (ajustes.DireccionFTP.trimmed().isEmpty()) {
-        salida << u"Servidor FTP: sin configurar\n"_s;
-    } else if (const QString ilegibles = motivoIlegibles(ajustes, true); !ilegibles.isEmpty()) {
-        salida << u"Servidor FTP: "_s << ilegibles << u'\n';
-        resultado = Salida::Fallo;
-    } else {
-        clsFTP ftp;
-        PrepararClienteFTP(ftp, ajustes);
-        salida << u"Servidor FTP «"_s
-               << textoSeguro::paraMostrar(DestinoFTP::sinContrasena(ajustes.DireccionFTP))
-               << u"» como «"_s << textoSeguro::paraMostrar(ajustes.UsuarioFTP) << u'»';
-        if (ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP)) {
-            salida << u": sesión correcta\n"_s;
-            if (!ftp.IsEncrypted())
-                salida << u"Aviso: la sesión FTP no está cifrada (el servidor no ofrece TLS): "_s
-                          u"la contraseña y las imágenes viajan en claro. Use una dirección "_s
-                          u"ftpes://, ftps:// o sftp:// si el servidor lo permite.\n"_s;
-            ftp.CloseConnection();
-        } else {
-            salida << u": no se pudo entrar ("_s
-                   << textoSeguro::paraMostrar(MensajeErrorFTP(ftp, ajustes)) << u")\n"_s;
-            resultado = Salida::Fallo;
-        }
-    }
-    salida.flush();
-    return resultado;
+    const bool conexionesBien = imprimir(comprobarConexiones(datos), salida);
+    return ajustesBien && conexionesBien ? Salida::Bien : Salida::Fallo;
 }
 
 namespace {
@@ -351,15 +234,17 @@ private:
 
 int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bool simulacro) {
     Componentes c;
-    if (!c.crear() || !archivoUtilizable(c, rutaIni, salida, nullptr) ||
-        !llaveUtilizable(c, rutaIni, salida))
+    if (!c.crear())
         return Salida::AjustesInutiles;
-    if (!LocalizarInstalacion(*c.qvtx, *c.registro, *c.bases, rutaIni, true)) {
-        salida << u"No se encontró la instalación de Velmora Premium indicada en "_s << rutaIni
-               << u"\n"_s;
-        salida.flush();
+    // The settings as --check reads them; the lines are shown only when something is wrong.
+    DatosComprobacion leidos;
+    bool utilizable = false;
+    for (const PasoComprobacion& p : comprobarAjustes(c, rutaIni, &leidos, &utilizable))
+        if (p.estado != PasoComprobacion::Estado::Bien)
+            salida << p.texto << u'\n';
+    salida.flush();
+    if (!utilizable)
         return Salida::AjustesInutiles;
-    }
     Ajustes ajustes;
     ajustes.RutaIni = rutaIni;
     clnCampos campos;
@@ -385,6 +270,16 @@ int ejecutarEnvio(const QString& rutaIni, bool imagenes, QTextStream& salida, bo
     if (resumen.estado == ResumenEnvio::Estado::MapeoInvalido ||
         resumen.estado == ResumenEnvio::Estado::AjustesIlegibles)
         return Salida::AjustesInutiles;
+    // Kept with the window's runs, which shows them among its last ones.
+    if (!simulacro && resumen.estado != ResumenEnvio::Estado::EnCurso) {
+        HistorialEnvios historial(rutaIni);
+        historial.leer();
+        QString error;
+        if (!historial.agregar(resumen, QDateTime::currentDateTime(), &error))
+            salida << u"No se guardó el envío en "_s << historial.ruta() << u": "_s << error
+                   << u'\n';
+        salida.flush();
+    }
     if (simulacro)
         return resumen.estado == ResumenEnvio::Estado::Terminado ? Salida::Bien : Salida::Fallo;
     return resumen.completo() ? Salida::Bien : Salida::Fallo;

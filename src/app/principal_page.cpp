@@ -71,7 +71,7 @@ PrincipalPage::PrincipalPage(QWidget* padre)
     pctPorcen = new CajaPorcentaje(Picture2);
     nombrar(pctPorcen, u"pctPorcen"_s);
     pctPorcen->hide();
-    chkImagenes = new QCheckBox(u"Enviar archivos de &imágenes"_s, Picture2);
+    chkImagenes = new QCheckBox(u"Enviar archivos de imá&genes"_s, Picture2);
     nombrar(chkImagenes, u"chkImagenes"_s);
     lblUltimoEnvio = new QLabel(Picture2);
     nombrar(lblUltimoEnvio, u"lblUltimoEnvio"_s);
@@ -95,7 +95,7 @@ PrincipalPage::PrincipalPage(QWidget* padre)
                       {u"Inicio"_s, u"Duración"_s, u"Leídos"_s, u"Creados"_s, u"Actualizados"_s,
                        u"Con error"_s, u"Con avisos"_s, u"Imágenes"_s, u"Resultado"_s});
     auto* lblFallidos = new QLabel(u"Productos no enviados en el último envío:"_s, Picture2);
-    tblFallidos = tabla(Picture2, u"tblFallidos"_s, {u"Clave"_s, u"Mensaje del servidor"_s});
+    tblFallidos = tabla(Picture2, u"tblFallidos"_s, {u"Clave"_s, u"Nombre"_s, u"Motivo"_s});
     cmdBitacora = new QPushButton(u"Ver &bitácora"_s, this);
     nombrar(cmdBitacora, u"cmdBitacora"_s);
     cmdVistaPrevia = new QPushButton(u"&Vista previa"_s, this);
@@ -163,9 +163,13 @@ void PrincipalPage::mostrarHistorial(const HistorialEnvios& historial) {
     tblEnvios->setRowCount(int(envios.size()));
     for (int i = 0; i < envios.size(); ++i) {
         const HistorialEnvios::Envio& e = envios[envios.size() - 1 - i]; // newest first
-        const QString resultado = !e.estado.isEmpty() ? e.estado
-                                  : e.fallidos > 0    ? u"Con errores"_s
-                                                      : u"Correcto"_s;
+        const QString resultado = e.resultado();
+        QString imagenes = u"—"_s;
+        if (e.conImagenes) {
+            imagenes = local.toString(e.imagenesSubidas);
+            if (e.imagenesFallidas > 0)
+                imagenes += u", %1 con error"_s.arg(local.toString(e.imagenesFallidas));
+        }
         const QString textos[] = {e.inicio.toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s),
                                   local.toString(e.segundos, 'f', 1) + u" s"_s,
                                   local.toString(e.leidos),
@@ -173,17 +177,22 @@ void PrincipalPage::mostrarHistorial(const HistorialEnvios& historial) {
                                   local.toString(e.actualizados),
                                   local.toString(e.fallidos),
                                   local.toString(e.conAvisos),
-                                  e.conImagenes ? local.toString(e.imagenesSubidas) : u"—"_s,
+                                  imagenes,
                                   resultado};
         for (int c = 0; c < 9; ++c)
             tblEnvios->setItem(i, c, celda(textos[c], c > 0 && c < 8));
+        if (!e.motivoImagenes.isEmpty()) {
+            tblEnvios->item(i, 7)->setToolTip(e.motivoImagenes);
+            tblEnvios->item(i, 8)->setToolTip(e.motivoImagenes);
+        }
     }
     const auto& fallidos = historial.fallidosUltimo();
     tblFallidos->setRowCount(int(fallidos.size()));
     for (int i = 0; i < fallidos.size(); ++i) {
         tblFallidos->setItem(i, 0, celda(fallidos[i].clave, false));
+        tblFallidos->setItem(i, 1, celda(fallidos[i].descripcion, false));
         auto* mensaje = celda(fallidos[i].mensaje, false);
         mensaje->setToolTip(fallidos[i].mensaje);
-        tblFallidos->setItem(i, 1, mensaje);
+        tblFallidos->setItem(i, 2, mensaje);
     }
 }

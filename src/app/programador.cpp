@@ -52,7 +52,7 @@ void Programador::Timer1_Timer() {
         ++m_minutos;
     }
     Q_EMIT cuenta(textoRestante(TiempoRestante(m_intervalo, m_minutos, m_segundos)));
-    if (m_minutos >= m_intervalo) {
+    if (m_intervalo > 0 && m_minutos >= m_intervalo) {
         m_segundos = 0;
         m_minutos = 0;
         Q_EMIT tiempoCumplido();

@@ -48,8 +48,11 @@ public:
         m_segundos = segundos;
     }
 
-    // Timer1 on and off.
-    void encender() { m_reloj->iniciar(); }
+    // Timer1 on and off. Without an interval it stays off: only the user starts a send then.
+    void encender() {
+        if (m_intervalo > 0)
+            m_reloj->iniciar();
+    }
     void apagar() { m_reloj->detener(); }
     bool encendido() const { return m_reloj->activo(); }
     Reloj* reloj() const { return m_reloj; }

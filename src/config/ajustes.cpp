@@ -1,12 +1,15 @@
 #include "ajustes.h"
 
+#include "../ftp/destino_ftp.h"
 #include "../services/archivo_ini.h"
 #include "../services/basesdd.h"
 #include "../services/delregistro.h"
 #include "../services/libqvtx.h"
 #include "../services/numeros.h"
 #include "../services/texto_seguro.h"
+#include "../services/tunel_ssh.h"
 #include "../services/utilerias.h"
+#include "certificado_ftp.h"
 
 #include <QLoggingCategory>
 
@@ -191,6 +194,38 @@ void ConexionTienda(BasesDD& web, const Ajustes& ajustes) {
     web.cPassword = ajustes.ContrasenaWeb;
     web.cPuerto = ajustes.PuertoWeb;
     OpcionesTlsTienda(web.opciones, ajustes);
+    web.opciones.tunel.reset();
+    if (ajustes.TunelSsh.trimmed().isEmpty())
+        return;
+    DatosTunel tunel;
+    if (!DatosTunelTienda(ajustes, tunel)) {
+        if (web.cIlegible.isEmpty())
+            web.cIlegible = u"«Túnel SSH» = «%1» no es un servidor SSH (host, o host:puerto)"_s.arg(
+                ajustes.TunelSsh);
+        return;
+    }
+    web.opciones.tunel = std::make_shared<TunelSsh>(tunel);
+}
+
+bool DatosTunelTienda(const Ajustes& ajustes, DatosTunel& tunel) {
+    if (!LeerDestinoTunel(ajustes.TunelSsh, tunel))
+        return false;
+    tunel.usuario = ajustes.UsuarioSsh.trimmed();
+    tunel.contrasena = ajustes.PasswordSsh;
+    tunel.llave = ajustes.LlaveSsh.trimmed();
+    tunel.frase = ajustes.FraseLlaveSsh;
+    tunel.servidoresConocidos = ArchivoServidoresConocidos();
+    // The SSH login is typed once: pictures going by SFTP to the same host lend the tunnel theirs
+    // when it has no user of its own.
+    DestinoFTP ftp;
+    if (tunel.usuario.isEmpty() && DestinoFTP::interpretar(ajustes.DireccionFTP, ftp, nullptr) &&
+        ftp.protocolo == DestinoFTP::Protocolo::SFTP &&
+        ftp.host.compare(tunel.servidor, Qt::CaseInsensitive) == 0 && ftp.puerto == tunel.puerto) {
+        tunel.usuario = ajustes.UsuarioFTP.trimmed();
+        if (tunel.llave.isEmpty() && tunel.contrasena.isEmpty())
+            tunel.contrasena = ajustes.PasswordFTP;
+    }
+    return true;
 }
 
 void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes) {
@@ -238,10 +273,99 @@ QList<std::pair<QString, QString>> listaGrabar(const QStringList& textos,
     return lista;
 }
 
+namespace {
+const ClaveAjuste* claveDeNombre(const QString& nombre) {
+    for (const ClaveAjuste& c : clavesAjustes())
+        if (c.clave == nombre)
+            return &c;
+    return nullptr;
+}
+} // namespace
+
+QList<std::pair<QString, QString>> listaGrabarOtras(const QHash<QString, QString>& otras,
+                                                    const libQVTX& qvtx, const Utilerias& utilerias,
+                                                    const QString& rutaIni, bool* bien,
+                                                    QString* error) {
+    QList<std::pair<QString, QString>> lista;
+    *bien = true;
+    auto agregar = [&](const QString& clave) {
+        if (!otras.contains(clave))
+            return;
+        const QString valor = otras.value(clave);
+        if (clave == ClaveRutaHost) {
+            lista.append({clave, valor});
+            return;
+        }
+        const ClaveAjuste* c = claveDeNombre(clave);
+        if (!c || c->campo >= 0)
+            return;
+        const QString enArchivo = qvtx.LeeIni(SeccionConfiguracion, clave, rutaIni);
+        if (c->opcional && enArchivo.trimmed().isEmpty() &&
+            (valor.trimmed().isEmpty() || valor == c->defecto))
+            return;
+        QString guardado = valor;
+        if (c->cifrada) {
+            guardado = utilerias.Encripta(valor);
+            if (guardado.isEmpty()) {
+                if (error) {
+                    const QString causa = utilerias.cifrador().problemaLlave();
+                    *error = u"No se pudo cifrar «%1»"_s.arg(c->clave) +
+                             (causa.isEmpty() ? QString() : u": "_s + causa) + u'.';
+                }
+                *bien = false;
+                return;
+            }
+        }
+        lista.append({clave, guardado});
+    };
+    agregar(ClaveRutaHost);
+    for (const ClaveAjuste& c : clavesAjustes())
+        agregar(c.clave);
+    if (!*bien)
+        lista.clear();
+    return lista;
+}
+
+void aplicarTextos(Ajustes& ajustes, const QStringList& textos,
+                   const QHash<QString, QString>& otras) {
+    for (const ClaveAjuste& c : clavesAjustes()) {
+        QString valor;
+        if (c.campo >= 0)
+            valor = textos.value(c.campo);
+        else if (otras.contains(c.clave))
+            valor = otras.value(c.clave);
+        else
+            continue;
+        if (c.opcional && valor.trimmed().isEmpty())
+            valor = c.defecto;
+        if (c.recortar)
+            valor = valor.trimmed();
+        if (c.texto) {
+            ajustes.*c.texto = valor;
+        } else if (c.entero) {
+            if (const auto n = entero16(valor))
+                ajustes.*c.entero = qint16(*n);
+        } else if (c.puerto) {
+            if (const auto n = puertoTcp(valor))
+                ajustes.*c.puerto = *n;
+        } else if (c.booleano) {
+            if (const auto n = entero16(valor))
+                ajustes.*c.booleano = *n != 0;
+        }
+        // A value typed anew is a value of this key, whatever the old one was encrypted with.
+        if (!valor.isEmpty())
+            ajustes.Ilegibles.removeAll(c.clave);
+    }
+}
+
 bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
-                   const QString& rutaIni, QString* error) {
-    const auto lista = listaGrabar(textos, utilerias, error);
+                   const QString& rutaIni, QString* error, const QHash<QString, QString>& otras) {
+    auto lista = listaGrabar(textos, utilerias, error);
     if (lista.isEmpty())
+        return false;
+    bool bien = true;
+    lista += listaGrabarOtras(otras, qvtx, utilerias, rutaIni, &bien, error);
+    if (!bien)
         return false;
     if (!qvtx.EscribeIniVarios(SeccionConfiguracion, lista, rutaIni)) {
         if (error)

@@ -3,6 +3,7 @@
 #include "../services/conexion.h"
 #include "../services/instalacion.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,8 @@ class Utilerias;
 
 // The program-wide settings record: decoded values of section "Configuración" of the INI file, plus
 // the point-of-sale configuration read with the field mapping.
+struct DatosTunel;
+
 struct Ajustes {
     QString RutaIni;
 
@@ -112,7 +115,12 @@ ModoTls modoTlsTienda(const QString& texto, bool* valido = nullptr);
 // The shop's connection options of the settings: its TLS mode and CA file.
 void OpcionesTlsTienda(OpcionesConexion& opciones, const Ajustes& ajustes);
 // The shop's server, login, database and encryption as the settings give them.
+// With "Túnel SSH" set, through a tunnel of its own (shared by the copies of web.opciones).
 void ConexionTienda(BasesDD& web, const Ajustes& ajustes);
+// The SSH server, login and known_hosts file of "Túnel SSH"; false when the key names no server.
+// Without "Usuario SSH", an sftp:// "Dirección del FTP" on the same host and port lends its user
+// (and, without key file or SSH password, its password).
+bool DatosTunelTienda(const Ajustes& ajustes, DatosTunel& tunel);
 
 // The key edited by the page box of that index (0 to 17), or null.
 const ClaveAjuste* claveDeCampo(int campo);
@@ -138,10 +146,24 @@ constexpr int NumeroCampos = 18;
 // the list is empty and *error says which and why: writing it would blank a secret.
 QList<std::pair<QString, QString>>
 listaGrabar(const QStringList& textos, const Utilerias& utilerias, QString* error = nullptr);
-// Writes that list into section "Configuración" in one atomic rewrite; on false nothing was
-// written and *error says why.
+// What "Grabar" writes for the keys without a box (`otras`, texts by key name, "Ruta de Velmora
+// Premium" among them): the stored text of each key given, encrypted where the key is. An optional
+// key stays out of the file while it is empty or its default there: hand-written files keep only
+// what their owner set. Empty with *error set when a value cannot be encrypted.
+QList<std::pair<QString, QString>> listaGrabarOtras(const QHash<QString, QString>& otras,
+                                                    const libQVTX& qvtx, const Utilerias& utilerias,
+                                                    const QString& rutaIni, bool* bien,
+                                                    QString* error = nullptr);
+// Writes both lists into section "Configuración" in one atomic rewrite (each key in its place in
+// the file); on false nothing was written and *error says why.
 bool GrabarAjustes(const QStringList& textos, const libQVTX& qvtx, const Utilerias& utilerias,
-                   const QString& rutaIni, QString* error = nullptr);
+                   const QString& rutaIni, QString* error = nullptr,
+                   const QHash<QString, QString>& otras = {});
+
+// The record with the page's texts over it, decoded as loading decodes the file: the eighteen
+// boxes, and the keys without a box by name (numbers that do not convert keep what they were).
+void aplicarTextos(Ajustes& ajustes, const QStringList& textos,
+                   const QHash<QString, QString>& otras);
 
 // When the settings file (or the host installation's file it names) holds encrypted values that the
 // key cannot read (its file missing or damaged, or a well-formed key that did not encrypt them):

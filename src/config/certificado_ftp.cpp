@@ -65,3 +65,30 @@ QString MensajeErrorFTP(const clsFTP& ftp, const Ajustes& ajustes) {
             LineaAceptarCertificado(destino.host, ftp.PeerCertificateSha256()));
     return mensaje;
 }
+
+CertificadoDelServidor LeerCertificadoDelServidor(const Ajustes& ajustes) {
+    CertificadoDelServidor r;
+    DestinoFTP destino;
+    if (DestinoFTP::interpretar(ajustes.DireccionFTP, destino, nullptr))
+        r.host = destino.host;
+    Ajustes sinAceptar = ajustes;
+    sinAceptar.ServidorFTPAceptado.clear();
+    clsFTP ftp;
+    PrepararClienteFTP(ftp, sinAceptar);
+    r.conecto = ftp.OpenConnection(ajustes.DireccionFTP, ajustes.UsuarioFTP, ajustes.PasswordFTP);
+    if (r.conecto) {
+        ftp.CloseConnection();
+        return r;
+    }
+    if (ftp.LastErrorIsUnverifiedCertificate())
+        r.huella = ftp.PeerCertificateSha256();
+    r.error = ftp.GetLastErrorMessage();
+    return r;
+}
+
+QString HuellaLegible(const QByteArray& huella) {
+    QStringList pares;
+    for (qsizetype i = 0; i + 1 < huella.size(); i += 2)
+        pares.append(QString::fromLatin1(huella.mid(i, 2)).toUpper());
+    return pares.join(u':');
+}

@@ -35,3 +35,17 @@ void PrepararClienteFTP(clsFTP& ftp, const Ajustes& ajustes);
 // The client's last error; when it was a certificate that does not verify, followed by the line
 // that would accept the certificate the server showed.
 QString MensajeErrorFTP(const clsFTP& ftp, const Ajustes& ajustes);
+
+// What an FTP server shows when asked for its certificate, without trusting any certificate by
+// hand: whether the session opened as it is (the certificate verifies, or there is no TLS), or the
+// certificate that does not verify, by host and SHA-256. Runs as long as the server takes.
+struct CertificadoDelServidor {
+    bool conecto = false; // the session opened: nothing to accept
+    QString host;         // as the settings name it
+    QByteArray huella;    // of the certificate that did not verify; empty otherwise
+    QString error;        // why the session did not open
+};
+CertificadoDelServidor LeerCertificadoDelServidor(const Ajustes& ajustes);
+
+// A SHA-256 as openssl prints it: upper-case pairs separated by colons.
+QString HuellaLegible(const QByteArray& huella);

@@ -1,6 +1,7 @@
 #include "conexion.h"
 
 #include "plataforma.h"
+#include "tunel_ssh.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -59,6 +60,8 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
         m_ultimoError = m_mensajeError;
         return false;
     }
+    if (opciones.tunel && !abrirTunel())
+        return false;
     m_mysql = mysql_init(nullptr);
     if (!m_mysql) {
         m_codigoError = CR_OUT_OF_MEMORY;
@@ -96,15 +99,20 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
             mysql_optionsv(m_mysql, MYSQL_OPT_SSL_CA, ca.constData());
     }
 
-    const QByteArray servidor = datos.servidor.trimmed().toUtf8();
+    const QByteArray servidor =
+        opciones.tunel ? QByteArray("127.0.0.1") : datos.servidor.trimmed().toUtf8();
+    const unsigned puerto =
+        opciones.tunel ? unsigned(opciones.tunel->puertoLocal()) : unsigned(datos.puerto);
     const QByteArray usuario = datos.usuario.toUtf8();
     const QByteArray contrasena = datos.contrasena.toUtf8();
     const QByteArray base = datos.base.toUtf8();
     if (!mysql_real_connect(
             m_mysql, servidor.constData(), usuario.constData(), contrasena.constData(),
-            base.isEmpty() ? nullptr : base.constData(), unsigned(datos.puerto), nullptr,
+            base.isEmpty() ? nullptr : base.constData(), puerto, nullptr,
             CLIENT_FOUND_ROWS | (opciones.variasSentencias ? CLIENT_MULTI_STATEMENTS : 0))) {
         registrarError(u"conectar"_s);
+        if (opciones.tunel)
+            explicarTunel();
         mysql_close(m_mysql);
         m_mysql = nullptr;
         return false;
@@ -124,6 +132,39 @@ bool Conexion::abrir(const DatosConexion& datos, const OpcionesConexion& opcione
     m_ultimoError.clear();
     m_mensajeError.clear();
     return true;
+}
+
+bool Conexion::abrirTunel() {
+    m_codigoError = CR_CONNECTION_ERROR;
+    if (m_opciones.tls == ModoTls::Verificado) {
+        // Connector/C checks the certificate's name against the address it connects to, which
+        // through the tunnel is 127.0.0.1: the name given could not be checked.
+        m_mensajeError =
+            u"con túnel SSH, «Conexión segura WEB» = verificada no puede comprobar el nombre "
+            u"«%1» en el certificado del servidor (la conexión llega por 127.0.0.1); use "
+            u"«exigida»: la sesión va cifrada con TLS, y el túnel ya comprueba la llave del "
+            u"servidor SSH"_s.arg(m_datos.servidor);
+    } else if (!m_opciones.tunel->abrirCanal(m_datos.servidor, m_datos.puerto))
+        m_mensajeError = m_opciones.tunel->ultimoError();
+    else
+        return true;
+    m_ultimoError = u"Error %1 al conectar: %2"_s.arg(m_codigoError).arg(m_mensajeError);
+    return false;
+}
+
+// A failed login through the tunnel: its channel refused or cut, or the database silent behind it.
+void Conexion::explicarTunel() {
+    const QString canal = m_opciones.tunel->errorCanal();
+    if (!canal.isEmpty())
+        m_mensajeError = canal;
+    else if (m_codigoError == CR_SERVER_LOST || m_codigoError == CR_SERVER_GONE_ERROR)
+        m_mensajeError = u"la base de datos no responde detrás del túnel SSH en %1:%2 (%3)"_s
+                             .arg(m_datos.servidor)
+                             .arg(m_datos.puerto)
+                             .arg(m_mensajeError);
+    else
+        return;
+    m_ultimoError = u"Error %1 al conectar: %2"_s.arg(m_codigoError).arg(m_mensajeError);
 }
 
 QString Conexion::cifrado() const {

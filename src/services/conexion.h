@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class TunelSsh;
 struct st_mysql;
 struct st_mysql_res;
 
@@ -50,6 +51,9 @@ struct OpcionesConexion {
     // MySQL's compressed protocol, used when the server offers it (a slow line carries a send's
     // text at a fraction of its size).
     bool comprimir = false;
+    // Set: the session reaches servidor:puerto of DatosConexion as the SSH server sees it, through
+    // this tunnel, shared by every session of one run or check.
+    std::shared_ptr<TunelSsh> tunel;
     bool operator==(const OpcionesConexion&) const = default;
 };
 
@@ -108,6 +112,8 @@ public:
     qint64 sentenciasEnviadas() const { return m_sentencias; }
 
 private:
+    bool abrirTunel();
+    void explicarTunel();
     bool ejecutar(const QString& sql);
     // Rows to porFila when given, else into the result.
     bool consultarUna(const QString& sql, ResultadoConsulta& resultado,

@@ -52,8 +52,8 @@ int DialogosQt::mostrarAqui(const Caja& caja) {
     QPushButton* otro = nullptr;
     switch (caja.botones & 7) {
     case Botones::SiNo:
-        primero = cuadro.addButton(u"Sí"_s, QMessageBox::YesRole);
-        otro = cuadro.addButton(u"No"_s, QMessageBox::NoRole);
+        primero = cuadro.addButton(u"&Sí"_s, QMessageBox::YesRole);
+        otro = cuadro.addButton(u"&No"_s, QMessageBox::NoRole);
         cuadro.setEscapeButton(otro);
         break;
     case Botones::AceptarCancelar:

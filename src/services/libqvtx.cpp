@@ -176,6 +176,10 @@ AccionTecla libQVTX::Enter(int& codigoCaracter, const QString& clase) const {
     } else if (clase == u"T"_s) {
         if (c != U'.' && (c < U'0' || c > U':'))
             return rechazar();
+    } else if (clase == u"N"_s) {
+        // Database and table names as typed: MySQL on Linux tells "MiTienda" from "mitienda".
+        if (c == U'\\' || c == U'`')
+            return rechazar();
     } else if (clase == u"¡"_s || clase == u"!"_s) {
         if (c == U'\\')
             return rechazar();

@@ -39,8 +39,9 @@ public:
     // control.
     AccionTecla Teclas(int& codigoTecla, int cambio = 0) const;
     // Character filter of an input box (key-press) by input class: "9" digits only, "¡" lower case,
-    // "!" upper case (both refuse the backslash), "T" digits, point and colon, anything else free
-    // text. Enter is swallowed and moves to the next control. A refused key becomes 0.
+    // "!" upper case (both refuse the backslash), "N" names as typed (no backslash or back-quote),
+    // "T" digits, point and colon, anything else free text. Enter is swallowed and moves to the
+    // next control. A refused key becomes 0.
     AccionTecla Enter(int& codigoCaracter, const QString& clase) const;
     // Selects the whole text of an input control.
     void Resalta(QObject* control) const;

@@ -1,6 +1,10 @@
 #include "ventanas_gui.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -45,4 +49,25 @@ void aplicarGeometria(QWidget* v, const GeometriaVentana& g, bool conTamano) {
     v->move(twips::aPixelesX(v, g.Left), twips::aPixelesY(v, g.Top));
     if (conTamano && g.Width > 0 && g.Height > 0)
         v->resize(twips::aPixelesX(v, g.Width), twips::aPixelesY(v, g.Height));
+}
+
+void ajustarAPantalla(QWidget* v, const QWidget* cerca) {
+    const QScreen* pantalla =
+        cerca && cerca->screen() ? cerca->screen() : QGuiApplication::primaryScreen();
+    if (!pantalla)
+        return;
+    const QRect libre = pantalla->availableGeometry();
+    // The window manager's frame is not known before the first show: room for a title bar and
+    // borders is kept.
+    constexpr int MarcoX = 12;
+    constexpr int MarcoY = 40;
+    const QSize tamano(std::min(v->width(), libre.width() - MarcoX),
+                       std::min(v->height(), libre.height() - MarcoY));
+    v->resize(tamano.expandedTo(v->minimumSizeHint().boundedTo(libre.size())));
+    QPoint esquina = libre.center() - QPoint(v->width() / 2, v->height() / 2);
+    if (cerca && cerca->isVisible())
+        esquina = cerca->frameGeometry().center() - QPoint(v->width() / 2, v->height() / 2);
+    esquina.setX(std::clamp(esquina.x(), libre.left(), libre.right() + 1 - v->width() - MarcoX));
+    esquina.setY(std::clamp(esquina.y(), libre.top(), libre.bottom() + 1 - v->height() - MarcoY));
+    v->move(esquina);
 }

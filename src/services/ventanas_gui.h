@@ -18,3 +18,7 @@ int dePixelesY(const QWidget* w, int pixeles);
 GeometriaVentana geometriaDe(const QWidget* ventana);
 // Moves (and with conTamano resizes) the window to what RecuperarVentana read.
 void aplicarGeometria(QWidget* ventana, const GeometriaVentana& g, bool conTamano);
+
+// Before a window's first show: no larger than the screen's free area of `cerca` (or the primary
+// screen) and placed over `cerca`, wholly inside that area, frame included.
+void ajustarAPantalla(QWidget* ventana, const QWidget* cerca);

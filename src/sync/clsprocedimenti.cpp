@@ -89,6 +89,39 @@ QString ResumenEnvio::texto() const {
     return t + u"tiempo: %1 s; sentencias enviadas: %2"_s.arg(segundos, 0, 'f', 1).arg(sentencias);
 }
 
+QString ResumenEnvio::textoNoEnviados(qint64 n) {
+    return n == 1 ? u"1 producto no se envió"_s : u"%1 productos no se enviaron"_s.arg(n);
+}
+
+QString ResumenEnvio::textoProblemas() const {
+    QStringList partes;
+    if (fallidos > 0)
+        partes.append(textoNoEnviados(fallidos));
+    if (imagenesFallidas > 0)
+        partes.append((imagenesFallidas == 1
+                           ? u"1 imagen no se envió"_s
+                           : u"%1 imágenes no se enviaron"_s.arg(imagenesFallidas)) +
+                      (motivoImagenes.isEmpty() ? QString() : u" ("_s + motivoImagenes + u')'));
+    if (!bajasDetenidas.isEmpty())
+        partes.append(bajasDetenidas);
+    if (partes.isEmpty() && estado != Estado::Terminado && estado != Estado::Interrumpido)
+        partes.append(mensaje);
+    if (partes.isEmpty() && !completo() && estado == Estado::Terminado)
+        partes.append(u"no se leyeron todos los productos"_s);
+    return partes.join(u"; "_s);
+}
+
+QString sinSentencia(const QString& error) {
+    const QString marca = u" al ejecutar «"_s;
+    const qsizetype desde = error.indexOf(marca);
+    if (desde < 0)
+        return error;
+    const qsizetype hasta = error.lastIndexOf(u"»: "_s);
+    if (hasta < desde)
+        return error.left(desde);
+    return error.left(desde) + error.mid(hasta + 1);
+}
+
 clsProcedimenti::clsProcedimenti(Componentes& compartidos, Ajustes& ajustes)
     : m_compartidos(compartidos)
     , m_ajustes(ajustes) {}
@@ -253,7 +286,7 @@ private:
     void fallaBloque(const QList<PlanProducto>& bloque, const QString& error) {
         m_resumen.fallidos += bloque.size();
         for (const PlanProducto& p : bloque)
-            m_resumen.productosFallidos.append({p.clave, error});
+            m_resumen.productosFallidos.append({p.clave, sinSentencia(error), p.descripcion});
     }
 
     const DatosEnvio& m_datos;
@@ -483,7 +516,8 @@ void Envio::enviarProductos() {
                 bien = m_planificador->planificar(m_productos, &plan, &error);
             if (!bien) {
                 ++m_resumen.fallidos;
-                m_resumen.productosFallidos.append({clave, error});
+                m_resumen.productosFallidos.append(
+                    {clave, sinSentencia(error), m_productos.valor(u"Descrip"_s).texto()});
                 qCWarning(lcNombres).noquote()
                     << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
                 continue;
@@ -597,7 +631,7 @@ void Envio::contar(const QList<PlanProducto>& bloque, const QList<ResultadoProdu
         if (r.fallido || !r.omitidos.isEmpty()) {
             const QString error = r.fallido ? r.error : r.omitidos.join(u"; "_s);
             ++m_resumen.fallidos;
-            m_resumen.productosFallidos.append({clave, error});
+            m_resumen.productosFallidos.append({clave, sinSentencia(error), bloque[i].descripcion});
             qCWarning(lcNombres).noquote() << u"Producto «%1» no enviado: %2"_s.arg(clave, error);
             if (r.fallido)
                 continue;
@@ -692,6 +726,8 @@ void Envio::enviarImagenes() {
     m_pos.CierraTabla(m_productos);
     m_resumen.imagenesSubidas += cuenta.subidas;
     m_resumen.imagenesFallidas += cuenta.fallidas;
+    if (m_resumen.motivoImagenes.isEmpty())
+        m_resumen.motivoImagenes = cuenta.motivo;
     if (cuenta.interrumpido)
         m_resumen.estado = ResumenEnvio::Estado::Interrumpido;
 }
@@ -709,7 +745,11 @@ ResumenEnvio Envio::cerrar() {
     m_resumen.segundos = double(m_reloj.elapsed()) / 1000.0;
     // The window first, so a progress bar on the terminal ends its line before the log does.
     m_ventana.fin(m_resumen);
-    qCInfo(lcNombres).noquote() << u"Envío terminado. "_s + m_resumen.texto();
+    // A preview writes nothing: its end is not told as a send's.
+    qCInfo(lcNombres).noquote() << (m_datos.simulacro ? u"Vista previa terminada (no se escribió "
+                                                        u"nada). "_s
+                                                      : u"Envío terminado. "_s) +
+                                       m_resumen.texto();
     return m_resumen;
 }
 } // namespace

@@ -150,6 +150,10 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
         // land under another name, possibly another product's ("X\P0001.png" as "P0001.png").
         if (p.clave.contains(u'\\') || p.clave.contains(u'/')) {
             cuenta.fallidas += archivos.size();
+            if (cuenta.motivo.isEmpty())
+                cuenta.motivo =
+                    u"la clave «%1» lleva «\\» o «/», que en el servidor separan carpetas"_s.arg(
+                        p.clave);
             qCWarning(lcNombres).noquote()
                 << u"Imágenes del producto «%1» no enviadas: la clave lleva «\\» o «/», que en el "
                    u"servidor separan carpetas, y la imagen quedaría con otro nombre"_s.arg(
@@ -160,6 +164,7 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
             QString error;
             if (!prepararServidor(&error)) {
                 sinServidor = error;
+                cuenta.motivo = error;
                 cuenta.fallidas += archivos.size();
                 continue;
             }
@@ -203,8 +208,12 @@ PasoImagenes::Cuenta PasoImagenes::enviar(const QList<Producto>& productos,
             ++cuenta.fallidas;
             if (!sinServidor.isEmpty()) {
                 cuenta.fallidas += archivos.size() - i - 1;
+                if (cuenta.motivo.isEmpty())
+                    cuenta.motivo = sinServidor;
                 break;
             }
+            if (cuenta.motivo.isEmpty())
+                cuenta.motivo = u"«%1»: %2"_s.arg(archivo, m_ftp.GetLastErrorMessage());
             qCWarning(lcNombres).noquote() << u"Imagen «%1» del producto «%2» no enviada: %3"_s.arg(
                 archivo, p.clave, m_ftp.GetLastErrorMessage());
         }
@@ -295,6 +304,9 @@ void PasoImagenes::registrar(const QList<Registro>& registros, Cuenta& cuenta) {
         cuenta.subidas -= r.subidas;
         cuenta.sinCambios -= r.sinCambios;
         cuenta.fallidas += r.archivos.size();
+        if (cuenta.motivo.isEmpty())
+            cuenta.motivo = u"no se registraron en la tienda las del producto «%1»: %2"_s.arg(
+                r.clave, sinSentencia(error));
         qCWarning(lcNombres).noquote()
             << u"Imágenes del producto «%1» no registradas en la tienda: %2"_s.arg(r.clave, error);
     };

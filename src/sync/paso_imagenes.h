@@ -62,6 +62,7 @@ public:
         qint64 sinCambios = 0; // already on the server with this content, recorded
         qint64 fallidas = 0;   // not sent or not recorded
         bool interrumpido = false;
+        QString motivo; // the first failure's reason, as the server or the shop gave it
     };
     // Uploads and records the pictures of the products, stopping between products when
     // interrumpir is set, and ends the FTP session.

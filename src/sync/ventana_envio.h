@@ -32,7 +32,8 @@ struct ResumenEnvio {
     qint64 gemelas = 0;
     struct Fallo {
         QString clave;
-        QString mensaje; // the server's or the run's own
+        QString mensaje;       // the server's or the run's own, without the statement (in the log)
+        QString descripcion{}; // the product's name in the point of sale
     };
     QList<Fallo> productosFallidos; // in send order
     qint64 sentencias = 0;          // statements and queries sent to both servers
@@ -54,6 +55,7 @@ struct ResumenEnvio {
     bool conImagenes = false;
     qint64 imagenesSubidas = 0;
     qint64 imagenesFallidas = 0;
+    QString motivoImagenes; // why pictures failed: the server's reason (login, folder, upload)
 
     // Every product read was written.
     bool completo() const {
@@ -62,7 +64,16 @@ struct ResumenEnvio {
                bajasDetenidas.isEmpty();
     }
     QString texto() const;
+    // "1 producto no se envió", "2 productos no se enviaron".
+    static QString textoNoEnviados(qint64 n);
+    // What went wrong, in a sentence for a notification: failed products and pictures, or why the
+    // run stopped. Empty when nothing did.
+    QString textoProblemas() const;
 };
+
+// A server's message without the statement it answered ("Error 1644 al ejecutar «UPDATE …»: x"
+// becomes "Error 1644: x"), for the window; the log keeps the whole text.
+QString sinSentencia(const QString& error);
 
 // One change a dry run found: the value a column of a shop row would get.
 struct CambioPrevisto {

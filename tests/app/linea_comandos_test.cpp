@@ -1,3 +1,4 @@
+#include "app/historial_envios.h"
 #include "app/linea_comandos.h"
 #include "config/ajustes.h"
 #include "services/libqvtx.h"
@@ -240,6 +241,22 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
                              u"CAST(SUBSTRING(model, 2) AS DECIMAL) + 1.5"_s),
               QStringList{u"59"_s});
 
+    // The runs are kept where the window reads its last runs, the failure without its statement.
+    {
+        HistorialEnvios historial(e.ajustes.RutaIni);
+        historial.leer();
+        ASSERT_EQ(historial.envios().size(), 3);
+        EXPECT_EQ(historial.envios()[0].creados, 50);
+        EXPECT_EQ(historial.envios()[2].fallidos, 1);
+        EXPECT_EQ(historial.envios()[2].resultado(), u"Con errores"_s);
+        ASSERT_EQ(historial.fallidosUltimo().size(), 1);
+        const ResumenEnvio::Fallo& f = historial.fallidosUltimo().first();
+        EXPECT_EQ(f.clave, u"P07"_s);
+        EXPECT_EQ(f.descripcion, u"Producto 7"_s);
+        EXPECT_TRUE(f.mensaje.contains(u"no se deja"_s)) << qPrintable(f.mensaje);
+        EXPECT_FALSE(f.mensaje.contains(u"UPDATE"_s)) << qPrintable(f.mensaje);
+    }
+
     // A dry run tells what would change and writes nothing.
     e.pos.ejecutar(u"UPDATE productos SET Descrip = 'Otra <b>' WHERE Clave = 'P02';"_s);
     const QStringList antes = e.tienda.filas(u"SELECT * FROM oc_product_description"_s);
@@ -250,6 +267,11 @@ TEST(LineaComandos, EnviarYSusCodigosDeSalida) {
         << qPrintable(r.salida);
     EXPECT_EQ(e.tienda.filas(u"SELECT * FROM oc_product_description"_s), antes);
     EXPECT_FALSE(QFileInfo::exists(e.ajustes.RutaIni + u".lock"_s));
+    {
+        HistorialEnvios historial(e.ajustes.RutaIni);
+        historial.leer();
+        EXPECT_EQ(historial.envios().size(), 3) << "a dry run is not a send";
+    }
 
     // A mapping without its key is unusable settings.
     e.mapear(u"Clave"_s, QString());

@@ -12,21 +12,25 @@
 #include "services/decontroles_gui.h"
 #include "services/dialogos_gui.h"
 #include "services/plataforma.h"
+#include "sync/comprobacion.h"
 #include "sync/escenario.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -40,6 +44,11 @@
 #include <QToolTip>
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -199,7 +208,7 @@ TEST_F(Ventana, IntervaloCeroYCancelar) {
     cargar();
     EXPECT_EQ(lblInfo()->text(), u"Sin definir"_s);
     EXPECT_FALSE(v->programador()->encendido());
-    // "Cancelar" switches the timer on whatever the interval: the first tick sends.
+    // Without an interval only the user starts a send: "Cancelar" leaves the timer off.
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
     EXPECT_FALSE(v->programador()->encendido());
     EXPECT_EQ(v->stbTabs->currentIndex(), 1);
@@ -207,37 +216,138 @@ TEST_F(Ventana, IntervaloCeroYCancelar) {
     EXPECT_FALSE(v->stbTabs->isTabVisible(0));
     QTest::mouseClick(v->configuracion->cmdCancelar, Qt::LeftButton);
     EXPECT_EQ(v->stbTabs->currentIndex(), 0);
+    EXPECT_FALSE(v->programador()->encendido());
+    // Even a tick that reaches the scheduler starts nothing.
+    v->programador()->reloj()->iniciar();
+    reloj->avanzar(130);
+    EXPECT_FALSE(v->envio()->activo());
+    EXPECT_TRUE(espia->isEmpty());
+    v->programador()->apagar();
+
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    esperarEnvio();
+    EXPECT_FALSE(v->programador()->encendido());
+    EXPECT_EQ(lblInfo()->text(), u"Sin definir"_s) << "the countdown still says why it is idle";
+}
+
+// With an interval, "Cancelar" during a send does not switch the timer on (it would send again the
+// moment the run ends), and a run the user interrupted is followed by a whole interval.
+TEST_F(Ventana, CancelarDuranteUnEnvioYLaEsperaTrasInterrumpir) {
+    e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"1"_s);
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
+    for (int i = 1; i <= 40; ++i)
+        e.pos.ejecutar(
+            u"INSERT INTO productos (Clave) VALUES ('Q%1');"_s.arg(i, 2, 10, QChar(u'0')));
+    cargar();
+    bool hecho = false;
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 2 || hecho)
+                             return;
+                         hecho = true;
+                         QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+                         QTest::mouseClick(v->configuracion->cmdCancelar, Qt::LeftButton);
+                         EXPECT_FALSE(v->programador()->encendido()) << "the send is running";
+                         e.dialogos.respuestas = {Respuesta::Si};
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                     });
+    reloj->avanzar(60);
+    ASSERT_TRUE(v->envio()->activo());
+    const ResumenEnvio r = esperarEnvio();
+    ASSERT_TRUE(hecho);
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::Interrumpido);
     EXPECT_TRUE(v->programador()->encendido());
+    reloj->avanzar(59);
+    EXPECT_FALSE(v->envio()->activo()) << "the next send waits its whole interval";
+    EXPECT_EQ(lblInfo()->text(), u"0 hors. 0 min. 1 segs."_s);
     reloj->avanzar(1);
     EXPECT_TRUE(v->envio()->activo());
     esperarEnvio();
-    EXPECT_FALSE(v->programador()->encendido());
-    EXPECT_EQ(lblInfo()->text(), QString()) << "shows 'Sin definir' again only after a reload";
+}
+
+// "¿Desea interrumpir…?" still open when the run ends: answering Yes leaves the button as the end
+// put it, "Enviar ahora", and the next send can start.
+TEST_F(Ventana, LaPreguntaContestadaDespuesDelFinNoDejaElBotonParado) {
+    struct Tardia : Dialogos {
+        std::function<void()> mientras;
+        QList<Caja> cajas;
+        int mostrar(const Caja& caja) override {
+            cajas.append(caja);
+            if (mientras)
+                mientras();
+            return Respuesta::Si;
+        }
+    } tardia;
+    Dialogos::instalar(&tardia);
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
+    cargar();
+    bool preguntado = false;
+    QSignalSpy fin(v.get(), &frmInicial::envioTerminado);
+    tardia.mientras = [&] {
+        // The box is open (its own event loop turns) while the run finishes.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !fin.isEmpty(); }, 20000));
+    };
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 1 || preguntado)
+                             return;
+                         preguntado = true;
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                     });
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    Dialogos::instalar(&e.dialogos);
+    ASSERT_TRUE(preguntado);
+    ASSERT_EQ(tardia.cajas.size(), 1);
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::Terminado);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
+    EXPECT_TRUE(v->principal->cmdLeerAhora->isEnabled());
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    EXPECT_EQ(esperarEnvio().estado, ResumenEnvio::Estado::Terminado) << "not interrupted";
+}
+
+// A settings file edited by hand while the program runs is read again before the next send.
+TEST_F(Ventana, ArchivoEditadoAManoSeLeeAntesDelEnvio) {
+    e.mapear(u"Precio"_s, QString());
+    cargar();
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    ASSERT_EQ(esperarEnvio().creados, 3);
+    EXPECT_EQ(e.tienda.filas(u"SELECT price FROM oc_product WHERE model = 'P02'"_s),
+              QStringList{u"0.0000"_s});
+    // As an editor would: the mapping gains the price and the interval is set.
+    e.mapear(u"Precio"_s, u"price"_s);
+    e.ajustar(u"Intervalo en minutos para enviar existencias"_s, u"7"_s);
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    EXPECT_EQ(esperarEnvio().actualizados, 3);
+    EXPECT_EQ(e.tienda.filas(u"SELECT price FROM oc_product WHERE model = 'P02'"_s),
+              QStringList{u"2.5000"_s});
+    EXPECT_EQ(v->configuracion->txtDato(1)->text(), u"7"_s);
+    EXPECT_TRUE(v->programador()->encendido());
+    EXPECT_EQ(v->programador()->intervaloMinutos(), 7);
 }
 
 TEST_F(Ventana, GrabarConfiguracionYRelacion) {
     cargar();
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
-    // An unvisited mapping page: both messages, settings still saved, mapping kept.
+    // An unvisited mapping page: the mapping is judged as loaded (sound: no message) and kept.
     auto* intervalo = v->configuracion->txtDato(1);
     intervalo->selectAll();
     QTest::keyClicks(intervalo, u"12a345"_s);
     EXPECT_EQ(intervalo->text(), u"1234"_s) << "digits only, four at most";
     auto* tabla = v->configuracion->txtDato(9);
     tabla->clear();
-    QTest::keyClicks(tabla, u"Imagenes\\X"_s);
-    EXPECT_EQ(tabla->text(), u"imagenesx"_s) << "names in lower case, no backslash";
+    v->configuracion->tabGrupos->setCurrentIndex(4);
+    QTest::keyClicks(tabla, u"Imagenes\\X`"_s);
+    EXPECT_EQ(tabla->text(), u"ImagenesX"_s) << "names keep their case; no backslash or quote";
     QTest::mouseClick(v->configuracion->cmdGrabar, Qt::LeftButton);
-    ASSERT_EQ(e.dialogos.cajas.size(), 2);
-    EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Alerta"_s);
-    EXPECT_EQ(e.dialogos.cajas[1].titulo, u"ERROR"_s);
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty()) << qPrintable(e.dialogos.cajas.value(0).texto);
     EXPECT_EQ(e.c.qvtx->LeeIni(SeccionConfiguracion,
                                u"Intervalo en minutos para enviar existencias"_s,
                                e.ajustes.RutaIni),
               u"1234"_s);
     EXPECT_EQ(e.c.utilerias->DesEncripta(e.c.qvtx->LeeIni(
                   SeccionConfiguracion, u"Tabla externa para imágenes"_s, e.ajustes.RutaIni)),
-              u"imagenesx"_s);
+              u"ImagenesX"_s);
     EXPECT_EQ(e.c.qvtx->LeeIni(SeccionCampos, u"Precio.CampoWEB"_s, e.ajustes.RutaIni), u"price"_s);
     EXPECT_EQ(v->ajustes().IntervaloMinutos, 1234);
     EXPECT_EQ(v->stbTabs->currentIndex(), 0);
@@ -400,7 +510,32 @@ TEST_F(Ventana, LlaveQueNoCorrespondeNoSeReemplaza) {
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
 }
 
+namespace {
+// A listening socket that is never read: a client's connection waits in its backlog, unanswered.
+struct ServidorMudo {
+    int socket = -1;
+    int puerto = 0;
+    ServidorMudo() {
+        socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in dir{};
+        dir.sin_family = AF_INET;
+        dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t largo = sizeof dir;
+        if (bind(socket, reinterpret_cast<sockaddr*>(&dir), largo) == 0 && listen(socket, 4) == 0 &&
+            getsockname(socket, reinterpret_cast<sockaddr*>(&dir), &largo) == 0)
+            puerto = ntohs(dir.sin_port);
+    }
+    ~ServidorMudo() { close(socket); }
+};
+} // namespace
+
+// "Probar conex." tries every part a send needs, with the values as typed, each its own line with
+// the reason; the window goes on answering while it runs; the shop's own result keeps its words.
 TEST_F(Ventana, ProbarConexionYVerEncriptados) {
+    e.ajustar(u"Dirección del FTP"_s,
+              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
+    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
+    e.ajustar(u"Password del FTP"_s, entorno::ftpContrasena());
     cargar();
     auto* cfg = v->configuracion;
     EXPECT_EQ(cfg->txtDato(5)->echoMode(), QLineEdit::Password);
@@ -410,19 +545,204 @@ TEST_F(Ventana, ProbarConexionYVerEncriptados) {
     QTest::mouseClick(cfg->chkVerPass, Qt::LeftButton);
     EXPECT_EQ(cfg->txtDato(14)->echoMode(), QLineEdit::Password);
 
-    QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
-    ASSERT_EQ(e.dialogos.cajas.size(), 1);
-    EXPECT_EQ(e.dialogos.cajas[0].titulo, u"Datos correctos"_s);
-    EXPECT_EQ(e.dialogos.cajas[0].texto, u"Conexión correcta a la base de datos"_s);
-    EXPECT_EQ(e.dialogos.cajas[0].botones, Botones::Informacion);
+    QSignalSpy fin(v.get(), &frmInicial::pruebaTerminada);
+    auto probar = [&] {
+        e.dialogos.cajas.clear();
+        fin.clear();
+        QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
+        EXPECT_TRUE(fin.wait(60000));
+        EXPECT_EQ(e.dialogos.cajas.size(), 1);
+        EXPECT_EQ(cfg->lstPrueba->count(), v->ultimaPrueba().size());
+        return e.dialogos.cajas.value(0);
+    };
+    auto paso = [&](const QString& nombre) {
+        for (const PasoComprobacion& p : v->ultimaPrueba())
+            if (p.nombre == nombre && p.estado != PasoComprobacion::Estado::Aviso)
+                return p;
+        return PasoComprobacion{};
+    };
+    auto caja = probar();
+    EXPECT_EQ(caja.titulo, u"Datos correctos"_s);
+    EXPECT_TRUE(caja.texto.startsWith(u"Conexión correcta a la base de datos\r"_s))
+        << qPrintable(caja.texto);
+    EXPECT_EQ(caja.botones, Botones::Informacion);
+    for (const QString& n :
+         {PasoNombre::PuntoDeVenta, PasoNombre::Tienda, PasoNombre::TablaProductos,
+          PasoNombre::Relacion, PasoNombre::Ftp, PasoNombre::CarpetaFtp}) {
+        EXPECT_EQ(paso(n).nombre, n);
+        EXPECT_FALSE(paso(n).fallo()) << qPrintable(paso(n).texto);
+    }
 
     const QByteArray antes = e.carpeta.leer(u"vendaro.ini"_s);
     cfg->txtDato(5)->setText(u"equivocada"_s);
-    QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
-    ASSERT_EQ(e.dialogos.cajas.size(), 2);
-    EXPECT_EQ(e.dialogos.cajas[1].titulo, u"Datos incorrectos"_s);
-    EXPECT_EQ(e.dialogos.cajas[1].texto, u"No se estableció conexión a la base de datos"_s);
+    cfg->txtDato(0)->setText(u"no_hay_tal_base"_s);
+    cfg->txtDato(15)->setText(u"equivocada"_s);
+    caja = probar();
+    EXPECT_EQ(caja.titulo, u"Datos incorrectos"_s);
+    EXPECT_EQ(caja.botones, Botones::Critico);
+    EXPECT_TRUE(caja.texto.startsWith(u"No se estableció conexión a la base de datos\r"_s));
+    EXPECT_TRUE(paso(PasoNombre::Tienda).motivo.contains(u"la contraseña no son correctos"_s));
+    EXPECT_TRUE(caja.texto.contains(u"la contraseña no son correctos"_s)) << "the reason, in words";
+    EXPECT_TRUE(paso(PasoNombre::PuntoDeVenta).motivo.contains(u"no existe"_s));
+    EXPECT_TRUE(paso(PasoNombre::Ftp).fallo());
+    EXPECT_TRUE(paso(PasoNombre::Ftp).motivo.contains(u"530"_s));
     EXPECT_EQ(e.carpeta.leer(u"vendaro.ini"_s), antes) << "testing saves nothing";
+
+    // A missing shop database (names keep their case), then a missing product table.
+    QTest::mouseClick(cfg->cmdCancelar, Qt::LeftButton);
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    cfg->txtDato(2)->setText(e.tienda.nombre().toUpper());
+    probar();
+    EXPECT_TRUE(paso(PasoNombre::Tienda).motivo.contains(u"no existe"_s))
+        << qPrintable(paso(PasoNombre::Tienda).texto);
+    cfg->txtDato(2)->setText(e.tienda.nombre());
+    cfg->txtDato(6)->setText(u"oc_nada"_s);
+    probar();
+    EXPECT_FALSE(paso(PasoNombre::Tienda).fallo());
+    EXPECT_TRUE(paso(PasoNombre::TablaProductos).fallo());
+    EXPECT_TRUE(paso(PasoNombre::TablaProductos).texto.contains(u"«oc_nada»: no existe"_s));
+    cfg->txtDato(6)->setText(u"oc_product"_s);
+    cfg->txtDato(4)->setText(u"no-existe.invalid"_s);
+    probar();
+    EXPECT_TRUE(paso(PasoNombre::Tienda).motivo.contains(u"no se encontró el servidor"_s));
+
+    // A server that never answers: the click returns at once, the window says it is testing and
+    // goes on answering until the connect time-out ends the step.
+    ServidorMudo mudo;
+    ASSERT_GT(mudo.puerto, 0);
+    cfg->txtDato(4)->setText(u"127.0.0.1"_s);
+    cfg->txtDato(7)->setText(QString::number(mudo.puerto));
+    e.dialogos.cajas.clear();
+    fin.clear();
+    QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
+    EXPECT_TRUE(v->probando());
+    EXPECT_FALSE(cfg->cmdProbar->isEnabled());
+    EXPECT_TRUE(cfg->lblPrueba->text().startsWith(u"Probando"_s));
+    bool atendida = false;
+    QTimer::singleShot(500, v.get(), [&] {
+        QTest::keyClicks(cfg->txtDato(17), u"x"_s);
+        atendida = v->probando() && cfg->txtDato(17)->text().endsWith(u'x');
+    });
+    ASSERT_TRUE(fin.wait(60000));
+    EXPECT_TRUE(atendida) << "the window answered keys during the test";
+    EXPECT_TRUE(paso(PasoNombre::Tienda).motivo.contains(u"no respondió a tiempo"_s))
+        << qPrintable(paso(PasoNombre::Tienda).texto);
+    EXPECT_TRUE(cfg->cmdProbar->isEnabled());
+}
+
+// "Cancelar" puts back what is saved (boxes, lists, the mapping grid) and masks the secrets again;
+// the next "Grabar" saves none of the abandoned values.
+TEST_F(Ventana, CancelarDevuelveLoGrabado) {
+    cargar();
+    auto* cfg = v->configuracion;
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    cfg->txtDato(2)->setText(u"OtraBase"_s);
+    cfg->txtDato(0)->setText(u"otra_pos"_s);
+    QTest::mouseClick(cfg->chkVerPass, Qt::LeftButton);
+    auto* modo = qobject_cast<QComboBox*>(cfg->control(u"Modo de envío"_s));
+    ASSERT_NE(modo, nullptr);
+    modo->setCurrentText(u"por producto"_s);
+    v->stbTabs->setCurrentIndex(2);
+    QTableWidget* reja = v->relacion->mhgReja;
+    ASSERT_GT(reja->rowCount(), 3);
+    reja->item(3, 2)->setText(u"abandonado"_s);
+    QTest::mouseClick(cfg->cmdCancelar, Qt::LeftButton);
+    EXPECT_EQ(cfg->txtDato(2)->text(), e.tienda.nombre());
+    EXPECT_EQ(cfg->txtDato(0)->text(), e.pos.nombre());
+    EXPECT_FALSE(cfg->chkVerPass->isChecked());
+    EXPECT_EQ(cfg->txtDato(5)->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(modo->currentText(), u"por lotes"_s);
+    EXPECT_EQ(reja->item(3, 2)->text(), u"price"_s);
+
+    // Opened again only to change the interval.
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    cfg->txtDato(1)->setText(u"7"_s);
+    QTest::mouseClick(cfg->cmdGrabar, Qt::LeftButton);
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty()) << qPrintable(e.dialogos.cajas.value(0).texto);
+    EXPECT_EQ(v->ajustes().BaseDatosWeb, e.tienda.nombre());
+    EXPECT_EQ(v->ajustes().IntervaloMinutos, 7);
+    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionConfiguracion, u"Modo de envío"_s, e.ajustes.RutaIni),
+              u"por lotes"_s);
+    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionCampos, u"Precio.CampoWEB"_s, e.ajustes.RutaIni), u"price"_s);
+    EXPECT_EQ(e.c.qvtx->LeeIni(SeccionConfiguracion, ClaveBasePrincipal, e.ajustes.RutaIni),
+              e.pos.nombre());
+}
+
+// The mapping checks judge the mapping as saved, whether or not its page was ever shown; a mapping
+// that fails them is not saved, and the window says so.
+TEST_F(Ventana, RelacionSinVisitarSeJuzgaComoEstaGrabada) {
+    e.mapear(u"Clave"_s, QString());
+    cargar();
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    QTest::mouseClick(v->configuracion->cmdGrabar, Qt::LeftButton);
+    QStringList textos;
+    for (const auto& c : e.dialogos.cajas)
+        textos.append(c.texto);
+    ASSERT_EQ(textos.size(), 2) << qPrintable(textos.join(u'\n'));
+    EXPECT_EQ(textos[0], u"No se definió equivalente a la clave del producto"_s)
+        << "Precio and Descripcion are mapped: only the key is missing";
+    EXPECT_TRUE(textos[1].contains(u"la relación de campos no"_s));
+}
+
+// Every setting is in the window, grouped; values typed by hand show as typed, and "Grabar" keeps
+// each key in its place, encrypts what is encrypted, and leaves optional keys out until set.
+TEST_F(Ventana, TodosLosAjustesEnLaVentana) {
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
+    e.ajustar(u"Categorías"_s, u"línea"_s);
+    e.ajustar(u"Estado sin existencias"_s, u"5"_s);
+    cargar();
+    auto* cfg = v->configuracion;
+    for (const ClaveAjuste& c : clavesAjustes()) {
+        if (c.campo < 0) {
+            EXPECT_NE(cfg->control(c.clave), nullptr) << qPrintable(c.clave);
+        }
+    }
+    ASSERT_NE(cfg->control(ClaveRutaHost), nullptr);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(cfg->control(ClaveRutaHost))->text(),
+              e.carpeta.ruta(u"velmora"_s));
+    EXPECT_EQ(qobject_cast<QComboBox*>(cfg->control(u"Modo de envío"_s))->currentText(),
+              u"por producto"_s);
+    EXPECT_EQ(qobject_cast<QComboBox*>(cfg->control(u"Categorías"_s))->currentText(), u"línea"_s);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(cfg->control(u"Estado sin existencias"_s))->text(), u"5"_s);
+    EXPECT_TRUE(
+        qobject_cast<QCheckBox*>(cfg->control(u"Codificar texto como la tienda"_s))->isChecked());
+    EXPECT_EQ(cfg->cboAccesoSsh->currentIndex(), ConfiguracionPage::ConAgente);
+    EXPECT_FALSE(cfg->control(u"Password SSH"_s)->isEnabled());
+
+    QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
+    qobject_cast<QLineEdit*>(cfg->control(u"Tiendas"_s))->setText(u"0,2"_s);
+    qobject_cast<QCheckBox*>(cfg->control(u"Direcciones SEO"_s))->setChecked(true);
+    qobject_cast<QComboBox*>(cfg->control(u"Conexión segura WEB"_s))->setCurrentText(u"exigida"_s);
+    qobject_cast<QLineEdit*>(cfg->control(u"Túnel SSH"_s))->setText(u"ssh.ejemplo:2222"_s);
+    qobject_cast<QLineEdit*>(cfg->control(u"Usuario SSH"_s))->setText(u"yo"_s);
+    cfg->cboAccesoSsh->setCurrentIndex(ConfiguracionPage::ConContrasena);
+    EXPECT_TRUE(cfg->control(u"Password SSH"_s)->isEnabled());
+    qobject_cast<QLineEdit*>(cfg->control(u"Password SSH"_s))->setText(u"secreto"_s);
+    qobject_cast<QLineEdit*>(cfg->control(u"Llave SSH"_s))->setText(u"/no/se/usa"_s);
+    QTest::mouseClick(cfg->cmdGrabar, Qt::LeftButton);
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty()) << qPrintable(e.dialogos.cajas.value(0).texto);
+
+    const QString ini = QString::fromUtf8(e.carpeta.leer(u"vendaro.ini"_s));
+    auto valor = [&](const QString& clave) {
+        return e.c.qvtx->LeeIni(SeccionConfiguracion, clave, e.ajustes.RutaIni);
+    };
+    EXPECT_EQ(valor(u"Tiendas"_s), u"0,2"_s);
+    EXPECT_EQ(valor(u"Direcciones SEO"_s), u"1"_s);
+    EXPECT_EQ(valor(u"Conexión segura WEB"_s), u"exigida"_s);
+    EXPECT_EQ(valor(u"Modo de envío"_s), u"por producto"_s);
+    EXPECT_EQ(valor(u"Túnel SSH"_s), u"ssh.ejemplo:2222"_s);
+    EXPECT_NE(valor(u"Password SSH"_s), u"secreto"_s) << "stored encrypted";
+    EXPECT_EQ(e.c.utilerias->DesEncripta(valor(u"Password SSH"_s)), u"secreto"_s);
+    EXPECT_EQ(e.c.utilerias->DesEncripta(valor(u"Usuario SSH"_s)), u"yo"_s);
+    EXPECT_FALSE(ini.contains(u"Llave SSH"_s)) << "not the way chosen: left out";
+    EXPECT_FALSE(ini.contains(u"Certificado CA WEB"_s)) << "optional and unset: left out";
+    EXPECT_FALSE(ini.contains(u"Carpeta de caché de la tienda"_s));
+    EXPECT_EQ(ini.count(u"\nModo de envío="_s), 1);
+    EXPECT_LT(ini.indexOf(u"\nModo de envío="_s), ini.indexOf(u"\nCategorías="_s))
+        << "keys stay where they were";
+    EXPECT_EQ(v->ajustes().Tiendas, u"0,2"_s);
+    EXPECT_TRUE(v->ajustes().DireccionesSeo);
+    EXPECT_EQ(v->ajustes().PasswordSsh, u"secreto"_s);
 }
 
 TEST_F(Ventana, CerrarOcultaYTerminarPregunta) {
@@ -537,8 +857,12 @@ TEST_F(Ventana, LaPaginaPrincipalCuentaLosEnviosYSusFallos) {
               QStringList({u"3"_s, u"2"_s, u"0"_s, u"1"_s, u"0"_s, u"—"_s, u"Con errores"_s}));
     ASSERT_EQ(fallidos->rowCount(), 1);
     EXPECT_EQ(fallidos->item(0, 0)->text(), u"P02"_s);
-    EXPECT_TRUE(fallidos->item(0, 1)->text().contains(u"producto rechazado"_s))
-        << fallidos->item(0, 1)->text().toStdString();
+    // Key, name and the server's reason; the statement stays in the log.
+    EXPECT_EQ(fallidos->item(0, 1)->text(), u"Producto 2"_s);
+    EXPECT_TRUE(fallidos->item(0, 2)->text().contains(u"producto rechazado"_s))
+        << fallidos->item(0, 2)->text().toStdString();
+    EXPECT_FALSE(fallidos->item(0, 2)->text().contains(u"INSERT"_s))
+        << fallidos->item(0, 2)->text().toStdString();
 
     ASSERT_TRUE(e.tienda.conexion().Execute(u"DROP TRIGGER rechazo"_s));
     QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
@@ -635,6 +959,96 @@ TEST_F(Ventana, VistaPreviaMuestraElCambioSinEscribir) {
     EXPECT_EQ(v->principal->tblEnvios->rowCount(), enHistorial) << "a preview is not a run";
 }
 
+// A preview is logged as one, stops without the send's question when its window closes, and opens
+// inside the screen (the offscreen screen is 800 × 600).
+TEST_F(Ventana, VistaPreviaSeDetieneAlCerrarSuVentana) {
+    e.ajustar(u"Modo de envío"_s, u"por producto"_s);
+    for (int i = 1; i <= 40; ++i)
+        e.pos.ejecutar(
+            u"INSERT INTO productos (Clave) VALUES ('Q%1');"_s.arg(i, 2, 10, QChar(u'0')));
+    cargar();
+    CapturaBitacora bitacora;
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    ASSERT_EQ(esperarEnvio().estado, ResumenEnvio::Estado::Terminado);
+    EXPECT_TRUE(bitacora.contiene(u"Vista previa terminada"_s));
+    EXPECT_FALSE(bitacora.contiene(u"Envío terminado"_s))
+        << qPrintable(bitacora.lineas().join(u'\n'));
+    ASSERT_NE(v->vistaPrevia(), nullptr);
+    const QRect libre = v->vistaPrevia()->screen()->availableGeometry();
+    EXPECT_TRUE(libre.contains(v->vistaPrevia()->frameGeometry()))
+        << v->vistaPrevia()->frameGeometry().height() << " of " << libre.height();
+    QTest::mouseClick(v->principal->cmdBitacora, Qt::LeftButton);
+    ASSERT_NE(v->bitacora(), nullptr);
+    EXPECT_TRUE(libre.contains(v->bitacora()->frameGeometry()));
+
+    bool cerrada = false;
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 2 || cerrada || !v->vistaPrevia())
+                             return;
+                         cerrada = true;
+                         v->vistaPrevia()->close();
+                     });
+    e.dialogos.cajas.clear();
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    ASSERT_TRUE(cerrada);
+    EXPECT_EQ(r.estado, ResumenEnvio::Estado::Interrumpido);
+    EXPECT_LT(r.actualizados + r.creados + r.sinCambios, 43);
+    EXPECT_EQ(leyenda(v->principal->cmdLeerAhora), u"Enviar ahora"_s);
+
+    // "Interrumpir" stops a preview without asking: it writes nothing, nothing is lost.
+    bool parada = false;
+    QObject::connect(v->envio(), &EnvioEnSegundoPlano::producto, v.get(),
+                     [&](const QString&, const QString&, qint64 n, qint64) {
+                         if (n != 2 || parada || !cerrada)
+                             return;
+                         parada = true;
+                         QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+                     });
+    QTest::mouseClick(v->principal->cmdVistaPrevia, Qt::LeftButton);
+    EXPECT_EQ(esperarEnvio().estado, ResumenEnvio::Estado::Interrumpido);
+    EXPECT_TRUE(parada);
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty()) << qPrintable(e.dialogos.cajas.value(0).texto);
+}
+
+// Pictures that could not go (a refused FTP login) make the run's result an error, with the
+// server's reason in the window and the failed count in the runs table.
+TEST_F(Ventana, ImagenesQueFallanSonUnError) {
+    const QString fotos = e.carpeta.ruta(u"fotos"_s);
+    QDir().mkpath(fotos);
+    e.carpeta.escribir(u"fotos/P01.jpg"_s, "x");
+    e.carpeta.escribir(u"fotos/P02.jpg"_s, "y");
+    e.pos.ejecutar(u"INSERT INTO configura VALUES (0, 0, 0, "_s + e.pos.conexion().literal(fotos) +
+                   u");"_s);
+    e.ajustar(u"Tabla externa para imágenes"_s, u"oc_product_image"_s);
+    e.ajustar(u"Llave en productos para imagen"_s, u"product_id"_s);
+    e.ajustar(u"Llave en tabla externa para imagen"_s, u"product_id"_s);
+    e.ajustar(u"Campo en tabla externa para imagen"_s, u"image"_s);
+    e.ajustar(u"Dirección del FTP"_s,
+              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
+    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
+    e.ajustar(u"Password del FTP"_s, u"no-es-la-contraseña"_s);
+    cargar();
+    ASSERT_TRUE(v->principal->chkImagenes->isVisible());
+    v->principal->chkImagenes->setChecked(true);
+    QTest::mouseClick(v->principal->cmdLeerAhora, Qt::LeftButton);
+    const ResumenEnvio r = esperarEnvio();
+    EXPECT_EQ(r.imagenesFallidas, 2);
+    EXPECT_FALSE(r.completo());
+    EXPECT_FALSE(r.motivoImagenes.isEmpty());
+    EXPECT_TRUE(r.textoProblemas().startsWith(u"2 imágenes no se enviaron ("_s))
+        << qPrintable(r.textoProblemas());
+    QTableWidget* envios = v->principal->tblEnvios;
+    ASSERT_EQ(envios->rowCount(), 1);
+    EXPECT_EQ(envios->item(0, 7)->text(), u"0, 2 con error"_s);
+    EXPECT_EQ(envios->item(0, 8)->text(), u"Con errores"_s);
+    EXPECT_TRUE(v->principal->lblUltimoEnvio->text().contains(r.motivoImagenes))
+        << qPrintable(v->principal->lblUltimoEnvio->text());
+    EXPECT_EQ(ResumenEnvio::textoNoEnviados(1), u"1 producto no se envió"_s);
+    EXPECT_EQ(ResumenEnvio::textoNoEnviados(2), u"2 productos no se enviaron"_s);
+}
+
 // Keyboard use: every text button has a mnemonic and Alt+letter presses it; Tab runs in screen
 // order on both pages; F2 edits the current mapping cell. And "Editar archivo INI" says where the
 // file is when no program can open it.
@@ -645,6 +1059,17 @@ TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
             continue;
         SCOPED_TRACE(b->objectName().toStdString());
         EXPECT_TRUE(b->text().contains(u'&')) << b->text().toStdString();
+    }
+    // On the main page no two captions share a letter, "Interrumpir" (the send button during a run)
+    // included: a shared one only moves the focus between them.
+    QStringList letras{u"i"_s};
+    for (QAbstractButton* b : v->principal->findChildren<QAbstractButton*>()) {
+        const qsizetype marca = b->text().indexOf(u'&');
+        if (marca < 0 || b == v->principal->cmdLeerAhora)
+            continue;
+        const QString letra = b->text().mid(marca + 1, 1).toLower();
+        EXPECT_FALSE(letras.contains(letra)) << b->text().toStdString();
+        letras.append(letra);
     }
     auto ordenDe = [](QWidget* desde, const QStringList& nombres) {
         QStringList orden;
@@ -660,15 +1085,24 @@ TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
                                    u"cmdConfigurar"_s, u"cmdLeerAhora"_s, u"cmdVistaPrevia"_s,
                                    u"cmdBitacora"_s,   u"cmdMinimizar"_s, u"cmdTerminar"_s};
     EXPECT_EQ(ordenDe(v->principal->chkImagenes, principal), principal);
-    // The boxes as they stand on the page: row by row, left to right.
+    // The boxes as they stand on the page: group by group, and in each row by row.
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
     QList<QWidget*> cajas;
     for (int i = 0; i < 18; ++i)
         cajas.append(v->configuracion->txtDato(i));
-    auto lugar = [&](QWidget* w) { return w->mapTo(v->configuracion, QPoint(0, 0)); };
-    std::sort(cajas.begin(), cajas.end(), [&](QWidget* a, QWidget* b) {
-        return std::pair(lugar(a).y(), lugar(a).x()) < std::pair(lugar(b).y(), lugar(b).x());
-    });
+    QTabWidget* grupos = v->configuracion->tabGrupos;
+    auto grupo = [&](QWidget* w) {
+        for (int g = 0; g < grupos->count(); ++g)
+            if (grupos->widget(g)->isAncestorOf(w))
+                return g;
+        return -1;
+    };
+    auto lugar = [&](QWidget* w) {
+        grupos->setCurrentIndex(grupo(w));
+        return std::tuple(grupo(w), w->mapTo(grupos->widget(grupo(w)), QPoint(0, 0)).y());
+    };
+    std::sort(cajas.begin(), cajas.end(),
+              [&](QWidget* a, QWidget* b) { return lugar(a) < lugar(b); });
     QStringList configuracion = {u"chkVerPass"_s};
     for (QWidget* caja : cajas)
         configuracion.append(caja->objectName());

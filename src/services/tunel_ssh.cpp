@@ -1,0 +1,618 @@
+#include "tunel_ssh.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QStringList>
+
+#include <libssh/libssh.h>
+#include <libssh/server.h> // ssh_send_keepalive, a global request any side may send
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+using Socket = SOCKET;
+constexpr Socket SinSocket = INVALID_SOCKET;
+#define poll WSAPoll
+inline void cerrarSocket(Socket s) {
+    closesocket(s);
+}
+#else
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+using Socket = int;
+constexpr Socket SinSocket = -1;
+inline void cerrarSocket(Socket s) {
+    ::close(s);
+}
+#endif
+
+using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcTunel, "vendaro.tunel")
+
+bool LeerDestinoTunel(const QString& texto, DatosTunel& datos) {
+    QString t = texto.trimmed();
+    datos.puerto = 22;
+    const qsizetype dos = t.lastIndexOf(u':');
+    // "[::1]:2222" and a bare IPv6 address both have colons; only a bracketed one takes a port.
+    if (dos > 0 && (t.count(u':') == 1 || t.startsWith(u'['))) {
+        bool bien = false;
+        const int puerto = t.mid(dos + 1).toInt(&bien);
+        if (!bien || puerto <= 0 || puerto > 65535)
+            return false;
+        datos.puerto = puerto;
+        t.truncate(dos);
+    }
+    if (t.startsWith(u'[') && t.endsWith(u']'))
+        t = t.mid(1, t.size() - 2);
+    datos.servidor = t;
+    return !t.isEmpty();
+}
+
+namespace {
+QString texto(const char* c) {
+    return c ? QString::fromUtf8(c) : QString();
+}
+
+QString huellaDe(ssh_key llave) {
+    unsigned char* hash = nullptr;
+    size_t largo = 0;
+    if (ssh_get_publickey_hash(llave, SSH_PUBLICKEY_HASH_SHA256, &hash, &largo) != SSH_OK)
+        return {};
+    char* f = ssh_get_fingerprint_hash(SSH_PUBLICKEY_HASH_SHA256, hash, largo);
+    const QString huella = texto(f);
+    ssh_string_free_char(f);
+    ssh_clean_pubkey_hash(&hash);
+    return huella;
+}
+
+// The fingerprint remembered for a host in a known_hosts file (first plain entry naming it).
+QString huellaConocida(const QString& archivo, const QString& host) {
+    QFile f(archivo);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    while (!f.atEnd()) {
+        const QList<QByteArray> partes = f.readLine().simplified().split(' ');
+        if (partes.size() < 3 || !partes[0].split(',').contains(host.toUtf8()))
+            continue;
+        ssh_key llave = nullptr;
+        if (ssh_pki_import_pubkey_base64(partes[2].constData(),
+                                         ssh_key_type_from_name(partes[1].constData()),
+                                         &llave) != SSH_OK)
+            continue;
+        const QString huella = huellaDe(llave);
+        ssh_key_free(llave);
+        return huella;
+    }
+    return {};
+}
+
+QString metodos(int lista) {
+    QStringList m;
+    if (lista & SSH_AUTH_METHOD_PASSWORD)
+        m.append(u"contraseña"_s);
+    if (lista & SSH_AUTH_METHOD_PUBLICKEY)
+        m.append(u"llave"_s);
+    if (lista & SSH_AUTH_METHOD_INTERACTIVE)
+        m.append(u"teclado interactivo"_s);
+    if (lista & SSH_AUTH_METHOD_GSSAPI_MIC)
+        m.append(u"GSSAPI"_s);
+    return m.isEmpty() ? u"ninguno"_s : m.join(u", "_s);
+}
+
+// Never asks for a passphrase on the terminal: the settings give it, or the key does not open.
+int sinPregunta(const char*, char*, size_t, int, int, void*) {
+    return -1;
+}
+
+void sinRetardo(Socket s) {
+    int si = 1;
+#ifdef Q_OS_WIN
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&si), sizeof si);
+#else
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &si, sizeof si);
+#endif
+}
+
+bool enviarTodo(Socket s, const char* datos, qsizetype largo) {
+    while (largo > 0) {
+        const auto n = ::send(s, datos, size_t(largo), 0);
+        if (n <= 0)
+            return false;
+        datos += n;
+        largo -= n;
+    }
+    return true;
+}
+} // namespace
+
+struct TunelSsh::Hilo {
+    struct Canal {
+        Socket local = SinSocket;
+        ssh_channel canal = nullptr;
+    };
+
+    DatosTunel datos;
+    std::thread hilo;
+    std::atomic<bool> parar{false};
+
+    // The request of abrirCanal() and its answer, guarded by m.
+    mutable std::mutex m;
+    std::condition_variable cv;
+    bool pedido = false;
+    bool respondido = false;
+    bool respuesta = false;
+    QByteArray destino;
+    int puertoDestino = 0;
+    int esperadas = 0; // connections the listener takes
+    QString error;
+    QString errorCanal;
+    QString huella;
+
+    // Only the thread touches these once it runs.
+    Socket escucha = SinSocket;
+    quint16 puerto = 0;
+    ssh_session sesion = nullptr;
+    std::vector<Canal> canales;
+    QElapsedTimer ultimoTrafico;
+
+    void ejecutar();
+    bool conectar(QString* motivo);
+    bool verificarServidor(QString* motivo);
+    bool autenticar(QString* motivo);
+    void aceptar();
+    bool abrirReenvio(Canal& c, QString* motivo);
+    bool deLocal(Canal& c);
+    bool haciaLocal();
+    void cerrarCanal(Canal& c);
+    void perderSesion(const QString& motivo);
+    QString dondeSsh() const {
+        return u"%1@%2:%3"_s.arg(datos.usuario, datos.servidor).arg(datos.puerto);
+    }
+    void fijarErrorCanal(const QString& e) {
+        std::lock_guard l(m);
+        errorCanal = e;
+    }
+};
+
+TunelSsh::TunelSsh(const DatosTunel& datos)
+    : m_datos(datos)
+    , m_hilo(std::make_unique<Hilo>()) {
+    m_hilo->datos = datos;
+    Socket s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0; // the system picks a free port
+    socklen_t largo = sizeof a;
+    if (s == SinSocket || ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::listen(s, 8) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &largo) != 0) {
+        if (s != SinSocket)
+            cerrarSocket(s);
+        m_hilo->error = u"no se pudo abrir el extremo local del túnel SSH en 127.0.0.1"_s;
+        return;
+    }
+    m_hilo->escucha = s;
+    m_hilo->puerto = ntohs(a.sin_port);
+    m_hilo->hilo = std::thread([h = m_hilo.get()] { h->ejecutar(); });
+}
+
+TunelSsh::~TunelSsh() {
+    m_hilo->parar = true;
+    if (m_hilo->hilo.joinable())
+        m_hilo->hilo.join();
+    if (m_hilo->escucha != SinSocket)
+        cerrarSocket(m_hilo->escucha);
+}
+
+bool TunelSsh::abrirCanal(const QString& destino, int puerto) {
+    Hilo& h = *m_hilo;
+    std::unique_lock l(h.m);
+    if (!h.hilo.joinable())
+        return false;
+    h.destino = (destino.trimmed().isEmpty() ? u"localhost"_s : destino.trimmed()).toUtf8();
+    h.puertoDestino = puerto;
+    h.pedido = true;
+    h.respondido = false;
+    h.cv.wait(l, [&] { return h.respondido; });
+    return h.respuesta;
+}
+
+QString TunelSsh::errorCanal() const {
+    std::lock_guard l(m_hilo->m);
+    return m_hilo->errorCanal;
+}
+
+quint16 TunelSsh::puertoLocal() const {
+    return m_hilo->puerto;
+}
+
+QString TunelSsh::ultimoError() const {
+    std::lock_guard l(m_hilo->m);
+    return m_hilo->error;
+}
+
+QString TunelSsh::ruta() const {
+    return m_hilo->dondeSsh();
+}
+
+QString TunelSsh::huella() const {
+    std::lock_guard l(m_hilo->m);
+    return m_hilo->huella;
+}
+
+void TunelSsh::Hilo::ejecutar() {
+    while (!parar) {
+        bool atender = false;
+        {
+            std::lock_guard l(m);
+            atender = pedido;
+        }
+        if (atender) {
+            QString motivo;
+            const bool bien = sesion || conectar(&motivo);
+            std::lock_guard l(m);
+            pedido = false;
+            respondido = true;
+            respuesta = bien;
+            if (bien) {
+                esperadas = 1;
+                errorCanal.clear();
+            } else
+                error = motivo;
+            cv.notify_all();
+        }
+
+        std::vector<pollfd> fds;
+        fds.push_back({escucha, POLLIN, 0});
+        for (const Canal& c : canales)
+            fds.push_back({c.local, POLLIN, 0});
+        // The SSH socket is watched only while channels read from it: with none, nothing would
+        // take what the server sends and poll would not wait.
+        if (sesion && !canales.empty())
+            fds.push_back({ssh_get_fd(sesion), POLLIN, 0});
+        // A short wait: parar and a request are seen within it.
+        ::poll(fds.data(), decltype(fds.size())(fds.size()), 50);
+        if (fds[0].revents & POLLIN)
+            aceptar();
+        for (size_t i = 0; i < canales.size();) {
+            auto fd = std::find_if(fds.begin() + 1, fds.end(),
+                                   [&](const pollfd& p) { return p.fd == canales[i].local; });
+            if (fd != fds.end() && fd->revents && !deLocal(canales[i])) {
+                if (!sesion)
+                    break; // the session went, and every channel with it
+                cerrarCanal(canales[i]);
+                canales.erase(canales.begin() + qsizetype(i));
+                continue;
+            }
+            ++i;
+        }
+        if (sesion && !canales.empty() && !haciaLocal())
+            continue;
+        if (sesion && ultimoTrafico.isValid() &&
+            ultimoTrafico.elapsed() > qint64(datos.segundosVivo) * 1000) {
+            ultimoTrafico.restart();
+            if (ssh_send_keepalive(sesion) != SSH_OK || !ssh_is_connected(sesion))
+                perderSesion(u"se perdió la sesión SSH con %1 (%2)"_s.arg(
+                    dondeSsh(), texto(ssh_get_error(sesion))));
+        }
+    }
+    for (Canal& c : canales)
+        cerrarCanal(c);
+    canales.clear();
+    if (sesion) {
+        ssh_disconnect(sesion);
+        ssh_free(sesion);
+        sesion = nullptr;
+    }
+}
+
+bool TunelSsh::Hilo::conectar(QString* motivo) {
+    sesion = ssh_new();
+    if (!sesion) {
+        *motivo = u"sin memoria para la sesión SSH"_s;
+        return false;
+    }
+    const QByteArray host = datos.servidor.toUtf8();
+    const QByteArray usuario = datos.usuario.toUtf8();
+    const QByteArray conocidos = QDir::toNativeSeparators(datos.servidoresConocidos).toLocal8Bit();
+    QDir().mkpath(QFileInfo(datos.servidoresConocidos).absolutePath());
+    const int puertoSsh = datos.puerto;
+    const long segundos = long(datos.segundosConexion);
+    const int no = 0;
+    const int si = 1;
+    ssh_options_set(sesion, SSH_OPTIONS_HOST, host.constData());
+    ssh_options_set(sesion, SSH_OPTIONS_PORT, &puertoSsh);
+    if (!usuario.isEmpty())
+        ssh_options_set(sesion, SSH_OPTIONS_USER, usuario.constData());
+    ssh_options_set(sesion, SSH_OPTIONS_TIMEOUT, &segundos);
+    // Only our own file counts: the user's ~/.ssh/config and known_hosts are not ours to follow.
+    ssh_options_set(sesion, SSH_OPTIONS_PROCESS_CONFIG, &no);
+    ssh_options_set(sesion, SSH_OPTIONS_KNOWNHOSTS, conocidos.constData());
+    ssh_options_set(sesion, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, conocidos.constData());
+    ssh_options_set(sesion, SSH_OPTIONS_NODELAY, &si);
+    const QString donde = u"%1:%2"_s.arg(datos.servidor).arg(datos.puerto);
+    bool bien = false;
+    if (ssh_connect(sesion) != SSH_OK) {
+        const QString causa = texto(ssh_get_error(sesion));
+        *motivo =
+            causa.contains(u"imeout"_s)
+                ? u"el servidor SSH %1 no responde (se agotó el tiempo de %2 s)"_s.arg(donde).arg(
+                      datos.segundosConexion)
+                : u"no se pudo conectar con el servidor SSH %1 (%2)"_s.arg(donde, causa);
+    } else
+        bien = verificarServidor(motivo) && autenticar(motivo);
+    if (!bien) {
+        ssh_disconnect(sesion);
+        ssh_free(sesion);
+        sesion = nullptr;
+        qCWarning(lcTunel).noquote() << u"Túnel SSH: "_s + *motivo;
+        return false;
+    }
+    ultimoTrafico.start();
+    qCInfo(lcTunel).noquote() << u"Túnel SSH abierto con %1 (llave del servidor %2); extremo "
+                                 u"local 127.0.0.1:%3"_s.arg(dondeSsh(), huella)
+                                     .arg(puerto);
+    return true;
+}
+
+bool TunelSsh::Hilo::verificarServidor(QString* motivo) {
+    ssh_key llave = nullptr;
+    if (ssh_get_server_publickey(sesion, &llave) != SSH_OK) {
+        *motivo = u"el servidor SSH no presentó su llave"_s;
+        return false;
+    }
+    const QString nueva = huellaDe(llave);
+    const QString tipo = texto(ssh_key_type_to_char(ssh_key_type(llave)));
+    ssh_key_free(llave);
+    {
+        std::lock_guard l(m);
+        huella = nueva;
+    }
+    const QString donde =
+        datos.puerto == 22 ? datos.servidor : u"[%1]:%2"_s.arg(datos.servidor).arg(datos.puerto);
+    const ssh_known_hosts_e estado = ssh_session_is_known_server(sesion);
+    switch (estado) {
+    case SSH_KNOWN_HOSTS_OK:
+        return true;
+    case SSH_KNOWN_HOSTS_NOT_FOUND:
+    case SSH_KNOWN_HOSTS_UNKNOWN:
+        if (ssh_session_update_known_hosts(sesion) != SSH_OK) {
+            *motivo = u"no se pudo recordar la llave del servidor SSH en %1 (%2)"_s.arg(
+                datos.servidoresConocidos, texto(ssh_get_error(sesion)));
+            return false;
+        }
+        qCInfo(lcTunel).noquote()
+            << u"Llave del servidor SSH %1 recordada por primera vez en %2: %3 %4"_s.arg(
+                   donde, datos.servidoresConocidos, tipo, nueva);
+        return true;
+    case SSH_KNOWN_HOSTS_CHANGED:
+    case SSH_KNOWN_HOSTS_OTHER: {
+        const QString anterior = huellaConocida(datos.servidoresConocidos, donde);
+        *motivo = u"la llave del servidor SSH %1 cambió: se conocía %2 y ahora presenta %3 %4. "
+                  u"Otro servidor podría estar haciéndose pasar por él, y no se conecta. Si el "
+                  u"cambio es legítimo (el servidor se reinstaló), compruebe la huella nueva con "
+                  u"el proveedor y borre la línea de «%1» en %5 (ssh-keygen -R '%1' -f %5): la "
+                  u"próxima conexión recordará la llave nueva"_s.arg(
+                      donde, anterior.isEmpty() ? u"otra llave"_s : anterior, tipo, nueva,
+                      datos.servidoresConocidos);
+        return false;
+    }
+    default:
+        *motivo = u"no se pudo leer %1 (%2)"_s.arg(datos.servidoresConocidos,
+                                                   texto(ssh_get_error(sesion)));
+        return false;
+    }
+}
+
+bool TunelSsh::Hilo::autenticar(QString* motivo) {
+    if (ssh_userauth_none(sesion, nullptr) == SSH_AUTH_SUCCESS)
+        return true;
+    const int lista = ssh_userauth_list(sesion, nullptr);
+    QString metodo;
+    int r = SSH_AUTH_DENIED;
+    if (!datos.llave.isEmpty()) {
+        metodo = u"la llave %1"_s.arg(datos.llave);
+        ssh_key llave = nullptr;
+        const QByteArray ruta = QDir::toNativeSeparators(datos.llave).toLocal8Bit();
+        const QByteArray frase = datos.frase.toUtf8();
+        if (!QFileInfo(datos.llave).isReadable()) {
+            *motivo = u"no se puede leer la llave SSH %1"_s.arg(datos.llave);
+            return false;
+        }
+        if (ssh_pki_import_privkey_file(ruta.constData(),
+                                        frase.isEmpty() ? nullptr : frase.constData(), sinPregunta,
+                                        nullptr, &llave) != SSH_OK) {
+            *motivo = frase.isEmpty()
+                          ? u"no se pudo abrir la llave SSH %1: no es una llave privada que se "
+                            u"entienda, o está protegida con una frase y no se dio "
+                            u"«Frase de la llave SSH»"_s.arg(datos.llave)
+                          : u"no se pudo abrir la llave SSH %1: la frase de la llave no es la "
+                            u"correcta, o el archivo no es una llave privada que se "
+                            u"entienda"_s.arg(datos.llave);
+            return false;
+        }
+        r = ssh_userauth_publickey(sesion, nullptr, llave);
+        ssh_key_free(llave);
+    } else if (!datos.contrasena.isEmpty()) {
+        metodo = u"contraseña"_s;
+        const QByteArray clave = datos.contrasena.toUtf8();
+        if (lista & SSH_AUTH_METHOD_PASSWORD || !(lista & SSH_AUTH_METHOD_INTERACTIVE))
+            r = ssh_userauth_password(sesion, nullptr, clave.constData());
+        else {
+            // Servers with PAM often ask for the password as a keyboard-interactive prompt.
+            r = ssh_userauth_kbdint(sesion, nullptr, nullptr);
+            while (r == SSH_AUTH_INFO) {
+                for (int i = 0, n = ssh_userauth_kbdint_getnprompts(sesion); i < n; ++i)
+                    ssh_userauth_kbdint_setanswer(sesion, unsigned(i), clave.constData());
+                r = ssh_userauth_kbdint(sesion, nullptr, nullptr);
+            }
+        }
+    } else {
+        metodo = u"el agente SSH"_s;
+        r = ssh_userauth_agent(sesion, nullptr);
+    }
+    if (r == SSH_AUTH_SUCCESS)
+        return true;
+    if (r == SSH_AUTH_ERROR)
+        *motivo = u"se cortó la sesión SSH con %1 durante el acceso (%2)"_s.arg(
+            dondeSsh(), texto(ssh_get_error(sesion)));
+    else
+        *motivo = u"el servidor SSH rechazó el acceso de «%1» con %2; los métodos que acepta son: "
+                  u"%3"_s.arg(datos.usuario, metodo, metodos(lista));
+    return false;
+}
+
+void TunelSsh::Hilo::aceptar() {
+    Socket s = ::accept(escucha, nullptr, nullptr);
+    if (s == SinSocket)
+        return;
+    bool esperada = false;
+    {
+        std::lock_guard l(m);
+        esperada = esperadas > 0;
+        if (esperada)
+            --esperadas;
+    }
+    // A connection nobody asked for (another local program) is not forwarded.
+    if (!esperada || !sesion) {
+        cerrarSocket(s);
+        return;
+    }
+    sinRetardo(s);
+    Canal c;
+    c.local = s;
+    QString motivo;
+    if (!abrirReenvio(c, &motivo)) {
+        fijarErrorCanal(motivo);
+        qCWarning(lcTunel).noquote() << u"Túnel SSH: "_s + motivo;
+        cerrarCanal(c);
+        return;
+    }
+    canales.push_back(c);
+}
+
+bool TunelSsh::Hilo::abrirReenvio(Canal& c, QString* motivo) {
+    const QString destinoTexto = u"%1:%2"_s.arg(QString::fromUtf8(destino)).arg(puertoDestino);
+    c.canal = ssh_channel_new(sesion);
+    if (c.canal && ssh_channel_open_forward(c.canal, destino.constData(), puertoDestino,
+                                            "127.0.0.1", puerto) == SSH_OK) {
+        ultimoTrafico.restart();
+        return true;
+    }
+    // libssh words a refused channel as "… error (code) reason", with the code of RFC 4254.
+    const QString causa = texto(ssh_get_error(sesion));
+    if (causa.contains(u"error (1)"_s))
+        *motivo = u"el servidor SSH %1 no permite reenviar conexiones (\"administratively "
+                  u"prohibited\": el plan de alojamiento no admite túneles; pida al proveedor que "
+                  u"habilite AllowTcpForwarding)"_s.arg(dondeSsh());
+    else if (causa.contains(u"error (2)"_s))
+        *motivo =
+            u"la base de datos no responde detrás del túnel SSH: el servidor SSH %1 no "
+            u"pudo conectar con %2 (revise «Dirección IP» y «Puerto», que con túnel son "
+            u"los de la base de datos vista desde el servidor SSH)"_s.arg(dondeSsh(), destinoTexto);
+    else if (!ssh_is_connected(sesion) || causa.contains(u"imeout"_s)) {
+        *motivo = u"el servidor SSH %1 no respondió al abrir el reenvío hacia %2 (%3)"_s.arg(
+            dondeSsh(), destinoTexto, causa);
+        perderSesion(*motivo);
+    } else
+        *motivo = u"el servidor SSH %1 no abrió el reenvío hacia %2 (%3)"_s.arg(
+            dondeSsh(), destinoTexto, causa);
+    return false;
+}
+
+// What the local client wrote, onto its channel. False when that client closed, or the session
+// failed (then sesion is null).
+bool TunelSsh::Hilo::deLocal(Canal& c) {
+    char buffer[65536];
+    const auto n = ::recv(c.local, buffer, sizeof buffer, 0);
+    if (n <= 0)
+        return false;
+    ultimoTrafico.restart();
+    if (ssh_channel_write(c.canal, buffer, uint32_t(n)) != int(n)) {
+        perderSesion(
+            u"se perdió la sesión SSH con %1 (%2)"_s.arg(dondeSsh(), texto(ssh_get_error(sesion))));
+        return false;
+    }
+    return true;
+}
+
+// Everything the channels hold, to their local clients; a channel the server closed closes its
+// client. False when the session was lost.
+bool TunelSsh::Hilo::haciaLocal() {
+    char buffer[65536];
+    for (bool mas = true; mas;) {
+        mas = false;
+        for (size_t i = 0; i < canales.size();) {
+            Canal& c = canales[i];
+            const int n = ssh_channel_read_nonblocking(c.canal, buffer, sizeof buffer, 0);
+            if (n == SSH_ERROR) {
+                perderSesion(u"se perdió la sesión SSH con %1 (%2)"_s.arg(
+                    dondeSsh(), texto(ssh_get_error(sesion))));
+                return false;
+            }
+            if (n > 0) {
+                ultimoTrafico.restart();
+                mas = true;
+                if (enviarTodo(c.local, buffer, n)) {
+                    ++i;
+                    continue;
+                }
+            } else if (!ssh_channel_is_eof(c.canal) && !ssh_channel_is_closed(c.canal)) {
+                ++i;
+                continue;
+            }
+            cerrarCanal(c);
+            canales.erase(canales.begin() + qsizetype(i));
+        }
+    }
+    if (!ssh_is_connected(sesion)) {
+        perderSesion(u"el servidor SSH %1 cerró la sesión"_s.arg(dondeSsh()));
+        return false;
+    }
+    return true;
+}
+
+void TunelSsh::Hilo::cerrarCanal(Canal& c) {
+    if (c.canal) {
+        if (sesion && ssh_is_connected(sesion) && !ssh_channel_is_closed(c.canal))
+            ssh_channel_close(c.canal);
+        ssh_channel_free(c.canal);
+        c.canal = nullptr;
+    }
+    if (c.local != SinSocket)
+        cerrarSocket(c.local);
+    c.local = SinSocket;
+}
+
+// The database sessions through a lost SSH session see their connection closed, as with a lost
+// server; the next abrirCanal() opens a new session.
+void TunelSsh::Hilo::perderSesion(const QString& motivo) {
+    qCWarning(lcTunel).noquote() << u"Túnel SSH: "_s + motivo;
+    {
+        std::lock_guard l(m);
+        errorCanal = motivo;
+        error = motivo;
+    }
+    for (Canal& c : canales) {
+        ssh_channel_free(c.canal);
+        c.canal = nullptr;
+        cerrarCanal(c);
+    }
+    canales.clear();
+    ssh_disconnect(sesion);
+    ssh_free(sesion);
+    sesion = nullptr;
+}
