@@ -184,21 +184,24 @@ if ! listo "$MDB"; then
     $NICE cmake --build "$o" -j "$JOBS"
     cmake --install "$o"
     rm -rf "$o"
-    # Connector/C installs no pkg-config file for Windows; the project finds libraries by pkg-config.
-    mkdir -p "$MDB/lib/pkgconfig"
-    cat >"$MDB/lib/pkgconfig/libmariadb.pc" <<PC
+    terminar "$MDB" $(($(date +%s) - t0))
+fi
+# Connector/C installs no pkg-config file for Windows; the project finds libraries by pkg-config. Its
+# import library is liblibmariadb.dll.a (the target is named libmariadb), hence -llibmariadb. Written on
+# every run: it is not part of what the key covers.
+mkdir -p "$MDB/lib/pkgconfig"
+cat >"$MDB/lib/pkgconfig/libmariadb.pc" <<PC
 prefix=$MDB
 Name: libmariadb
 Description: MariaDB Connector/C
 Version: ${MDB_V#*:}
 Cflags: -I\${prefix}/include/mariadb
-Libs: -L\${prefix}/lib/mariadb -lmariadb
+Libs: -L\${prefix}/lib/mariadb -llibmariadb
 PC
-    terminar "$MDB" $(($(date +%s) - t0))
-fi
 
 # --- libssh 0.10 (SSH tunnels and SFTP) ----------------------------------------------------------------
-SSH_OPCIONES="-DWITH_GSSAPI=OFF -DWITH_ZLIB=OFF -DWITH_EXAMPLES=OFF -DUNIT_TESTING=OFF -DWITH_SERVER=OFF
+# With the server part: ssh_send_keepalive, which the tunnel sends as a client, is declared in server.h.
+SSH_OPCIONES="-DWITH_GSSAPI=OFF -DWITH_ZLIB=OFF -DWITH_EXAMPLES=OFF -DUNIT_TESTING=OFF -DWITH_SERVER=ON
  -DWITH_PCAP=OFF -DBUILD_SHARED_LIBS=ON ssl=$SSL"
 SSH_V=$(version_fuente libssh)
 SSH=$(clave libssh "$SSH_V" $SSH_OPCIONES)
@@ -241,6 +244,11 @@ echo "== dependencies: $(echo "$PREFIJOS" | tr ';' ' ')"
 VERSION=$(sed -n 's/^project(vendaro VERSION \([0-9.]*\).*/\1/p' "$RAIZ/CMakeLists.txt")
 OBRA=$BUILD/obra
 export VENDARO_WINDOWS_PREFIXES="$PREFIJOS"
+# CMake keeps what pkg-config found: with other dependency folders, the project is configured anew.
+if [ "$(cat "$OBRA/.vendaro-prefijos" 2>/dev/null)" != "$PREFIJOS" ]; then
+    rm -f "$OBRA/CMakeCache.txt"
+    mkdir -p "$OBRA" && echo "$PREFIJOS" >"$OBRA/.vendaro-prefijos"
+fi
 cmake -S "$RAIZ" -B "$OBRA" $CMAKE_W -DVENDARO_WERROR=ON -DVENDARO_TESTS="${VENDARO_WINDOWS_TESTS:-OFF}" \
     -DVENDARO_WINDOWS_PREFIXES="$PREFIJOS"
 $NICE cmake --build "$OBRA" -j "$JOBS"

@@ -45,9 +45,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -510,25 +507,6 @@ TEST_F(Ventana, LlaveQueNoCorrespondeNoSeReemplaza) {
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
 }
 
-namespace {
-// A listening socket that is never read: a client's connection waits in its backlog, unanswered.
-struct ServidorMudo {
-    int socket = -1;
-    int puerto = 0;
-    ServidorMudo() {
-        socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in dir{};
-        dir.sin_family = AF_INET;
-        dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t largo = sizeof dir;
-        if (bind(socket, reinterpret_cast<sockaddr*>(&dir), largo) == 0 && listen(socket, 4) == 0 &&
-            getsockname(socket, reinterpret_cast<sockaddr*>(&dir), &largo) == 0)
-            puerto = ntohs(dir.sin_port);
-    }
-    ~ServidorMudo() { close(socket); }
-};
-} // namespace
-
 // "Probar conex." tries every part a send needs, with the values as typed, each its own line with
 // the reason; the window goes on answering while it runs; the shop's own result keeps its words.
 TEST_F(Ventana, ProbarConexionYVerEncriptados) {
@@ -608,10 +586,10 @@ TEST_F(Ventana, ProbarConexionYVerEncriptados) {
 
     // A server that never answers: the click returns at once, the window says it is testing and
     // goes on answering until the connect time-out ends the step.
-    ServidorMudo mudo;
-    ASSERT_GT(mudo.puerto, 0);
+    OyenteMudo mudo;
+    ASSERT_TRUE(mudo.listo());
     cfg->txtDato(4)->setText(u"127.0.0.1"_s);
-    cfg->txtDato(7)->setText(QString::number(mudo.puerto));
+    cfg->txtDato(7)->setText(QString::number(mudo.puerto()));
     e.dialogos.cajas.clear();
     fin.clear();
     QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
