@@ -291,6 +291,9 @@ copiar_dependencias() {
     done
 }
 copiar_dependencias "$CARGA" $(find "$CARGA" -name '*.exe' -o -name '*.dll')
+# Debian's MinGW runtime (libstdc++ alone 23 MB) and the libraries keep their symbols; the program
+# needs none of them.
+find "$CARGA" \( -name '*.exe' -o -name '*.dll' \) -exec $MINGW-strip --strip-unneeded {} +
 # What the test executables load beyond that (Qt Test), for scripts/windows-test.sh.
 rm -rf "$BUILD/carga-pruebas" && mkdir -p "$BUILD/carga-pruebas"
 if [ "${VENDARO_WINDOWS_TESTS:-OFF}" = ON ]; then

@@ -74,7 +74,8 @@ if [ -n "$COMPARTIDOS" ]; then
     # shellcheck disable=SC1090
     . "$COMPARTIDOS"
     set +a
-    fijos=(-FA servidores)
+    # Neither the fixture's start and stop nor their automatic addition.
+    fijos=(-FA servidores -E '^servidores[.]')
 fi
 ctest --test-dir "$OBRA" --output-on-failure --timeout 600 "${fijos[@]}" ${FILTRO:+-R "$FILTRO"} \
     >"$BUILD/ctest.log" 2>&1

@@ -336,6 +336,16 @@ bool entorno::moverCarpetaUsuario(const QString& carpeta, QByteArray* anterior) 
 #endif
 }
 
+bool entorno::enWine() {
+#ifdef Q_OS_WIN
+    // Wine's ntdll has an export of its own, which Windows' lacks.
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
 #ifdef Q_OS_WIN
 using Socket = SOCKET;
 static void cerrarSocket(Socket s) {
