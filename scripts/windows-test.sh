@@ -77,7 +77,7 @@ if [ -n "$COMPARTIDOS" ]; then
     # Neither the fixture's start and stop nor their automatic addition.
     fijos=(-FA servidores -E '^servidores[.]')
 fi
-ctest --test-dir "$OBRA" --output-on-failure --timeout 600 "${fijos[@]}" ${FILTRO:+-R "$FILTRO"} \
+ctest --test-dir "$OBRA" --output-on-failure --timeout 300 "${fijos[@]}" ${FILTRO:+-R "$FILTRO"} \
     >"$BUILD/ctest.log" 2>&1
 resumen=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$BUILD/ctest.log" | tail -n1)
 echo "ctest: $resumen"
@@ -131,6 +131,13 @@ sql -e "CREATE DATABASE $POS CHARACTER SET utf8mb4; CREATE DATABASE $TIENDA CHAR
 sql $POS <tests/data/pos_esquema.sql
 /usr/bin/python3 scripts/demo_datos.py pos "$run/fotos/" | sql $POS
 sql $TIENDA <tests/data/tienda_esquema.sql
+# As the demo (scripts/demo.sh) has it: the shop's one language, the new rows' defaults.
+sql $TIENDA -e "CREATE TABLE oc_language (language_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    name VARCHAR(32) NOT NULL, code VARCHAR(5) NOT NULL, locale VARCHAR(255) NOT NULL,
+    image VARCHAR(64) NOT NULL, directory VARCHAR(32) NOT NULL, sort_order INT NOT NULL DEFAULT 0,
+    status TINYINT(1) NOT NULL) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4;
+    INSERT INTO oc_language VALUES (1, 'English', 'en-gb', 'en-US,en_US.UTF-8,en_US,en-gb,english',
+    'gb.png', 'english', 1, 1)"
 /usr/bin/python3 scripts/demo_datos.py fotos "$run/fotos"
 mkdir -p "$VENDARO_FTP_ROOT/$FOTOS" "$run/velmora"
 cat >"$run/velmora/velmora.ini" <<INI
@@ -152,6 +159,7 @@ Base de datos WEB=$TIENDA
 Nombre de la tabla=oc_product
 Puerto=$VENDARO_MYSQL_PORT
 Intervalo en minutos para enviar existencias=0
+Campo en productos para talla o color=product_id
 Tabla externa para imágenes=oc_product_image
 Llave en productos para imagen=product_id
 Llave en tabla externa para imagen=product_id
@@ -171,6 +179,12 @@ Descrip.CampoEnTablaExt=product_id,language_id=1
 Precio.CampoWEB=price
 Existencia.CampoWEB=quantity
 INI
+printf '%s\n' 'sku =' 'upc =' 'ean =' 'jan =' 'isbn =' 'mpn =' 'location =' 'stock_status_id = 7' \
+    'manufacturer_id = 0' 'tax_class_id = 9' 'status = 1' 'date_added = $datetime' \
+    'date_modified = $datetime' >"$run/oc_product.txt"
+echo 'sort_order = 0' >"$run/oc_product_image.txt"
+printf '%s\n' 'description =' 'tag =' 'meta_title =' 'meta_description =' 'meta_keyword =' \
+    >"$run/oc_product_description.txt"
 ini=$(winepath -w "$run/vendaro.ini")
 exe="$CARPETA/vendaro.exe"
 wine "$exe" --check --ini "$ini" >"$run/check.txt" 2>&1

@@ -315,18 +315,21 @@ TEST_P(PruebaFTP, ListadoConAtributosYHoras) {
     EXPECT_EQ(ftp.Directory().Count(), 0);
     EXPECT_EQ(ftp.GetLastErrorMessage(), antes);
 
+    // a folder that does not exist is an error
+    EXPECT_EQ(ftp.GetDirectoryListing(u"no existe/*"_s), nullptr);
+    EXPECT_TRUE(ftp.GetLastErrorMessage().startsWith(u"550"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+
     // names differing only in case are both kept; lookup finds the first
+    if (QDir::separator() == u'\\')
+        GTEST_SKIP() << "En Windows esta prueba no puede dejar en el servidor dos archivos cuyos "
+                        "nombres solo difieren en mayúsculas";
     escribirServidor(u"Caso.png"_s, "1");
     escribirServidor(u"caso.png"_s, "22");
     lista = ftp.GetDirectoryListing(u"*.png"_s);
     ASSERT_NE(lista, nullptr);
     ASSERT_EQ(lista->Count(), 2);
     EXPECT_EQ(lista->Item(u"CASO.PNG"_s), lista->Item(1));
-
-    // a folder that does not exist is an error
-    EXPECT_EQ(ftp.GetDirectoryListing(u"no existe/*"_s), nullptr);
-    EXPECT_TRUE(ftp.GetLastErrorMessage().startsWith(u"550"_s))
-        << ftp.GetLastErrorMessage().toStdString();
 }
 
 TEST_P(PruebaFTP, ErroresConSuMensaje) {
@@ -410,11 +413,12 @@ TEST_P(PruebaFTP, ModoActivoYTextoASCII) {
 
     // ASCII transfers: lines travel with CR LF and each side writes its own line ends, so on a
     // Unix client and server only a lone CR shows the difference (the client reads it as a line
-    // end).
+    // end); a Windows client writes CR LF.
     escribirServidor(u"texto.txt"_s, "a\rb\n");
     ftp.SetTransferASCII();
     ASSERT_TRUE(ftp.SimpleFTPGetFile(local.ruta(u"t"_s), u"texto.txt"_s));
-    EXPECT_EQ(local.leer(u"t"_s), QByteArray("a\nb\n"));
+    EXPECT_EQ(local.leer(u"t"_s),
+              QDir::separator() == u'\\' ? QByteArray("a\r\nb\r\n") : QByteArray("a\nb\n"));
     ASSERT_TRUE(ftp.SimpleFTPPutFile(local.escribir(u"u"_s, "c\nd\n"), u"subido.txt"_s));
     EXPECT_EQ(leerServidor(u"subido.txt"_s), QByteArray("c\nd\n"));
     ftp.SetTransferBinary();

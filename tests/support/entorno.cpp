@@ -1,6 +1,7 @@
 #include "entorno.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QMutex>
@@ -343,6 +344,27 @@ bool entorno::enWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 #else
     return false;
+#endif
+}
+
+QString entorno::rutaParaLinux(const QString& ruta) {
+#ifdef Q_OS_WIN
+    using Traductor = char* (*)(const wchar_t*);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto traducir = kernel ? reinterpret_cast<Traductor>(reinterpret_cast<void (*)()>(
+                                       GetProcAddress(kernel, "wine_get_unix_file_name")))
+                                 : nullptr;
+    if (!traducir)
+        return ruta;
+    const std::wstring nativa = QDir::toNativeSeparators(ruta).toStdWString();
+    char* enUnix = traducir(nativa.c_str());
+    if (!enUnix)
+        return ruta;
+    const QString r = QString::fromUtf8(enUnix);
+    HeapFree(GetProcessHeap(), 0, enUnix);
+    return r;
+#else
+    return ruta;
 #endif
 }
 

@@ -36,6 +36,9 @@ bool moverCarpetaUsuario(const QString& carpeta, QByteArray* anterior = nullptr)
 // Whether the tests run under Wine, which keeps no access list of a file: it answers from the Unix
 // mode bits and drops a list it is given.
 bool enWine();
+// A path as a Linux program started from the test sees it: under Wine the Unix path of a Windows
+// one (C:\users\... is a folder of the Wine prefix), elsewhere the path itself.
+QString rutaParaLinux(const QString& ruta);
 } // namespace entorno
 
 // The owner-only checks of a file, skipped (with what was checked before them) where they cannot
