@@ -79,6 +79,10 @@ if [ -n "$COMPARTIDOS" ]; then
 fi
 ctest --test-dir "$OBRA" --output-on-failure --timeout 300 "${fijos[@]}" ${FILTRO:+-R "$FILTRO"} \
     >"$BUILD/ctest.log" 2>&1
+# The FTP servers of the FTP client's tests are Linux programs a Windows process cannot stop.
+for pid in $(ps -eo pid=,args= | awk -v p="--root $WINEPREFIX/" 'index($0, p) && /ftp_server.py/ {print $1}'); do
+    kill "$pid" 2>/dev/null
+done
 resumen=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$BUILD/ctest.log" | tail -n1)
 echo "ctest: $resumen"
 grep -E '^\s*[0-9]+ - .*\((Failed|Timeout|SEGFAULT|Not Run|Exception)' "$BUILD/ctest.log" | sed 's/^/  /'
