@@ -89,6 +89,16 @@ clave() {
     echo "$CACHE/$n-$(echo "$1" | tr ':~+' '___')-$h"
 }
 
+# obra NAME DIR: the build folder of NAME for the install folder DIR, printed. A build cut short (a
+# shared machine's jobs get stopped) resumes there when its key is the same; another key starts anew.
+obra() {
+    o=$CACHE/obra/$1
+    if [ "$(cat "$o/.vendaro-clave" 2>/dev/null)" != "$2" ]; then
+        rm -rf "$o" && mkdir -p "$o" && echo "$2" >"$o/.vendaro-clave"
+    fi
+    echo "$o"
+}
+
 # listo DIR: whether DIR holds a finished build; terminar DIR marks it, with the time it took.
 listo() { [ -f "$1/.vendaro-listo" ]; }
 terminar() { echo "$2 s" >"$1/.vendaro-listo"; echo "== $(basename "$1"): built in $2 s" >&2; }
@@ -109,12 +119,13 @@ QT=$(clave qtbase "$QT_V" $QT_OPCIONES)
 if ! listo "$QT"; then
     t0=$(date +%s)
     src=$(fuente qt6-base)
-    rm -rf "$QT" "$CACHE/obra/qtbase"
+    o=$(obra qtbase "$QT")
+    rm -rf "$QT"
     # shellcheck disable=SC2086
-    $NICE cmake -S "$src" -B "$CACHE/obra/qtbase" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$QT" $QT_OPCIONES
-    $NICE cmake --build "$CACHE/obra/qtbase" -j "$JOBS"
-    cmake --install "$CACHE/obra/qtbase"
-    rm -rf "$CACHE/obra/qtbase"
+    $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$QT" $QT_OPCIONES
+    $NICE cmake --build "$o" -j "$JOBS"
+    cmake --install "$o"
+    rm -rf "$o"
     terminar "$QT" $(($(date +%s) - t0))
 fi
 
@@ -125,13 +136,13 @@ SSL=$(clave openssl "$SSL_V" $SSL_OPCIONES)
 if ! listo "$SSL"; then
     t0=$(date +%s)
     src=$(fuente openssl)
-    obra=$CACHE/obra/openssl
-    rm -rf "$SSL" "$obra" && mkdir -p "$obra"
+    o=$(obra openssl "$SSL")
+    rm -rf "$SSL"
     # shellcheck disable=SC2086
-    (cd "$obra" && CC=$CC_W AR=$MINGW-ar RANLIB=$MINGW-ranlib RC=$MINGW-windres \
+    (cd "$o" && CC=$CC_W AR=$MINGW-ar RANLIB=$MINGW-ranlib RC=$MINGW-windres \
         $NICE perl "$src/Configure" $SSL_OPCIONES --prefix="$SSL" --libdir=lib &&
         $NICE make -j "$JOBS" build_sw && make install_sw)
-    rm -rf "$obra"
+    rm -rf "$o"
     terminar "$SSL" $(($(date +%s) - t0))
 fi
 
@@ -144,13 +155,14 @@ CURL=$(clave curl "$CURL_V" $CURL_OPCIONES)
 if ! listo "$CURL"; then
     t0=$(date +%s)
     src=$(fuente curl)
-    rm -rf "$CURL" "$CACHE/obra/curl"
+    o=$(obra curl "$CURL")
+    rm -rf "$CURL"
     # shellcheck disable=SC2086
-    $NICE cmake -S "$src" -B "$CACHE/obra/curl" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$CURL" \
+    $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$CURL" \
         -DOPENSSL_ROOT_DIR="$SSL" -DVENDARO_WINDOWS_PREFIXES="$SSL" $(echo "$CURL_OPCIONES" | sed 's/ssl=[^ ]*//')
-    $NICE cmake --build "$CACHE/obra/curl" -j "$JOBS"
-    cmake --install "$CACHE/obra/curl"
-    rm -rf "$CACHE/obra/curl"
+    $NICE cmake --build "$o" -j "$JOBS"
+    cmake --install "$o"
+    rm -rf "$o"
     terminar "$CURL" $(($(date +%s) - t0))
 fi
 
@@ -164,41 +176,46 @@ MDB=$(clave mariadb-connector-c "$MDB_V" $MDB_OPCIONES)
 if ! listo "$MDB"; then
     t0=$(date +%s)
     src=$(fuente mariadb)/libmariadb
-    rm -rf "$MDB" "$CACHE/obra/mariadb"
+    o=$(obra mariadb "$MDB")
+    rm -rf "$MDB"
     # shellcheck disable=SC2086
-    $NICE cmake -S "$src" -B "$CACHE/obra/mariadb" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$MDB" \
+    $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$MDB" \
         -DOPENSSL_ROOT_DIR="$SSL" -DVENDARO_WINDOWS_PREFIXES="$SSL" $(echo "$MDB_OPCIONES" | sed 's/ssl=[^ ]*//; s/pc=1//')
-    $NICE cmake --build "$CACHE/obra/mariadb" -j "$JOBS"
-    cmake --install "$CACHE/obra/mariadb"
-    rm -rf "$CACHE/obra/mariadb"
-    # Connector/C installs no pkg-config file for Windows; the project finds libraries by pkg-config.
-    mkdir -p "$MDB/lib/pkgconfig"
-    cat >"$MDB/lib/pkgconfig/libmariadb.pc" <<PC
+    $NICE cmake --build "$o" -j "$JOBS"
+    cmake --install "$o"
+    rm -rf "$o"
+    terminar "$MDB" $(($(date +%s) - t0))
+fi
+# Connector/C installs no pkg-config file for Windows; the project finds libraries by pkg-config. Its
+# import library is liblibmariadb.dll.a (the target is named libmariadb), hence -llibmariadb. Written on
+# every run: it is not part of what the key covers.
+mkdir -p "$MDB/lib/pkgconfig"
+cat >"$MDB/lib/pkgconfig/libmariadb.pc" <<PC
 prefix=$MDB
 Name: libmariadb
 Description: MariaDB Connector/C
 Version: ${MDB_V#*:}
 Cflags: -I\${prefix}/include/mariadb
-Libs: -L\${prefix}/lib/mariadb -lmariadb
+Libs: -L\${prefix}/lib/mariadb -llibmariadb
 PC
-    terminar "$MDB" $(($(date +%s) - t0))
-fi
 
 # --- libssh 0.10 (SSH tunnels and SFTP) ----------------------------------------------------------------
-SSH_OPCIONES="-DWITH_GSSAPI=OFF -DWITH_ZLIB=OFF -DWITH_EXAMPLES=OFF -DUNIT_TESTING=OFF -DWITH_SERVER=OFF
+# With the server part: ssh_send_keepalive, which the tunnel sends as a client, is declared in server.h.
+SSH_OPCIONES="-DWITH_GSSAPI=OFF -DWITH_ZLIB=OFF -DWITH_EXAMPLES=OFF -DUNIT_TESTING=OFF -DWITH_SERVER=ON
  -DWITH_PCAP=OFF -DBUILD_SHARED_LIBS=ON ssl=$SSL"
 SSH_V=$(version_fuente libssh)
 SSH=$(clave libssh "$SSH_V" $SSH_OPCIONES)
 if ! listo "$SSH"; then
     t0=$(date +%s)
     src=$(fuente libssh)
-    rm -rf "$SSH" "$CACHE/obra/libssh"
+    o=$(obra libssh "$SSH")
+    rm -rf "$SSH"
     # shellcheck disable=SC2086
-    $NICE cmake -S "$src" -B "$CACHE/obra/libssh" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$SSH" \
+    $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$SSH" \
         -DOPENSSL_ROOT_DIR="$SSL" -DVENDARO_WINDOWS_PREFIXES="$SSL" $(echo "$SSH_OPCIONES" | sed 's/ssl=[^ ]*//')
-    $NICE cmake --build "$CACHE/obra/libssh" -j "$JOBS"
-    cmake --install "$CACHE/obra/libssh"
-    rm -rf "$CACHE/obra/libssh"
+    $NICE cmake --build "$o" -j "$JOBS"
+    cmake --install "$o"
+    rm -rf "$o"
     terminar "$SSH" $(($(date +%s) - t0))
 fi
 
@@ -209,12 +226,13 @@ GT=$(clave googletest "$GT_V" $GT_OPCIONES)
 if ! listo "$GT"; then
     t0=$(date +%s)
     src=$(fuente googletest)
-    rm -rf "$GT" "$CACHE/obra/googletest"
+    o=$(obra googletest "$GT")
+    rm -rf "$GT"
     # shellcheck disable=SC2086
-    $NICE cmake -S "$src" -B "$CACHE/obra/googletest" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$GT" $GT_OPCIONES
-    $NICE cmake --build "$CACHE/obra/googletest" -j "$JOBS"
-    cmake --install "$CACHE/obra/googletest"
-    rm -rf "$CACHE/obra/googletest"
+    $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$GT" $GT_OPCIONES
+    $NICE cmake --build "$o" -j "$JOBS"
+    cmake --install "$o"
+    rm -rf "$o"
     terminar "$GT" $(($(date +%s) - t0))
 fi
 
@@ -226,6 +244,11 @@ echo "== dependencies: $(echo "$PREFIJOS" | tr ';' ' ')"
 VERSION=$(sed -n 's/^project(vendaro VERSION \([0-9.]*\).*/\1/p' "$RAIZ/CMakeLists.txt")
 OBRA=$BUILD/obra
 export VENDARO_WINDOWS_PREFIXES="$PREFIJOS"
+# CMake keeps what pkg-config found: with other dependency folders, the project is configured anew.
+if [ "$(cat "$OBRA/.vendaro-prefijos" 2>/dev/null)" != "$PREFIJOS" ]; then
+    rm -f "$OBRA/CMakeCache.txt"
+    mkdir -p "$OBRA" && echo "$PREFIJOS" >"$OBRA/.vendaro-prefijos"
+fi
 cmake -S "$RAIZ" -B "$OBRA" $CMAKE_W -DVENDARO_WERROR=ON -DVENDARO_TESTS="${VENDARO_WINDOWS_TESTS:-OFF}" \
     -DVENDARO_WINDOWS_PREFIXES="$PREFIJOS"
 $NICE cmake --build "$OBRA" -j "$JOBS"
@@ -268,6 +291,9 @@ copiar_dependencias() {
     done
 }
 copiar_dependencias "$CARGA" $(find "$CARGA" -name '*.exe' -o -name '*.dll')
+# Debian's MinGW runtime (libstdc++ alone 23 MB) and the libraries keep their symbols; the program
+# needs none of them.
+find "$CARGA" \( -name '*.exe' -o -name '*.dll' \) -exec $MINGW-strip --strip-unneeded {} +
 # What the test executables load beyond that (Qt Test), for scripts/windows-test.sh.
 rm -rf "$BUILD/carga-pruebas" && mkdir -p "$BUILD/carga-pruebas"
 if [ "${VENDARO_WINDOWS_TESTS:-OFF}" = ON ]; then

@@ -7,6 +7,8 @@
 #     the Run value it registered, read with `wine reg query`.
 # The last line is "N passed, M failed".
 #   scripts/windows-test.sh [ctest -R regex]
+# With VENDARO_SERVIDORES naming the servers.env of servers already running (scripts/servers.sh start),
+# those are used and none is started; the demo then uses databases and an FTP folder of its own there.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 RAIZ=$PWD
@@ -57,13 +59,30 @@ SETUP=$(ls "$BUILD"/vendaro-*-setup.exe)
 export WINEPREFIX=$BUILD/wine-pruebas
 nuevo_prefijo "$WINEPREFIX"
 # The DLLs the test executables load are where the installer's files were gathered (and Qt Test
-# beside them); the plugins, the offscreen platform among them, come from the Qt build.
+# beside them); the plugins, the offscreen platform among them, come from the Qt build. Wine passes
+# no QT_* variable to Windows programs, so their folder is named by a qt.conf beside the tests.
 # shellcheck disable=SC1091
 . "$BUILD/dependencias.env"
 WINEPATH="$(winepath -w "$BUILD/carga");$(winepath -w "$BUILD/carga-pruebas")"
-QT_PLUGIN_PATH=$(winepath -w "$QT/plugins")
-export WINEPATH QT_PLUGIN_PATH
-ctest --test-dir "$OBRA" --output-on-failure --timeout 600 ${FILTRO:+-R "$FILTRO"} >"$BUILD/ctest.log" 2>&1
+export WINEPATH
+printf '[Paths]\nPlugins=%s\n' "$(winepath -w "$QT/plugins" | tr '\\' /)" >"$OBRA/tests/qt.conf"
+COMPARTIDOS=${VENDARO_SERVIDORES:-}
+fijos=()
+if [ -n "$COMPARTIDOS" ]; then
+    # The tests' own variables override the file ctest names: every server's address is exported.
+    set -a
+    # shellcheck disable=SC1090
+    . "$COMPARTIDOS"
+    set +a
+    # Neither the fixture's start and stop nor their automatic addition.
+    fijos=(-FA servidores -E '^servidores[.]')
+fi
+ctest --test-dir "$OBRA" --output-on-failure --timeout 300 "${fijos[@]}" ${FILTRO:+-R "$FILTRO"} \
+    >"$BUILD/ctest.log" 2>&1
+# The FTP servers of the FTP client's tests are Linux programs a Windows process cannot stop.
+for pid in $(ps -eo pid=,args= | awk -v p="--root $WINEPREFIX/" 'index($0, p) && /ftp_server.py/ {print $1}'); do
+    kill "$pid" 2>/dev/null
+done
 resumen=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$BUILD/ctest.log" | tail -n1)
 echo "ctest: $resumen"
 grep -E '^\s*[0-9]+ - .*\((Failed|Timeout|SEGFAULT|Not Run|Exception)' "$BUILD/ctest.log" | sed 's/^/  /'
@@ -80,9 +99,11 @@ wineserver -k 2>/dev/null
 
 # --- 2. the installer into a fresh prefix, and the installed program on the demo's data --------------------
 export WINEPREFIX=$BUILD/wine-instalacion
-unset WINEPATH QT_PLUGIN_PATH
+unset WINEPATH
 nuevo_prefijo "$WINEPREFIX"
-wine "$SETUP" /S
+# Wine's user is an administrator, for whom the installer's default is all users: /CurrentUser here,
+# /AllUsers at the end.
+wine "$SETUP" /S /CurrentUser
 wineserver -w
 usuario=$(wine cmd /c 'echo %USERNAME%' 2>/dev/null | tr -d '\r')
 CARPETA=$WINEPREFIX/drive_c/users/$usuario/AppData/Local/Programs/Vendaro
@@ -95,17 +116,34 @@ anotar "Start-menu entry" $?
 
 run=$BUILD/demo-wine
 rm -rf "$run" && mkdir -p "$run"
-scripts/servers.sh start "$run/servers" >/dev/null
-trap 'scripts/servers.sh stop "$run/servers" >/dev/null 2>&1; wineserver -k 2>/dev/null' EXIT
-# shellcheck disable=SC1091
-. "$run/servers/servers.env"
+# Names of this run's own: the servers may be shared with other runs.
+POS=vwin_pos_$$
+TIENDA=vwin_tienda_$$
+FOTOS=vwin_fotos_$$
+if [ -n "$COMPARTIDOS" ]; then
+    # shellcheck disable=SC1090
+    . "$COMPARTIDOS"
+    trap 'sql -e "DROP DATABASE IF EXISTS $POS; DROP DATABASE IF EXISTS $TIENDA" 2>/dev/null; rm -rf "${VENDARO_FTP_ROOT:?}/$FOTOS"; wineserver -k 2>/dev/null' EXIT
+else
+    scripts/servers.sh start "$run/servers" >/dev/null
+    trap 'scripts/servers.sh stop "$run/servers" >/dev/null 2>&1; wineserver -k 2>/dev/null' EXIT
+    # shellcheck disable=SC1091
+    . "$run/servers/servers.env"
+fi
 sql() { mariadb --no-defaults -h127.0.0.1 -P"$VENDARO_MYSQL_PORT" -u"$VENDARO_MYSQL_USER" -p"$VENDARO_MYSQL_PASSWORD" "$@"; }
-sql -e "CREATE DATABASE datos1 CHARACTER SET utf8mb4; CREATE DATABASE tienda CHARACTER SET utf8mb4"
-sql datos1 <tests/data/pos_esquema.sql
-/usr/bin/python3 scripts/demo_datos.py pos "$run/fotos/" | sql datos1
-sql tienda <tests/data/tienda_esquema.sql
+sql -e "CREATE DATABASE $POS CHARACTER SET utf8mb4; CREATE DATABASE $TIENDA CHARACTER SET utf8mb4"
+sql $POS <tests/data/pos_esquema.sql
+/usr/bin/python3 scripts/demo_datos.py pos "$run/fotos/" | sql $POS
+sql $TIENDA <tests/data/tienda_esquema.sql
+# As the demo (scripts/demo.sh) has it: the shop's one language, the new rows' defaults.
+sql $TIENDA -e "CREATE TABLE oc_language (language_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    name VARCHAR(32) NOT NULL, code VARCHAR(5) NOT NULL, locale VARCHAR(255) NOT NULL,
+    image VARCHAR(64) NOT NULL, directory VARCHAR(32) NOT NULL, sort_order INT NOT NULL DEFAULT 0,
+    status TINYINT(1) NOT NULL) ENGINE=MyISAM DEFAULT CHARSET=utf8mb4;
+    INSERT INTO oc_language VALUES (1, 'English', 'en-gb', 'en-US,en_US.UTF-8,en_US,en-gb,english',
+    'gb.png', 'english', 1, 1)"
 /usr/bin/python3 scripts/demo_datos.py fotos "$run/fotos"
-mkdir -p "$VENDARO_FTP_ROOT/productos" "$run/velmora"
+mkdir -p "$VENDARO_FTP_ROOT/$FOTOS" "$run/velmora"
 cat >"$run/velmora/velmora.ini" <<INI
 [Servidor]
 MySQLServer=127.0.0.1
@@ -117,21 +155,22 @@ INI
 cat >"$run/vendaro.ini" <<INI
 [Configuración]
 Ruta de Velmora Premium=$(winepath -w "$run/velmora")
-Base de datos principal=datos1
+Base de datos principal=$POS
 Usuario WEB=$VENDARO_MYSQL_USER
 Contraseña WEB=$VENDARO_MYSQL_PASSWORD
 Dirección IP=127.0.0.1
-Base de datos WEB=tienda
+Base de datos WEB=$TIENDA
 Nombre de la tabla=oc_product
 Puerto=$VENDARO_MYSQL_PORT
 Intervalo en minutos para enviar existencias=0
+Campo en productos para talla o color=product_id
 Tabla externa para imágenes=oc_product_image
 Llave en productos para imagen=product_id
 Llave en tabla externa para imagen=product_id
 Campo en tabla externa para imagen=image
 Prefijo para el campo en tabla de imagen=catalog/productos/
 Dirección del FTP=127.0.0.1:$VENDARO_FTP_PORT
-Carpeta del FTP=productos/
+Carpeta del FTP=$FOTOS/
 Usuario del FTP=$VENDARO_FTP_USER
 Password del FTP=$VENDARO_FTP_PASSWORD
 
@@ -144,6 +183,12 @@ Descrip.CampoEnTablaExt=product_id,language_id=1
 Precio.CampoWEB=price
 Existencia.CampoWEB=quantity
 INI
+printf '%s\n' 'sku =' 'upc =' 'ean =' 'jan =' 'isbn =' 'mpn =' 'location =' 'stock_status_id = 7' \
+    'manufacturer_id = 0' 'tax_class_id = 9' 'status = 1' 'date_added = $datetime' \
+    'date_modified = $datetime' >"$run/oc_product.txt"
+echo 'sort_order = 0' >"$run/oc_product_image.txt"
+printf '%s\n' 'description =' 'tag =' 'meta_title =' 'meta_description =' 'meta_keyword =' \
+    >"$run/oc_product_description.txt"
 ini=$(winepath -w "$run/vendaro.ini")
 exe="$CARPETA/vendaro.exe"
 wine "$exe" --check --ini "$ini" >"$run/check.txt" 2>&1
@@ -152,12 +197,13 @@ sed 's/^/  /' "$run/check.txt" | tr -d '\r' | head -20
 wine "$exe" --send --pictures --ini "$ini" >"$run/send.txt" 2>&1
 anotar "vendaro.exe --send --pictures" $?
 tr -d '\r' <"$run/send.txt" | grep -v -E "^(Producto|Imágenes del producto) [0-9]" | tail -4 | sed 's/^/  /'
-productos=$(sql -N tienda -e "SELECT COUNT(*) FROM oc_product")
-esperados=$(sql -N datos1 -e "SELECT COUNT(*) FROM productos")
+productos=$(sql -N $TIENDA -e "SELECT COUNT(*) FROM oc_product")
+esperados=$(sql -N $POS -e "SELECT COUNT(*) FROM productos")
 [ "$productos" = "$esperados" ]
 anotar "the shop holds the $esperados products (has $productos)" $?
-[ "$(find "$VENDARO_FTP_ROOT/productos" -type f | wc -l)" -gt 0 ]
-anotar "pictures uploaded by FTP ($(find "$VENDARO_FTP_ROOT/productos" -type f | wc -l))" $?
+subidas=$(find "$VENDARO_FTP_ROOT/$FOTOS" -type f | wc -l)
+[ "$subidas" -gt 0 ]
+anotar "pictures uploaded by FTP ($subidas)" $?
 
 # The window under Xvfb: shown at start in test mode, then a screenshot.
 Xvfb :57 -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
@@ -179,12 +225,31 @@ kill "$ventana" 2>/dev/null
 wineserver -k 2>/dev/null
 kill "$wm" "$xvfb" 2>/dev/null
 
-wine "$CARPETA/desinstalar.exe" /S
+habia=1
+test -f "$CARPETA/vendaro.exe" || habia=0
+wine "$CARPETA/desinstalar.exe" /S /CurrentUser
 wineserver -w
 sleep 3
-! test -f "$CARPETA/vendaro.exe" &&
-    ! wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v vendaro >/dev/null 2>&1
-anotar "silent uninstall removes the program and the Run value" $?
+[ "$habia" = 1 ] && ! test -f "$CARPETA/vendaro.exe" &&
+    ! wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v vendaro >/dev/null 2>&1 &&
+    ! wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vendaro' >/dev/null 2>&1
+anotar "silent uninstall removes the program, its entry and the Run value (settings stay)" $?
+
+wine "$SETUP" /S /AllUsers
+wineserver -w
+TODOS="$WINEPREFIX/drive_c/Program Files/Vendaro"
+test -f "$TODOS/vendaro.exe" && test -f "$TODOS/platforms/qwindows.dll" &&
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vendaro' /v InstallLocation >/dev/null 2>&1 &&
+    test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Vendaro.lnk"
+anotar "silent install for all users (Program Files, its entry, the common Start menu)" $?
+habia=1
+test -f "$TODOS/vendaro.exe" || habia=0
+wine "$TODOS/desinstalar.exe" /S /AllUsers
+wineserver -w
+sleep 3
+[ "$habia" = 1 ] && ! test -f "$TODOS/vendaro.exe" &&
+    ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vendaro' >/dev/null 2>&1
+anotar "silent uninstall for all users" $?
 
 echo "$pasaron passed, $fallaron failed"
 [ "$fallaron" = 0 ]

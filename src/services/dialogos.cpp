@@ -12,9 +12,10 @@ public:
         QString texto = caja.texto;
         texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
         texto = textoSeguro::paraMostrar(texto, true);
+        // UTF-8 like the rest of the command line's output (Windows' console is set to it).
         std::fprintf(stderr, "[%s] %s\n",
-                     textoSeguro::paraMostrar(caja.titulo).toLocal8Bit().constData(),
-                     texto.toLocal8Bit().constData());
+                     textoSeguro::paraMostrar(caja.titulo).toUtf8().constData(),
+                     texto.toUtf8().constData());
         return respuestaSinUsuario(caja.botones);
     }
 };

@@ -22,6 +22,7 @@
 #include <io.h>
 // clang-format off: windows.h first, the others need its types.
 #include <aclapi.h>
+#include <shellapi.h>
 #include <wincrypt.h>
 #include <windows.h>
 // clang-format on
@@ -134,7 +135,16 @@ QString carpetaConfiguracionUsuario() {
 
 bool abrirDocumento(const QString& ruta) {
 #ifdef Q_OS_WIN
-    return QProcess::startDetached(u"cmd.exe"_s, {u"/c"_s, u"start"_s, u""_s, ruta});
+    // The shell's own answer, so a file with no program to open it is reported (cmd's start
+    // always succeeds).
+    const std::wstring nativa = QDir::toNativeSeparators(ruta).toStdWString();
+    SHELLEXECUTEINFOW pedido{};
+    pedido.cbSize = sizeof pedido;
+    pedido.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    pedido.lpVerb = L"open";
+    pedido.lpFile = nativa.c_str();
+    pedido.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&pedido);
 #elif defined(Q_OS_MACOS)
     return QProcess::startDetached(u"open"_s, {ruta});
 #else
@@ -283,6 +293,8 @@ QString autoridadesTls() {
 
 void conectarConsola() {
 #ifdef Q_OS_WIN
+    // The output is UTF-8 (QTextStream's, and the boxes'): the console shows it as such.
+    SetConsoleOutputCP(CP_UTF8);
     // A windowed program has no standard output of its own: --check and --send write to the
     // console of the command line that started them, unless their output was redirected.
     if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN)

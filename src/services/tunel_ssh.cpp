@@ -496,8 +496,16 @@ bool TunelSsh::Hilo::autenticar(QString* motivo) {
             }
         }
     } else {
+#ifdef Q_OS_WIN
+        // libssh reaches no SSH agent on Windows: a login there needs a key file or a password.
+        *motivo = u"no se dio «Password SSH» ni «Llave SSH», y en Windows no hay un agente SSH "
+                  u"que libssh pueda usar; los métodos que acepta el servidor son: %1"_s.arg(
+                      metodos(lista));
+        return false;
+#else
         metodo = u"el agente SSH"_s;
         r = ssh_userauth_agent(sesion, nullptr);
+#endif
     }
     // After a refused key or agent, the "none" request: a server open to anyone accepts it, and its
     // refusal lists the methods even when nothing reached the server (no agent running).

@@ -46,12 +46,9 @@ bool aBooleano(const Valor& valor) {
 QString conSeparadorFinal(const QString& carpeta) {
     if (carpeta.isEmpty() || carpeta.endsWith(u'\\') || carpeta.endsWith(u'/'))
         return carpeta;
-#ifdef Q_OS_WIN
-    return carpeta + u'\\';
-#else
-    // A folder written the Windows way keeps its backslash; a local one gets a slash.
+    // The separator the folder is written with, on every system: a folder written the Windows way
+    // gets a backslash, one with slashes a slash (Windows takes both).
     return carpeta + (carpeta.contains(u'\\') ? u'\\' : u'/');
-#endif
 }
 
 QString ResumenEnvio::texto() const {

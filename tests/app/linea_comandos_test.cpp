@@ -51,10 +51,12 @@ QString prepararInstalacion(const CarpetaTemporal& carpeta, const QString& baseP
 } // namespace
 
 TEST(LineaComandos, Analisis) {
-    auto l = analizarLineaComandos({u"--send"_s, u"--pictures"_s, u"--ini"_s, u"/tmp/x.ini"_s});
+    // An absolute path of the system's (with its drive on Windows) is kept as given.
+    const QString ini = QDir::rootPath() + u"tmp/x.ini"_s;
+    auto l = analizarLineaComandos({u"--send"_s, u"--pictures"_s, u"--ini"_s, ini});
     EXPECT_EQ(l.accion, LineaComandos::Accion::Enviar);
     EXPECT_TRUE(l.imagenes);
-    EXPECT_EQ(l.rutaIni, u"/tmp/x.ini"_s);
+    EXPECT_EQ(l.rutaIni, ini);
     EXPECT_EQ(analizarLineaComandos({}).accion, LineaComandos::Accion::Bandeja);
     EXPECT_EQ(analizarLineaComandos({u"-qvtx"_s}).accion, LineaComandos::Accion::Bandeja);
     EXPECT_EQ(analizarLineaComandos({u"--ini"_s}).accion, LineaComandos::Accion::Error);

@@ -29,44 +29,9 @@
 
 #include <memory>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace Qt::StringLiterals;
 
 namespace {
-// A loopback port nobody listens on.
-int puertoCerrado() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &largo);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
-
-// A listening socket that is never read: the client's connection waits unanswered.
-struct ServidorMudo {
-    int socket = -1;
-    int puerto = 0;
-    ServidorMudo() {
-        socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in dir{};
-        dir.sin_family = AF_INET;
-        dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t largo = sizeof dir;
-        if (bind(socket, reinterpret_cast<sockaddr*>(&dir), largo) == 0 && listen(socket, 4) == 0 &&
-            getsockname(socket, reinterpret_cast<sockaddr*>(&dir), &largo) == 0)
-            puerto = ntohs(dir.sin_port);
-    }
-    ~ServidorMudo() { close(socket); }
-};
-
 struct Relacion : ::testing::Test {
     Escenario e;
     std::unique_ptr<frmInicial> v;
@@ -315,7 +280,7 @@ TEST_F(Relacion, ListasPorElTunelSsh) {
 // A shop that refuses the connection: the lists are off with the reason, names are typed by hand
 // and saved unchecked. One that never answers: the page says it is reading and edits go on.
 TEST_F(Relacion, SinTiendaSeEscribeAMano) {
-    const int cerrado = puertoCerrado();
+    const int cerrado = OyenteMudo().puerto(); // nobody listens there any more
     e.ajustar(u"Puerto"_s, QString::number(cerrado));
     abrir();
     EXPECT_EQ(pagina->listas(), nullptr);
@@ -337,9 +302,9 @@ TEST_F(Relacion, SinTiendaSeEscribeAMano) {
     EXPECT_EQ(grabado(u"Precio.CampoWEB"_s), u"precio_web"_s);
 
     // Another server, typed on the configuration page (not saved), that never answers.
-    auto mudo = std::make_unique<ServidorMudo>();
-    ASSERT_GT(mudo->puerto, 0);
-    v->configuracion->txtDato(7)->setText(QString::number(mudo->puerto));
+    auto mudo = std::make_unique<OyenteMudo>();
+    ASSERT_TRUE(mudo->listo());
+    v->configuracion->txtDato(7)->setText(QString::number(mudo->puerto()));
     QTest::mouseClick(v->principal->cmdConfigurar, Qt::LeftButton);
     v->stbTabs->setCurrentIndex(2);
     EXPECT_TRUE(pagina->leyendo());

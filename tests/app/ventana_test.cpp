@@ -49,9 +49,6 @@
 
 #include <algorithm>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -513,25 +510,6 @@ TEST_F(Ventana, LlaveQueNoCorrespondeNoSeReemplaza) {
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"0"_s});
 }
 
-namespace {
-// A listening socket that is never read: a client's connection waits in its backlog, unanswered.
-struct ServidorMudo {
-    int socket = -1;
-    int puerto = 0;
-    ServidorMudo() {
-        socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in dir{};
-        dir.sin_family = AF_INET;
-        dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t largo = sizeof dir;
-        if (bind(socket, reinterpret_cast<sockaddr*>(&dir), largo) == 0 && listen(socket, 4) == 0 &&
-            getsockname(socket, reinterpret_cast<sockaddr*>(&dir), &largo) == 0)
-            puerto = ntohs(dir.sin_port);
-    }
-    ~ServidorMudo() { close(socket); }
-};
-} // namespace
-
 // "Probar conex." tries every part a send needs, with the values as typed, each its own line with
 // the reason; the window goes on answering while it runs; the shop's own result keeps its words.
 TEST_F(Ventana, ProbarConexionYVerEncriptados) {
@@ -611,10 +589,10 @@ TEST_F(Ventana, ProbarConexionYVerEncriptados) {
 
     // A server that never answers: the click returns at once, the window says it is testing and
     // goes on answering until the connect time-out ends the step.
-    ServidorMudo mudo;
-    ASSERT_GT(mudo.puerto, 0);
+    OyenteMudo mudo;
+    ASSERT_TRUE(mudo.listo());
     cfg->txtDato(4)->setText(u"127.0.0.1"_s);
-    cfg->txtDato(7)->setText(QString::number(mudo.puerto));
+    cfg->txtDato(7)->setText(QString::number(mudo.puerto()));
     e.dialogos.cajas.clear();
     fin.clear();
     QTest::mouseClick(cfg->cmdProbar, Qt::LeftButton);
@@ -768,6 +746,9 @@ TEST_F(Ventana, CerrarOcultaYTerminarPregunta) {
 }
 
 TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlCambiar) {
+    if (QDir::separator() == u'\\')
+        GTEST_SKIP() << "La entrada de inicio del escritorio es de Linux; en Windows se prueba el "
+                        "valor Run del registro (InicioAutomaticoEnElRegistroDeWindows)";
     const QString archivo = plataforma::archivoInicioAutomatico(u"vendaro"_s);
     QFile::remove(archivo);
     const QStringList orden{u"/opt/vendaro/vendaro"_s, u"--ini"_s, u"/srv/tienda/vendaro.ini"_s};
@@ -791,6 +772,35 @@ TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlCambiar) {
     EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
               u"\"/home/ana/mis programas/vendaro\" --ini "
               u"\"/home/ana/50%% \\\\$dto \\\\\"bis\\\\\"\\\\\\\\a.ini\""_s);
+}
+
+// On Windows the start at logon is the string value named after the executable under the user's
+// Run key: native paths, quoted where they have spaces, rewritten when the program or the settings
+// file moves or the value was changed by someone else.
+TEST_F(Ventana, InicioAutomaticoEnElRegistroDeWindows) {
+    if (QDir::separator() != u'\\')
+        GTEST_SKIP() << "El valor Run del registro es de Windows; en Linux se prueba la entrada de "
+                        "inicio del escritorio";
+    const QString programa = u"C:/Program Files/Vendaro/vendaro.exe"_s;
+    clsInicio::SiRegistrado(u"vendaro.exe"_s, {programa, u"--ini"_s, u"D:/tienda/vendaro.ini"_s});
+    EXPECT_EQ(plataforma::archivoInicioAutomatico(u"vendaro.exe"_s),
+              u"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\vendaro"_s);
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
+              u"\"C:\\Program Files\\Vendaro\\vendaro.exe\" --ini D:\\tienda\\vendaro.ini"_s);
+
+    clsInicio::SiRegistrado(u"vendaro.exe"_s, {programa, u"--ini"_s, u"D:/otra tienda/v.ini"_s});
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s),
+              u"\"C:\\Program Files\\Vendaro\\vendaro.exe\" --ini \"D:\\otra tienda\\v.ini\""_s);
+    const QStringList movido{u"E:/Vendaro/vendaro.exe"_s, u"--ini"_s, u"D:/otra tienda/v.ini"_s};
+    clsInicio::SiRegistrado(u"vendaro.exe"_s, movido);
+    const QString esperado = u"E:\\Vendaro\\vendaro.exe --ini \"D:\\otra tienda\\v.ini\""_s;
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s), esperado);
+
+    // Changed from outside: the next start puts it back.
+    ASSERT_TRUE(plataforma::registrarInicioAutomatico(u"vendaro"_s, {u"C:/otro.exe"_s}));
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s), u"C:\\otro.exe"_s);
+    clsInicio::SiRegistrado(u"vendaro.exe"_s, movido);
+    EXPECT_EQ(plataforma::inicioAutomaticoRegistrado(u"vendaro"_s), esperado);
 }
 
 TEST_F(Ventana, DescripcionRecuerdaSuLugarYTamano) {
@@ -1281,6 +1291,8 @@ TEST_F(Ventana, TecladoYArchivoDeConfiguracion) {
     QTest::keyClick(editor, Qt::Key_Return);
 
     // No program to open documents: the box says where the file is.
+    if (QDir::separator() == u'\\')
+        GTEST_SKIP() << "En Windows el shell abre los documentos: un PATH vacío no lo impide";
     QTemporaryDir vacia;
     const QByteArray ruta = qgetenv("PATH");
     qputenv("PATH", vacia.path().toLocal8Bit());

@@ -315,18 +315,21 @@ TEST_P(PruebaFTP, ListadoConAtributosYHoras) {
     EXPECT_EQ(ftp.Directory().Count(), 0);
     EXPECT_EQ(ftp.GetLastErrorMessage(), antes);
 
+    // a folder that does not exist is an error
+    EXPECT_EQ(ftp.GetDirectoryListing(u"no existe/*"_s), nullptr);
+    EXPECT_TRUE(ftp.GetLastErrorMessage().startsWith(u"550"_s))
+        << ftp.GetLastErrorMessage().toStdString();
+
     // names differing only in case are both kept; lookup finds the first
+    if (QDir::separator() == u'\\')
+        GTEST_SKIP() << "En Windows esta prueba no puede dejar en el servidor dos archivos cuyos "
+                        "nombres solo difieren en mayúsculas";
     escribirServidor(u"Caso.png"_s, "1");
     escribirServidor(u"caso.png"_s, "22");
     lista = ftp.GetDirectoryListing(u"*.png"_s);
     ASSERT_NE(lista, nullptr);
     ASSERT_EQ(lista->Count(), 2);
     EXPECT_EQ(lista->Item(u"CASO.PNG"_s), lista->Item(1));
-
-    // a folder that does not exist is an error
-    EXPECT_EQ(ftp.GetDirectoryListing(u"no existe/*"_s), nullptr);
-    EXPECT_TRUE(ftp.GetLastErrorMessage().startsWith(u"550"_s))
-        << ftp.GetLastErrorMessage().toStdString();
 }
 
 TEST_P(PruebaFTP, ErroresConSuMensaje) {

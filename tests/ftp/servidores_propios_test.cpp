@@ -197,14 +197,17 @@ TEST(ServidoresPropios, SoloElCertificadoAceptado) {
     const QString cert = carpeta.ruta(u"otro.pem"_s);
     const QString llave = carpeta.ruta(u"otro.key"_s);
     QProcess openssl;
-    openssl.start(u"openssl"_s,
+    // Under Wine, Debian's openssl, which takes Unix paths.
+    openssl.start(entorno::enWine() ? u"/usr/bin/openssl"_s : u"openssl"_s,
                   {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-keyout"_s,
-                   llave, u"-out"_s, cert, u"-days"_s, u"2"_s, u"-subj"_s, u"/CN=127.0.0.1"_s});
+                   entorno::rutaParaLinux(llave), u"-out"_s, entorno::rutaParaLinux(cert),
+                   u"-days"_s, u"2"_s, u"-subj"_s, u"/CN=127.0.0.1"_s});
     ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
     ServidorPropio propio(
         {u"--tls"_s, u"--cert"_s, entorno::ftpsCertificado(), u"--key"_s,
          QFileInfo(entorno::ftpsCertificado()).dir().filePath(u"ftps-key.pem"_s)});
-    ServidorPropio impostor({u"--tls"_s, u"--cert"_s, cert, u"--key"_s, llave});
+    ServidorPropio impostor({u"--tls"_s, u"--cert"_s, entorno::rutaParaLinux(cert), u"--key"_s,
+                             entorno::rutaParaLinux(llave)});
 
     clsFTP ftp;
     ftp.SetModePassive();

@@ -28,11 +28,12 @@ TEST(Bitacora, EscribeJuntoAlIniYRotaPorTamano) {
     EXPECT_TRUE(QFile::exists(ruta + u".1"_s));
     EXPECT_TRUE(QFile::exists(ruta + u".2"_s));
     EXPECT_FALSE(QFile::exists(ruta + u".3"_s));
-    EXPECT_FALSE(plataforma::accesiblePorOtros(ruta));
     const QByteArray ultima = carpeta.leer(u"vendaro.log"_s);
     EXPECT_TRUE(ultima.contains("aviso: línea número 39 de la prueba")) << ultima.constData();
     EXPECT_LE(QFile(ruta + u".1"_s).size(), 300 + 80);
     EXPECT_FALSE(ultima.contains("depuración"));
+    REQUIERE_LISTAS_DE_ACCESO();
+    EXPECT_FALSE(plataforma::accesiblePorOtros(ruta));
 }
 
 TEST(Bitacora, ControlesEscapadosYContrasenasOcultas) {

@@ -23,6 +23,7 @@ TEST(Cifrado, IdaYVueltaConTextosDificiles) {
     }
     // A fresh nonce each time: equal texts give different cipher texts.
     EXPECT_NE(c.cifrar(u"root"_s), c.cifrar(u"root"_s));
+    REQUIERE_LISTAS_DE_ACCESO();
     EXPECT_FALSE(plataforma::accesiblePorOtros(carpeta.ruta(u"llave"_s)));
 }
 

@@ -57,8 +57,17 @@ TEST(ConexionTls, ModosContraServidoresConYSinTls) {
          false,
          {}},
     };
+    bool sinAlmacenFalso = false;
     for (const Caso& caso : casos) {
         SCOPED_TRACE(caso.nombre);
+#ifdef Q_OS_WIN
+        // Windows' authorities are its certificate store's, read once per run: no variable
+        // stands in for them. The other cases are checked all the same.
+        if (!caso.autoridadesDelSistema.isEmpty()) {
+            sinAlmacenFalso = true;
+            continue;
+        }
+#endif
         if (!caso.autoridadesDelSistema.isEmpty())
             qputenv("SSL_CERT_FILE", caso.autoridadesDelSistema);
         DatosConexion datos = entorno::mysql();
@@ -90,4 +99,8 @@ TEST(ConexionTls, ModosContraServidoresConYSinTls) {
                 << qPrintable(cn.cifrado());
         }
     }
+    if (sinAlmacenFalso)
+        GTEST_SKIP()
+            << "En Windows las autoridades del sistema son las del almacén de certificados: "
+               "el caso de una CA puesta entre ellas no se probó";
 }

@@ -1,6 +1,7 @@
 #include "entorno.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QMutex>
@@ -333,6 +334,37 @@ bool entorno::moverCarpetaUsuario(const QString& carpeta, QByteArray* anterior) 
     if (anterior)
         *anterior = qgetenv("XDG_CONFIG_HOME");
     return qputenv("XDG_CONFIG_HOME", carpeta.toUtf8());
+#endif
+}
+
+bool entorno::enWine() {
+#ifdef Q_OS_WIN
+    // Wine's ntdll has an export of its own, which Windows' lacks.
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
+QString entorno::rutaParaLinux(const QString& ruta) {
+#ifdef Q_OS_WIN
+    using Traductor = char* (*)(const wchar_t*);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto traducir = kernel ? reinterpret_cast<Traductor>(reinterpret_cast<void (*)()>(
+                                       GetProcAddress(kernel, "wine_get_unix_file_name")))
+                                 : nullptr;
+    if (!traducir)
+        return ruta;
+    const std::wstring nativa = QDir::toNativeSeparators(ruta).toStdWString();
+    char* enUnix = traducir(nativa.c_str());
+    if (!enUnix)
+        return ruta;
+    const QString r = QString::fromUtf8(enUnix);
+    HeapFree(GetProcessHeap(), 0, enUnix);
+    return r;
+#else
+    return ruta;
 #endif
 }
 

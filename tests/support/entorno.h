@@ -33,7 +33,21 @@ QString datos(const QString& nombre);
 // the caller to restore with qputenv("XDG_CONFIG_HOME", ...). False where the system takes it from
 // no variable (Windows), where the test must skip.
 bool moverCarpetaUsuario(const QString& carpeta, QByteArray* anterior = nullptr);
+// Whether the tests run under Wine, which keeps no access list of a file: it answers from the Unix
+// mode bits and drops a list it is given.
+bool enWine();
+// A path as a Linux program started from the test sees it: under Wine the Unix path of a Windows
+// one (C:\users\... is a folder of the Wine prefix), elsewhere the path itself.
+QString rutaParaLinux(const QString& ruta);
 } // namespace entorno
+
+// The owner-only checks of a file, skipped (with what was checked before them) where they cannot
+// be made.
+#define REQUIERE_LISTAS_DE_ACCESO()                                                                \
+    if (entorno::enWine())                                                                         \
+    GTEST_SKIP()                                                                                   \
+        << "Wine no guarda la lista de acceso de un archivo: que solo su dueño lo lea no "        \
+           "se puede comprobar aquí"
 
 #define REQUIERE_CARPETA_USUARIO_MOVIBLE()                                                         \
     if (!entorno::moverCarpetaUsuario(qEnvironmentVariable("XDG_CONFIG_HOME")))                    \

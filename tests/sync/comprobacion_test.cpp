@@ -3,9 +3,6 @@
 
 #include <QThread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -114,25 +111,18 @@ TEST_F(Comprobacion, CadaParteRotaDiceSuMotivo) {
 // timeout, saying so.
 TEST_F(Comprobacion, ServidorQueNuncaResponde) {
     // A listening socket that is never read: connections wait in its backlog.
-    const int mudo = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(mudo, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof dir;
-    ASSERT_EQ(bind(mudo, reinterpret_cast<sockaddr*>(&dir), largo), 0);
-    ASSERT_EQ(listen(mudo, 4), 0);
-    ASSERT_EQ(getsockname(mudo, reinterpret_cast<sockaddr*>(&dir), &largo), 0);
+    OyenteMudo mudo;
+    ASSERT_TRUE(mudo.listo());
     DatosComprobacion d = datos();
     d.ajustes.DireccionIP = u"127.0.0.1"_s;
-    d.ajustes.PuertoWeb = ntohs(dir.sin_port);
+    d.ajustes.PuertoWeb = mudo.puerto();
     d.ajustes.DireccionFTP.clear();
     QList<PasoComprobacion> pasos;
     QThread* hilo = QThread::create([&] { pasos = comprobarConexiones(d); });
     hilo->start();
     ASSERT_TRUE(hilo->wait(60000));
     delete hilo;
-    close(mudo);
+    mudo.cerrar();
     const PasoComprobacion p = de(pasos, PasoNombre::Tienda);
     EXPECT_TRUE(p.fallo());
     EXPECT_TRUE(p.motivo.contains(u"no respondió a tiempo"_s)) << qPrintable(p.texto);

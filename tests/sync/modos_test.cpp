@@ -7,7 +7,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const QStringList TablasTienda = Escenario::TablasEscritas;
 
 QStringList volcado(Escenario& e) {
     return e.volcado();
@@ -73,7 +72,8 @@ void cambios(Escenario& e) {
 void contarEscrituras(Escenario& e) {
     e.tienda.ejecutar(u"CREATE TABLE escrituras (n INT NOT NULL); INSERT INTO escrituras VALUES "
                       u"(0);"_s);
-    for (const QString& t : TablasTienda)
+    // Read when called: a copy made at start-up could run before escenario.cpp has filled it.
+    for (const QString& t : Escenario::TablasEscritas)
         for (const char16_t* evento : {u"INSERT", u"UPDATE"})
             ASSERT_TRUE(e.tienda.conexion().Execute(
                 u"CREATE TRIGGER cuenta_%1_%2 AFTER %2 ON %1 FOR EACH ROW UPDATE escrituras SET "
