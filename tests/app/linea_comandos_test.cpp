@@ -28,8 +28,11 @@ Resultado ejecutar(const QStringList& argumentos,
     p.start(entorno::ejecutable(), argumentos);
     if (!p.waitForFinished(60000))
         ADD_FAILURE() << "vendaro no terminó";
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    // Windows' C library ends the lines it writes with CR LF.
+    auto texto = [](const QByteArray& b) {
+        return QString::fromUtf8(b).replace(u"\r\n"_s, u"\n"_s);
+    };
+    return {p.exitCode(), texto(p.readAllStandardOutput()), texto(p.readAllStandardError())};
 }
 
 // A host installation pointing at the test server, and an INI file naming it.
