@@ -1066,23 +1066,11 @@ TEST_F(Ventana, VistaPreviaSeDetieneAlCerrarSuVentana) {
 TEST_F(Ventana, ElAvanceSeVeEnAmbosModos) {
     e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio) VALUES ('P04', 'Producto 4', "_s
                    u"4), ('P05', 'Producto 5', 5), ('P06', 'Producto 6', 6);"_s);
-    const QString fotos = e.carpeta.ruta(u"fotos"_s);
-    QDir().mkpath(fotos);
-    e.carpeta.escribir(u"fotos/P01.jpg"_s, "x");
-    e.carpeta.escribir(u"fotos/P05.jpg"_s, "y");
     const QString remota = u"avance-"_s + QFileInfo(e.carpeta.raiz()).fileName();
     QDir(entorno::ftpRaiz()).mkpath(remota);
-    e.pos.ejecutar(u"INSERT INTO configura VALUES (0, 0, 0, "_s + e.pos.conexion().literal(fotos) +
-                   u");"_s);
-    e.ajustar(u"Tabla externa para imágenes"_s, u"oc_product_image"_s);
-    e.ajustar(u"Llave en productos para imagen"_s, u"product_id"_s);
-    e.ajustar(u"Llave en tabla externa para imagen"_s, u"product_id"_s);
-    e.ajustar(u"Campo en tabla externa para imagen"_s, u"image"_s);
-    e.ajustar(u"Dirección del FTP"_s,
-              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
-    e.ajustar(u"Carpeta del FTP"_s, remota + u'/');
-    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
-    e.ajustar(u"Password del FTP"_s, entorno::ftpContrasena());
+    e.imagenesPorFtp(e.carpeta.ruta(u"fotos"_s), remota + u'/');
+    e.carpeta.escribir(u"fotos/P01.jpg"_s, "x");
+    e.carpeta.escribir(u"fotos/P05.jpg"_s, "y");
     for (const QString& modo : {u"por lotes"_s, u"por producto"_s}) {
         SCOPED_TRACE(qPrintable(modo));
         e.ajustar(u"Modo de envío"_s, modo);
@@ -1172,20 +1160,10 @@ TEST_F(Ventana, ElAvanceSeVeEnAmbosModos) {
 // Pictures that could not go (a refused FTP login) make the run's result an error, with the
 // server's reason in the window and the failed count in the runs table.
 TEST_F(Ventana, ImagenesQueFallanSonUnError) {
-    const QString fotos = e.carpeta.ruta(u"fotos"_s);
-    QDir().mkpath(fotos);
+    e.imagenesPorFtp(e.carpeta.ruta(u"fotos"_s));
+    e.ajustar(u"Password del FTP"_s, u"no-es-la-contraseña"_s);
     e.carpeta.escribir(u"fotos/P01.jpg"_s, "x");
     e.carpeta.escribir(u"fotos/P02.jpg"_s, "y");
-    e.pos.ejecutar(u"INSERT INTO configura VALUES (0, 0, 0, "_s + e.pos.conexion().literal(fotos) +
-                   u");"_s);
-    e.ajustar(u"Tabla externa para imágenes"_s, u"oc_product_image"_s);
-    e.ajustar(u"Llave en productos para imagen"_s, u"product_id"_s);
-    e.ajustar(u"Llave en tabla externa para imagen"_s, u"product_id"_s);
-    e.ajustar(u"Campo en tabla externa para imagen"_s, u"image"_s);
-    e.ajustar(u"Dirección del FTP"_s,
-              entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
-    e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
-    e.ajustar(u"Password del FTP"_s, u"no-es-la-contraseña"_s);
     cargar();
     ASSERT_TRUE(v->principal->chkImagenes->isVisible());
     v->principal->chkImagenes->setChecked(true);

@@ -46,6 +46,22 @@ void Escenario::mapear(const QString& deVM, const QString& deWeb, const QString&
                              ajustes.RutaIni);
 }
 
+void Escenario::imagenesPorFtp(const QString& fotos, const QString& carpetaFtp) {
+    QDir().mkpath(fotos);
+    pos.ejecutar(u"INSERT INTO configura VALUES (0, 0, 0, "_s + pos.conexion().literal(fotos) +
+                 u");"_s);
+    ajustar(u"Tabla externa para imágenes"_s, u"oc_product_image"_s);
+    ajustar(u"Llave en productos para imagen"_s, u"product_id"_s);
+    ajustar(u"Llave en tabla externa para imagen"_s, u"product_id"_s);
+    ajustar(u"Campo en tabla externa para imagen"_s, u"image"_s);
+    ajustar(u"Dirección del FTP"_s,
+            entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
+    if (!carpetaFtp.isEmpty())
+        ajustar(u"Carpeta del FTP"_s, carpetaFtp);
+    ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
+    ajustar(u"Password del FTP"_s, entorno::ftpContrasena());
+}
+
 void Escenario::mapeoBasico() {
     mapear(u"Clave"_s, u"model"_s);
     mapear(u"Precio"_s, u"price"_s);

@@ -24,6 +24,9 @@ public:
     void ajustar(const QString& clave, const QString& valor);
     // A defaults file for a web table.
     void defectos(const QString& tabla, const QByteArray& texto);
+    // Pictures from `fotos` (the point of sale's picture folder, created), recorded in
+    // oc_product_image and sent to the test FTP server, into `carpetaFtp` when given.
+    void imagenesPorFtp(const QString& fotos, const QString& carpetaFtp = QString());
     // Products "P01".."Pnn" with description "Producto n" and price n.50.
     void productos(int cuantos);
 

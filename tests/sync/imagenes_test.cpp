@@ -20,21 +20,10 @@ struct Imagenes : ::testing::Test {
         e.mapeoBasico();
         e.productos(4);
         fotos = e.carpeta.ruta(u"fotos"_s);
-        QDir().mkpath(fotos);
         remota = u"prueba-"_s + QFileInfo(e.carpeta.raiz()).fileName();
         QDir(entorno::ftpRaiz()).mkpath(remota);
-        e.pos.ejecutar(u"INSERT INTO configura VALUES (0, 0, 0, "_s +
-                       e.pos.conexion().literal(fotos) + u");"_s);
-        e.ajustar(u"Tabla externa para imágenes"_s, u"oc_product_image"_s);
-        e.ajustar(u"Llave en productos para imagen"_s, u"product_id"_s);
-        e.ajustar(u"Llave en tabla externa para imagen"_s, u"product_id"_s);
-        e.ajustar(u"Campo en tabla externa para imagen"_s, u"image"_s);
+        e.imagenesPorFtp(fotos, remota + u'/');
         e.ajustar(u"Prefijo para el campo en tabla de imagen"_s, u" catalog/ "_s);
-        e.ajustar(u"Dirección del FTP"_s,
-                  entorno::ftpHost() + u':' + QString::number(entorno::ftpPuerto()));
-        e.ajustar(u"Carpeta del FTP"_s, remota + u'/');
-        e.ajustar(u"Usuario del FTP"_s, entorno::ftpUsuario());
-        e.ajustar(u"Password del FTP"_s, entorno::ftpContrasena());
         e.defectos(u"oc_product_image"_s, "sort_order = 3\n");
         e.ventana.imagenes = true;
     }
