@@ -41,6 +41,7 @@ AllowUsers $usuario
 AllowTcpForwarding $3
 PermitTTY no
 X11Forwarding no
+Subsystem sftp internal-sftp
 LogLevel VERBOSE
 CONF
 }

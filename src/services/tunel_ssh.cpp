@@ -180,6 +180,7 @@ struct TunelSsh::Hilo {
     bool conectar(QString* motivo);
     bool verificarServidor(QString* motivo);
     bool autenticar(QString* motivo);
+    void pedirSinRetardo();
     void aceptar();
     bool abrirReenvio(Canal& c, QString* motivo);
     bool deLocal(Canal& c);
@@ -392,6 +393,7 @@ bool TunelSsh::Hilo::conectar(QString* motivo) {
         qCWarning(lcTunel).noquote() << u"Túnel SSH: "_s + *motivo;
         return false;
     }
+    pedirSinRetardo();
     ultimoTrafico.start();
     qCInfo(lcTunel).noquote() << u"Túnel SSH abierto con %1 (llave del servidor %2); extremo "
                                  u"local 127.0.0.1:%3"_s.arg(dondeSsh(), huella)
@@ -523,6 +525,25 @@ bool TunelSsh::Hilo::autenticar(QString* motivo) {
         *motivo = u"el servidor SSH rechazó el acceso de «%1» con %2; los métodos que acepta son: "
                   u"%3"_s.arg(datos.usuario, metodo, metodos(lista));
     return false;
+}
+
+// OpenSSH's server turns Nagle's algorithm off on its socket only when a session channel starts
+// a program; on a connection that only forwards it stays on, and a reply the server forwards in
+// pieces holds each piece until the previous one is acknowledged, up to 40 ms where the peer
+// delays its acknowledgements: several times per statement batch. An SFTP subsystem started and
+// closed at once switches it off for the whole connection and runs nothing of the user's. A server
+// that refuses loses only the two round trips.
+void TunelSsh::Hilo::pedirSinRetardo() {
+    ssh_channel canal = ssh_channel_new(sesion);
+    if (!canal)
+        return;
+    if (ssh_channel_open_session(canal) == SSH_OK) {
+        if (ssh_channel_request_subsystem(canal, "sftp") != SSH_OK)
+            qCDebug(lcTunel).noquote()
+                << u"Túnel SSH: el servidor no abrió SFTP (%1)"_s.arg(texto(ssh_get_error(sesion)));
+        ssh_channel_close(canal);
+    }
+    ssh_channel_free(canal);
 }
 
 void TunelSsh::Hilo::aceptar() {
