@@ -175,12 +175,16 @@ struct TunelSsh::Hilo {
     ssh_session sesion = nullptr;
     std::vector<Canal> canales;
     QElapsedTimer ultimoTrafico;
+    ssh_channel canalSftp = nullptr; // see pedirSinRetardo()
+    bool pidiendoSftp = false;
 
     void ejecutar();
     bool conectar(QString* motivo);
     bool verificarServidor(QString* motivo);
     bool autenticar(QString* motivo);
     void pedirSinRetardo();
+    void seguirSinRetardo();
+    void olvidarSinRetardo();
     void aceptar();
     bool abrirReenvio(Canal& c, QString* motivo);
     bool deLocal(Canal& c);
@@ -333,6 +337,8 @@ void TunelSsh::Hilo::ejecutar() {
         }
         if (sesion && !canales.empty() && !haciaLocal())
             continue;
+        if (sesion && canalSftp)
+            seguirSinRetardo();
         if (sesion && ultimoTrafico.isValid() &&
             ultimoTrafico.elapsed() > qint64(datos.segundosVivo) * 1000) {
             ultimoTrafico.restart();
@@ -345,6 +351,7 @@ void TunelSsh::Hilo::ejecutar() {
         cerrarCanal(c);
     canales.clear();
     if (sesion) {
+        olvidarSinRetardo();
         ssh_disconnect(sesion);
         ssh_free(sesion);
         sesion = nullptr;
@@ -531,19 +538,43 @@ bool TunelSsh::Hilo::autenticar(QString* motivo) {
 // a program; on a connection that only forwards it stays on, and a reply the server forwards in
 // pieces holds each piece until the previous one is acknowledged, up to 40 ms where the peer
 // delays its acknowledgements: several times per statement batch. An SFTP subsystem started and
-// closed at once switches it off for the whole connection and runs nothing of the user's. A server
-// that refuses loses only the two round trips.
+// closed at once switches it off for the whole connection and runs nothing of the user's. Its
+// requests go out without waiting for their answers (the session briefly non-blocking), so the
+// database sessions' channels open meanwhile and it costs no round trip; a server that refuses
+// loses nothing.
 void TunelSsh::Hilo::pedirSinRetardo() {
-    ssh_channel canal = ssh_channel_new(sesion);
-    if (!canal)
+    canalSftp = ssh_channel_new(sesion);
+    if (!canalSftp)
         return;
-    if (ssh_channel_open_session(canal) == SSH_OK) {
-        if (ssh_channel_request_subsystem(canal, "sftp") != SSH_OK)
-            qCDebug(lcTunel).noquote()
-                << u"Túnel SSH: el servidor no abrió SFTP (%1)"_s.arg(texto(ssh_get_error(sesion)));
-        ssh_channel_close(canal);
+    pidiendoSftp = false;
+    seguirSinRetardo();
+}
+
+void TunelSsh::Hilo::seguirSinRetardo() {
+    ssh_set_blocking(sesion, 0);
+    int r = SSH_OK;
+    if (!pidiendoSftp) {
+        r = ssh_channel_open_session(canalSftp);
+        pidiendoSftp = r == SSH_OK;
     }
-    ssh_channel_free(canal);
+    if (pidiendoSftp)
+        r = ssh_channel_request_subsystem(canalSftp, "sftp");
+    ssh_set_blocking(sesion, 1);
+    if (r == SSH_AGAIN)
+        return;
+    if (r != SSH_OK)
+        qCDebug(lcTunel).noquote()
+            << u"Túnel SSH: el servidor no abrió SFTP (%1)"_s.arg(texto(ssh_get_error(sesion)));
+    olvidarSinRetardo();
+}
+
+void TunelSsh::Hilo::olvidarSinRetardo() {
+    if (!canalSftp)
+        return;
+    if (ssh_channel_is_open(canalSftp))
+        ssh_channel_close(canalSftp);
+    ssh_channel_free(canalSftp);
+    canalSftp = nullptr;
 }
 
 void TunelSsh::Hilo::aceptar() {
@@ -683,6 +714,7 @@ void TunelSsh::Hilo::perderSesion(const QString& motivo) {
         cerrarCanal(c);
     }
     canales.clear();
+    olvidarSinRetardo();
     ssh_disconnect(sesion);
     ssh_free(sesion);
     sesion = nullptr;
