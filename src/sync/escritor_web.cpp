@@ -424,7 +424,8 @@ bool EscritorWeb::opcionesDeValor(const QStringList& nombres, QString* error) {
     return true;
 }
 
-bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
+bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error,
+                           const std::function<void(LoteSql&)>& despues) {
     QList<Escritura> escrituras;
     escrituras.swap(b.escrituras);
     b.hayInserciones = false;
@@ -433,8 +434,15 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
                            (b.escrito || !escrituras.isEmpty());
     if (m_alFase && !escrituras.isEmpty())
         m_alFase(FaseEnvio::Escribiendo);
-    if (m_config.simulacro || (escrituras.isEmpty() && !confirmar))
-        return true;
+    if (m_config.simulacro || (escrituras.isEmpty() && !confirmar)) {
+        if (!despues)
+            return true;
+        LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
+        despues(lote);
+        const bool bien = lote.enviar(error);
+        m_viajes += lote.viajes();
+        return bien;
+    }
     b.escrito = true;
     for (const Escritura& e : std::as_const(escrituras))
         m_escrituraComun = m_escrituraComun || e.producto < 0;
@@ -575,6 +583,8 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error) {
     }
     if (confirmar)
         lote.consulta(u"COMMIT"_s, {});
+    if (despues)
+        despues(lote);
     bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
     if (bien && confirmar)
@@ -650,10 +660,15 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
     if (claves.isEmpty())
         return true;
 
-    // Writes wait for the block's last round trip unless new rows' ids are needed to go on.
+    // Writes wait for the block's last round trip unless new rows' ids are needed to go on; then
+    // the rows are read again in the round trip that writes them (a failed write stops the reads).
     auto conIds = [&] {
-        return !b.hayInserciones || m_config.simulacro ||
-               (escribir(b, false, error) && leer(b, claves, true, error));
+        if (!b.hayInserciones || m_config.simulacro)
+            return true;
+        if (!escribir(b, false, error, [&](LoteSql& lote) { pedirFilas(b, lote, claves, true); }))
+            return false;
+        hallarFilas(b);
+        return true;
     };
     if (m_alFase)
         m_alFase(FaseEnvio::Comparando);

@@ -148,6 +148,9 @@ private:
     QString tablaOpcion(const QString& sufijo) const { return m_prefijo + sufijo; }
     QString tiendasTexto() const;
     bool leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error);
+    // The reads of leer(), queued on a batch of the caller's; hallarFilas() once it has run.
+    void pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves, bool soloFilas);
+    void hallarFilas(Bloque& b);
     bool conocerFilas(const QStringList& claves, bool todas, QString* error);
     bool conocerFilasDe(const QStringList& claves, QString* error) {
         return conocerFilas(claves, false, error);
@@ -173,7 +176,9 @@ private:
     QByteArray huellaConfiguracion() const;
     QByteArray huellaCuenta(const QList<UsoDeTabla>& usos) const;
     // Sends the writes decided so far; the block's last ones (ultima) commit its transaction.
-    bool escribir(Bloque& b, bool ultima, QString* error);
+    // Queries queued by despues go in the same round trip, after the writes.
+    bool escribir(Bloque& b, bool ultima, QString* error,
+                  const std::function<void(LoteSql&)>& despues = {});
     bool terminar(bool bien);
 
     Conexion& m_cn;

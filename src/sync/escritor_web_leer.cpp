@@ -70,13 +70,22 @@ QString columnasDe(const TablaTienda& t, const QStringList& columnas) {
 // Reads the shop's rows of the block's products: product rows with the weight of their key, and
 // the external, option, stock and store rows that hang on them.
 bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error) {
+    LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
+    pedirFilas(b, lote, claves, soloFilas);
+    const bool bien = lote.enviar(error);
+    m_viajes += lote.viajes();
+    if (bien)
+        hallarFilas(b);
+    return bien;
+}
+
+void EscritorWeb::pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves, bool soloFilas) {
     const TablaTienda& tp = tabla(m_config.tablaProductos);
     const QString llave = b.planes->first().columnas.first();
     ColumnaTienda columnaLlave;
     columnaLlave.nombre = llave;
     if (const ColumnaTienda* c = tp.columna(llave))
         columnaLlave = *c;
-    LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
     // A block that wrote nothing left its reads in an open transaction: ended here, so that this
     // block reads what the shop holds now.
     if (m_soloLecturas && !soloFilas)
@@ -222,11 +231,9 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
                 deLosProductos(u"product_id"_s, u"product_id"_s),
             [&b](const ResultadoConsulta& r) { b.tiendas.poner(filasDe(r), claveDeTienda); });
     leerCatalogo(b, lote, claves, deLosProductos);
-    const bool bien = lote.enviar(error);
-    m_viajes += lote.viajes();
-    if (!bien)
-        return false;
+}
 
+void EscritorWeb::hallarFilas(Bloque& b) {
     // Each product takes the first row (primary-key order) whose key its own key equals under the
     // column's collation; rows stored before text was encoded are found by the key as it comes.
     b.filaDe.fill(-1, b.planes->size());
@@ -241,5 +248,4 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
                 b.filaDe[i] = it->first();
         }
     }
-    return true;
 }
