@@ -12,12 +12,18 @@ serves one user with full rights on --root.
   --drop-after N   drops the client (data and control connections) once an upload has received
                    more than N bytes, as a server that dies mid-transfer (plain FTP only)
   --silent         accepts connections and never answers, as a hung server
+  --stop-file F    ends the server as soon as the file F exists, removing it (for a parent that
+                   cannot signal it: a Windows test under Wine)
+  --detach         keeps none of the descriptors it was started with (standard ones on /dev/null):
+                   under Wine it inherits the test runner's output, which would stay open
 """
 import argparse
 import logging
 import os
 import socket
 import sys
+import threading
+import time
 import warnings
 
 
@@ -156,6 +162,24 @@ def serve_ftp(a):
         server.close_all()
 
 
+def detach():
+    nulo = os.open(os.devnull, os.O_RDWR)
+    for fd in (0, 1, 2):
+        os.dup2(nulo, fd)
+    os.closerange(3, os.sysconf("SC_OPEN_MAX"))
+
+
+def stop_when_exists(path):
+    def watch():
+        while not os.path.exists(path):
+            time.sleep(0.1)
+        # Gone, so the one who asked knows the server has ended.
+        os.remove(path)
+        os._exit(0)
+
+    threading.Thread(target=watch, daemon=True).start()
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--root", required=True)
@@ -174,7 +198,14 @@ def main():
     p.add_argument("--stall-after", type=int)
     p.add_argument("--silent", action="store_true")
     p.add_argument("--log")
+    p.add_argument("--stop-file")
+    p.add_argument("--detach", action="store_true")
     a = p.parse_args()
+
+    if a.detach:
+        detach()
+    if a.stop_file:
+        stop_when_exists(a.stop_file)
 
     if a.log:
         logging.basicConfig(filename=a.log, level=logging.INFO)

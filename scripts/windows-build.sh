@@ -146,10 +146,30 @@ if ! listo "$SSL"; then
     terminar "$SSL" $(($(date +%s) - t0))
 fi
 
-# --- curl 7.88 with OpenSSL (FTP, FTPS; SFTP goes through libssh in the program) ----------------------
-CURL_OPCIONES="-DCURL_USE_OPENSSL=ON -DCURL_USE_SCHANNEL=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBSSH=OFF
+# --- libssh 0.10 (SSH tunnels and SFTP) ----------------------------------------------------------------
+# With the server part: ssh_send_keepalive, which the tunnel sends as a client, is declared in server.h.
+SSH_OPCIONES="-DWITH_GSSAPI=OFF -DWITH_ZLIB=OFF -DWITH_EXAMPLES=OFF -DUNIT_TESTING=OFF -DWITH_SERVER=ON
+ -DWITH_PCAP=OFF -DBUILD_SHARED_LIBS=ON ssl=$SSL"
+SSH_V=$(version_fuente libssh)
+SSH=$(clave libssh "$SSH_V" $SSH_OPCIONES)
+if ! listo "$SSH"; then
+    t0=$(date +%s)
+    src=$(fuente libssh)
+    o=$(obra libssh "$SSH")
+    rm -rf "$SSH"
+    # shellcheck disable=SC2086
+    $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$SSH" \
+        -DOPENSSL_ROOT_DIR="$SSL" -DVENDARO_WINDOWS_PREFIXES="$SSL" $(echo "$SSH_OPCIONES" | sed 's/ssl=[^ ]*//')
+    $NICE cmake --build "$o" -j "$JOBS"
+    cmake --install "$o"
+    rm -rf "$o"
+    terminar "$SSH" $(($(date +%s) - t0))
+fi
+
+# --- curl 7.88 with OpenSSL and libssh (FTP, FTPS, SFTP) ---------------------------------------------
+CURL_OPCIONES="-DCURL_USE_OPENSSL=ON -DCURL_USE_SCHANNEL=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBSSH=ON
  -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF
- -DUSE_LIBIDN2=OFF -DCURL_DISABLE_LDAP=ON -DENABLE_MANUAL=OFF -DBUILD_SHARED_LIBS=ON ssl=$SSL"
+ -DUSE_LIBIDN2=OFF -DCURL_DISABLE_LDAP=ON -DENABLE_MANUAL=OFF -DBUILD_SHARED_LIBS=ON ssl=$SSL ssh=$SSH"
 CURL_V=$(version_fuente curl)
 CURL=$(clave curl "$CURL_V" $CURL_OPCIONES)
 if ! listo "$CURL"; then
@@ -159,7 +179,8 @@ if ! listo "$CURL"; then
     rm -rf "$CURL"
     # shellcheck disable=SC2086
     $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$CURL" \
-        -DOPENSSL_ROOT_DIR="$SSL" -DVENDARO_WINDOWS_PREFIXES="$SSL" $(echo "$CURL_OPCIONES" | sed 's/ssl=[^ ]*//')
+        -DOPENSSL_ROOT_DIR="$SSL" -DVENDARO_WINDOWS_PREFIXES="$SSL;$SSH" \
+        $(echo "$CURL_OPCIONES" | sed 's/ssl=[^ ]*//; s/ssh=[^ ]*//')
     $NICE cmake --build "$o" -j "$JOBS"
     cmake --install "$o"
     rm -rf "$o"
@@ -198,26 +219,6 @@ Version: ${MDB_V#*:}
 Cflags: -I\${prefix}/include/mariadb
 Libs: -L\${prefix}/lib/mariadb -llibmariadb
 PC
-
-# --- libssh 0.10 (SSH tunnels and SFTP) ----------------------------------------------------------------
-# With the server part: ssh_send_keepalive, which the tunnel sends as a client, is declared in server.h.
-SSH_OPCIONES="-DWITH_GSSAPI=OFF -DWITH_ZLIB=OFF -DWITH_EXAMPLES=OFF -DUNIT_TESTING=OFF -DWITH_SERVER=ON
- -DWITH_PCAP=OFF -DBUILD_SHARED_LIBS=ON ssl=$SSL"
-SSH_V=$(version_fuente libssh)
-SSH=$(clave libssh "$SSH_V" $SSH_OPCIONES)
-if ! listo "$SSH"; then
-    t0=$(date +%s)
-    src=$(fuente libssh)
-    o=$(obra libssh "$SSH")
-    rm -rf "$SSH"
-    # shellcheck disable=SC2086
-    $NICE cmake -S "$src" -B "$o" $CMAKE_W -DCMAKE_INSTALL_PREFIX="$SSH" \
-        -DOPENSSL_ROOT_DIR="$SSL" -DVENDARO_WINDOWS_PREFIXES="$SSL" $(echo "$SSH_OPCIONES" | sed 's/ssl=[^ ]*//')
-    $NICE cmake --build "$o" -j "$JOBS"
-    cmake --install "$o"
-    rm -rf "$o"
-    terminar "$SSH" $(($(date +%s) - t0))
-fi
 
 # --- GoogleTest, for the test executables ---------------------------------------------------------------
 GT_OPCIONES="-DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF -DBUILD_SHARED_LIBS=OFF"

@@ -65,6 +65,12 @@ nuevo_prefijo "$WINEPREFIX"
 . "$BUILD/dependencias.env"
 WINEPATH="$(winepath -w "$BUILD/carga");$(winepath -w "$BUILD/carga-pruebas")"
 export WINEPATH
+# The prefix holds no font files (Wine draws with the host's fonts): the offscreen platform of the
+# window tests reads the host's DejaVu folder, or no size would resolve.
+if [ -d /usr/share/fonts/truetype/dejavu ]; then
+    QT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/dejavu)
+    export QT_QPA_FONTDIR
+fi
 printf '[Paths]\nPlugins=%s\n' "$(winepath -w "$QT/plugins" | tr '\\' /)" >"$OBRA/tests/qt.conf"
 COMPARTIDOS=${VENDARO_SERVIDORES:-}
 fijos=()
@@ -242,6 +248,20 @@ test -f "$TODOS/vendaro.exe" && test -f "$TODOS/platforms/qwindows.dll" &&
     wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vendaro' /v InstallLocation >/dev/null 2>&1 &&
     test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Vendaro.lnk"
 anotar "silent install for all users (Program Files, its entry, the common Start menu)" $?
+# A program folder the user cannot write (Program Files on Windows; Wine does not protect it, and
+# root ignores permission bits, so the folder is made immutable): the settings file falls back to
+# the user's application data folder, shown with its drive letter and backslashes.
+if chattr +i "$TODOS" 2>/dev/null; then
+    wine "$TODOS/vendaro.exe" --check >"$run/check-todos.txt" 2>&1
+    chattr -i "$TODOS"
+    primera=$(tr -d '\r' <"$run/check-todos.txt" | head -n1)
+    echo "  $primera"
+    # (Windows folder names ignore case.)
+    echo "$primera" | grep -qixF "Archivo de configuración: C:\\users\\$usuario\\AppData\\Local\\vendaro\\vendaro.ini"
+    anotar "settings in the user's application data folder when Program Files is not writable" $?
+else
+    echo "  (chattr unavailable: the fall-back of the settings file is not tried)"
+fi
 habia=1
 test -f "$TODOS/vendaro.exe" || habia=0
 wine "$TODOS/desinstalar.exe" /S /AllUsers

@@ -320,6 +320,11 @@ void frmInicial::ocultarEnBandeja() {
 }
 
 void frmInicial::closeEvent(QCloseEvent* evento) {
+    // Alt+F4 never reaches the window as a key on Windows (the system turns it into the same close
+    // request as the close box's), nor under desktops that keep it for themselves: a close asked
+    // for while Alt is held is that key, and ends the program.
+    if (!m_saliendo && (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier))
+        Descargar();
     if (m_saliendo) {
         evento->accept();
         return;

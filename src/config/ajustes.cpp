@@ -11,6 +11,7 @@
 #include "../services/utilerias.h"
 #include "certificado_ftp.h"
 
+#include <QDir>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -396,7 +397,7 @@ QString ComprobarLlave(const libQVTX& qvtx, const Utilerias& utilerias, const QS
             return {};
         problema = u"la llave no corresponde a estos valores (%1 de ellos no se abren con la llave "
                    u"%2: se cifraron con otra)"_s.arg(cuantos)
-                       .arg(cifrador.rutaLlave());
+                       .arg(QDir::toNativeSeparators(cifrador.rutaLlave()));
     }
     Cifrador::impedirLlaveNueva(true);
     const QString texto = u"Los valores cifrados no se pueden leer: "_s + problema + u'.';

@@ -3,6 +3,7 @@
 #include "archivo_atomico.h"
 #include "plataforma.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QLoggingCategory>
@@ -69,11 +70,13 @@ QByteArray Cifrador::llave() const {
     if (llave.isEmpty()) {
         if (QFile::exists(m_rutaLlave)) {
             // Never replace a damaged key: the values it encrypted would be lost for good.
-            qCCritical(lcCifrado).noquote() << "La llave" << m_rutaLlave << "está dañada";
+            qCCritical(lcCifrado).noquote()
+                << "La llave" << QDir::toNativeSeparators(m_rutaLlave) << "está dañada";
             return {};
         }
         if (g_impedirLlaveNueva) {
-            qCCritical(lcCifrado).noquote() << "Falta la llave" << m_rutaLlave;
+            qCCritical(lcCifrado).noquote()
+                << "Falta la llave" << QDir::toNativeSeparators(m_rutaLlave);
             return {};
         }
         llave = crearLlave(m_rutaLlave);
@@ -90,9 +93,10 @@ QString Cifrador::problemaLlave() const {
             return {};
     }
     if (!QFile::exists(m_rutaLlave))
-        return u"falta la llave "_s + m_rutaLlave;
+        return u"falta la llave "_s + QDir::toNativeSeparators(m_rutaLlave);
     if (leerLlave(m_rutaLlave).isEmpty())
-        return u"la llave "_s + m_rutaLlave + u" está dañada o no se puede leer"_s;
+        return u"la llave "_s + QDir::toNativeSeparators(m_rutaLlave) +
+               u" está dañada o no se puede leer"_s;
     return {};
 }
 

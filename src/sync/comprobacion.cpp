@@ -12,6 +12,8 @@
 #include "services/tunel_ssh.h"
 #include "tablas_envio.h"
 
+#include <QDir>
+
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -290,14 +292,15 @@ QList<PasoComprobacion> comprobarAjustes(Componentes& c, const QString& rutaIni,
         pasos.append(paso(nombre, estado, texto, texto));
     };
     const QString archivo = PasoNombre::Archivo;
-    agregar(archivo, Estado::Bien, archivo + u": "_s + rutaIni);
+    // Shown as the system writes paths (backslashes and a drive letter on Windows).
+    agregar(archivo, Estado::Bien, archivo + u": "_s + QDir::toNativeSeparators(rutaIni));
     // A file that is not a settings file is never rewritten; lines that mean nothing (a file cut
     // short) and keys given twice are shown.
     const libQVTX::EstadoIni estado = c.qvtx->EstadoArchivo(rutaIni);
     if (!estado.problema.isEmpty()) {
         agregar(archivo, Estado::Fallo,
-                u"El archivo de configuración "_s + rutaIni + u' ' + estado.problema +
-                    u"; no se usa ni se modifica."_s);
+                u"El archivo de configuración "_s + QDir::toNativeSeparators(rutaIni) + u' ' +
+                    estado.problema + u"; no se usa ni se modifica."_s);
         return pasos;
     }
     for (const QString& linea : estado.sinSentido)

@@ -70,9 +70,15 @@ TEST(LineaComandos, Analisis) {
 
 TEST(LineaComandos, ComprobarSinInstalacion) {
     CarpetaTemporal carpeta;
-    const QString ini = carpeta.ruta(u"vendaro.ini"_s);
+    ASSERT_TRUE(QDir().mkpath(carpeta.ruta(u"con espacios"_s)));
+    const QString ini = carpeta.ruta(u"con espacios/vendaro.ini"_s);
     const Resultado r = ejecutar({u"--check"_s, u"--ini"_s, ini});
     EXPECT_EQ(r.codigo, 2) << qPrintable(r.salida + r.errores);
+    // Given in Qt's form (forward slashes), the settings file is shown as the system writes
+    // paths: on Windows with its drive letter and backslashes.
+    EXPECT_TRUE(r.salida.startsWith(u"Archivo de configuración: "_s +
+                                    QDir::toNativeSeparators(ini) + u'\n'))
+        << qPrintable(r.salida);
     EXPECT_TRUE(r.salida.contains(
         u"Instalación de Velmora Premium: no se encontró en «C:\\velmorapremium»"_s))
         << qPrintable(r.salida);
@@ -82,7 +88,7 @@ TEST(LineaComandos, ComprobarSinInstalacion) {
     // The INI file got its default folder, and the log file sits next to it.
     const libQVTX qvtx;
     EXPECT_EQ(qvtx.LeeIni(SeccionConfiguracion, ClaveRutaHost, ini), u"C:\\velmorapremium"_s);
-    EXPECT_TRUE(QFile::exists(carpeta.ruta(u"vendaro.log"_s)));
+    EXPECT_TRUE(QFile::exists(carpeta.ruta(u"con espacios/vendaro.log"_s)));
 }
 
 TEST(LineaComandos, ComprobarConBaseDelPuntoDeVenta) {

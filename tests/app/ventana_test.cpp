@@ -745,6 +745,30 @@ TEST_F(Ventana, CerrarOcultaYTerminarPregunta) {
     EXPECT_FALSE(e.c.qvtx->LeeIni(SeccionReja, u"Columna 4"_s, e.ajustes.RutaIni).isEmpty());
 }
 
+TEST_F(Ventana, AltF4TerminaElPrograma) {
+    cargar();
+    // Where the window gets the key (Linux), the shortcut ends the program.
+    QTest::keyClick(v->windowHandle(), Qt::Key_F4, Qt::AltModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty()) << "no question: Alt+F4 is the user's own answer";
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_FALSE(e.c.qvtx->LeeIni(SeccionReja, u"Columna 4"_s, e.ajustes.RutaIni).isEmpty())
+        << "the window unloaded (the grid widths saved)";
+}
+
+TEST_F(Ventana, AltF4ComoPeticionDeCierre) {
+    // On Windows the system answers Alt+F4 itself with a close request, as the close box's; it
+    // comes while Alt is held, and still ends the program.
+    cargar();
+    QTest::keyPress(v->windowHandle(), Qt::Key_Alt, Qt::AltModifier);
+    v->close();
+    QTest::keyRelease(v->windowHandle(), Qt::Key_Alt);
+    QApplication::processEvents();
+    EXPECT_TRUE(e.dialogos.cajas.isEmpty());
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_FALSE(e.c.qvtx->LeeIni(SeccionReja, u"Columna 4"_s, e.ajustes.RutaIni).isEmpty());
+}
+
 TEST_F(Ventana, InicioAutomaticoSeEscribeUnaVezYSeRehaceAlCambiar) {
     if (QDir::separator() == u'\\')
         GTEST_SKIP() << "La entrada de inicio del escritorio es de Linux; en Windows se prueba el "

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimeZone>
 
@@ -411,13 +412,14 @@ TEST_P(PruebaFTP, ModoActivoYTextoASCII) {
     EXPECT_EQ(leerServidor(u"activo.bin"_s), datos(600));
     EXPECT_EQ(activo.GetFTPFileSize(u"activo.bin"_s), 600);
 
-    // ASCII transfers: lines travel with CR LF and each side writes its own line ends, so on a
-    // Unix client and server only a lone CR shows the difference (the client reads it as a line
-    // end).
+    // ASCII transfers: lines travel with CR LF and each side writes its own line ends. A Unix
+    // client writes LF and reads a lone CR as a line end too; on Windows CR LF is the local form,
+    // so the lines are kept as they travelled and a lone CR stays what it was.
     escribirServidor(u"texto.txt"_s, "a\rb\n");
     ftp.SetTransferASCII();
     ASSERT_TRUE(ftp.SimpleFTPGetFile(local.ruta(u"t"_s), u"texto.txt"_s));
-    EXPECT_EQ(local.leer(u"t"_s), QByteArray("a\nb\n"));
+    const bool windows = QSysInfo::kernelType() == u"winnt"_s;
+    EXPECT_EQ(local.leer(u"t"_s), windows ? QByteArray("a\rb\r\n") : QByteArray("a\nb\n"));
     ASSERT_TRUE(ftp.SimpleFTPPutFile(local.escribir(u"u"_s, "c\nd\n"), u"subido.txt"_s));
     EXPECT_EQ(leerServidor(u"subido.txt"_s), QByteArray("c\nd\n"));
     ftp.SetTransferBinary();

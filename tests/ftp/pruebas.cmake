@@ -9,3 +9,6 @@ vendaro_prueba(pruebas_ftp SOURCES
 # Tests start odd servers of their own (dropping, silent, implicit TLS, SFTP) from this script.
 target_compile_definitions(pruebas_ftp PRIVATE
     VENDARO_SERVIDOR_FTP="${PROJECT_SOURCE_DIR}/scripts/ftp_server.py")
+# A certificate of a test's own is made with OpenSSL's library.
+find_package(OpenSSL REQUIRED)
+target_link_libraries(pruebas_ftp PRIVATE OpenSSL::Crypto)

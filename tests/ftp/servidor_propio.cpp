@@ -28,8 +28,12 @@ ServidorPropio::ServidorPropio(const QStringList& opciones) {
                            entorno::rutaParaLinux(m_dir.filePath(u"servidor.log"_s))};
     for (QString opcion : opciones)
         argumentos.append(opcion.replace(u"{dir}"_s, entorno::rutaParaLinux(m_dir.path())));
-    // Under Wine the server cannot be stopped from here (windows-test.sh ends it): it keeps no end
-    // of the test's own output, which ctest waits to see closed.
+    // A Windows process under Wine can neither signal the server nor see it end: it is asked to
+    // stop through a file, and keeps none of the descriptors Wine would leave it (ctest's output
+    // among them, which ctest waits to see closed).
+    argumentos << u"--stop-file"_s << entorno::rutaParaLinux(archivoParar());
+    if (entorno::enWine())
+        argumentos << u"--detach"_s;
     m_proceso.setProcessChannelMode(entorno::enWine() ? QProcess::SeparateChannels
                                                       : QProcess::ForwardedErrorChannel);
     // Debian's Python, which has pyftpdlib and asyncssh.
@@ -54,6 +58,16 @@ ServidorPropio::ServidorPropio(const QStringList& opciones) {
 }
 
 ServidorPropio::~ServidorPropio() {
+    if (m_puerto > 0) {
+        QFile parar(archivoParar());
+        if (parar.open(QIODevice::WriteOnly)) {
+            parar.close();
+            // The server removes the file as it ends.
+            const QDeadlineTimer limite(5000);
+            while (!limite.hasExpired() && QFile::exists(archivoParar()))
+                QThread::msleep(50);
+        }
+    }
     if (m_proceso.state() != QProcess::NotRunning) {
         m_proceso.terminate();
         if (!m_proceso.waitForFinished(5000)) {

@@ -30,6 +30,8 @@ public:
     static QString contrasena() { return QStringLiteral("clave-propia"); }
 
 private:
+    QString archivoParar() const { return m_dir.filePath(QStringLiteral("parar")); }
+
     QTemporaryDir m_dir;
     QProcess m_proceso;
     int m_puerto = 0;

@@ -7,10 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +33,40 @@ void escribir(const QString& ruta, const QByteArray& contenido) {
 QStringList contenido(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                                    QDir::Name);
+}
+
+// A self-signed certificate for 127.0.0.1 and its key, made in this process (no openssl program
+// to start: under Wine its end could not be waited for).
+bool hacerCertificado(const QString& certificado, const QString& llave) {
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> clave(EVP_RSA_gen(2048), EVP_PKEY_free);
+    std::unique_ptr<X509, decltype(&X509_free)> x(X509_new(), X509_free);
+    if (!clave || !x)
+        return false;
+    X509_set_version(x.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(x.get()), 1);
+    X509_gmtime_adj(X509_getm_notBefore(x.get()), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(x.get()), 2 * 86400);
+    X509_set_pubkey(x.get(), clave.get());
+    X509_NAME* nombre = X509_get_subject_name(x.get());
+    X509_NAME_add_entry_by_txt(nombre, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(x.get(), nombre);
+    if (!X509_sign(x.get(), clave.get(), EVP_sha256()))
+        return false;
+    const auto escribirPem = [](const QString& ruta, auto escritor) {
+        std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+        if (!bio || !escritor(bio.get()))
+            return false;
+        char* datos = nullptr;
+        const long largo = BIO_get_mem_data(bio.get(), &datos);
+        QFile f(ruta);
+        return f.open(QIODevice::WriteOnly) && f.write(datos, largo) == largo;
+    };
+    return escribirPem(certificado, [&](BIO* b) { return PEM_write_bio_X509(b, x.get()); }) &&
+           escribirPem(llave, [&](BIO* b) {
+               return PEM_write_bio_PrivateKey(b, clave.get(), nullptr, nullptr, 0, nullptr,
+                                               nullptr);
+           });
 }
 
 QString local(const ServidorPropio& s) {
@@ -196,13 +234,7 @@ TEST(ServidoresPropios, SoloElCertificadoAceptado) {
     CarpetaTemporal carpeta;
     const QString cert = carpeta.ruta(u"otro.pem"_s);
     const QString llave = carpeta.ruta(u"otro.key"_s);
-    QProcess openssl;
-    // Under Wine, Debian's openssl, which takes Unix paths.
-    openssl.start(entorno::enWine() ? u"/usr/bin/openssl"_s : u"openssl"_s,
-                  {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-keyout"_s,
-                   entorno::rutaParaLinux(llave), u"-out"_s, entorno::rutaParaLinux(cert),
-                   u"-days"_s, u"2"_s, u"-subj"_s, u"/CN=127.0.0.1"_s});
-    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+    ASSERT_TRUE(hacerCertificado(cert, llave));
     ServidorPropio propio(
         {u"--tls"_s, u"--cert"_s, entorno::ftpsCertificado(), u"--key"_s,
          QFileInfo(entorno::ftpsCertificado()).dir().filePath(u"ftps-key.pem"_s)});

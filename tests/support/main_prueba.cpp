@@ -19,6 +19,11 @@ int main(int argc, char** argv) {
 #ifdef VENDARO_PRUEBAS_GUI
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // On Windows the offscreen platform reads font files from a folder of its own, empty unless
+    // named: without fonts no size resolves (QFontInfo answers -1 pixels). The system's fonts.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR") && !qEnvironmentVariableIsEmpty("WINDIR"))
+        qputenv("QT_QPA_FONTDIR",
+                (qEnvironmentVariable("WINDIR") + QStringLiteral("\\Fonts")).toUtf8());
 #endif
     Aplicacion app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
