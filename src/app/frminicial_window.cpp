@@ -18,6 +18,7 @@
 #include "services/instalacion.h"
 #include "services/mensajes.h"
 #include "services/modoprueba.h"
+#include "services/plataforma.h"
 #include "services/ventanas_gui.h"
 #include "sync/clsprocedimenti.h"
 
@@ -321,9 +322,10 @@ void frmInicial::ocultarEnBandeja() {
 
 void frmInicial::closeEvent(QCloseEvent* evento) {
     // Alt+F4 never reaches the window as a key on Windows (the system turns it into the same close
-    // request as the close box's), nor under desktops that keep it for themselves: a close asked
-    // for while Alt is held is that key, and ends the program.
-    if (!m_saliendo && (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier))
+    // request as the close box's): a close asked for while Alt is held is that key, and ends the
+    // program.
+    if (!m_saliendo && plataforma::altF4EsPeticionDeCierre() &&
+        (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier))
         Descargar();
     if (m_saliendo) {
         evento->accept();

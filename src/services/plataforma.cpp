@@ -291,6 +291,14 @@ QString autoridadesTls() {
 #endif
 }
 
+bool altF4EsPeticionDeCierre() {
+#ifdef Q_OS_WIN
+    return true;
+#else
+    return false;
+#endif
+}
+
 void conectarConsola() {
 #ifdef Q_OS_WIN
     // The output is UTF-8 (QTextStream's, and the boxes'): the console shows it as such.

@@ -51,6 +51,11 @@ bool salidaEsTerminal();
 // certificate store's root authorities.
 QString autoridadesTls();
 
+// True where the system itself answers Alt+F4 with a close request (Windows): a close request that
+// arrives while Alt is held is then that key. Elsewhere the window manager's Alt+F4 is its close
+// button, and the window gets the key itself when no window manager takes it.
+bool altF4EsPeticionDeCierre();
+
 // Lets a windowed program's command-line modes write to the console they were started from
 // (Windows); nothing elsewhere.
 void conectarConsola();
