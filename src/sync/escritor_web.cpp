@@ -424,8 +424,7 @@ bool EscritorWeb::opcionesDeValor(const QStringList& nombres, QString* error) {
     return true;
 }
 
-bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error,
-                           const std::function<void(LoteSql&)>& despues) {
+bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error, const Despues& despues) {
     QList<Escritura> escrituras;
     escrituras.swap(b.escrituras);
     b.hayInserciones = false;
@@ -438,7 +437,7 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error,
         if (!despues)
             return true;
         LoteSql lote(m_cn, m_config.porLotes, m_bytesPorViaje);
-        despues(lote);
+        despues(lote, nullptr);
         const bool bien = lote.enviar(error);
         m_viajes += lote.viajes();
         return bien;
@@ -583,8 +582,12 @@ bool EscritorWeb::escribir(Bloque& b, bool ultima, QString* error,
     }
     if (confirmar)
         lote.consulta(u"COMMIT"_s, {});
-    if (despues)
-        despues(lote);
+    if (despues) {
+        QSet<QString> escritas;
+        for (const Escritura& e : std::as_const(escrituras))
+            escritas.insert(e.tabla.trimmed().toLower());
+        despues(lote, &escritas);
+    }
     bool bien = lote.enviar(error);
     m_viajes += lote.viajes();
     if (bien && confirmar)
@@ -661,11 +664,14 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
         return true;
 
     // Writes wait for the block's last round trip unless new rows' ids are needed to go on; then
-    // the rows are read again in the round trip that writes them (a failed write stops the reads).
+    // the tables written are read again in the round trip that writes them (a failed write stops
+    // the reads).
     auto conIds = [&] {
         if (!b.hayInserciones || m_config.simulacro)
             return true;
-        if (!escribir(b, false, error, [&](LoteSql& lote) { pedirFilas(b, lote, claves, true); }))
+        if (!escribir(b, false, error, [&](LoteSql& lote, const QSet<QString>* escritas) {
+                pedirFilas(b, lote, claves, true, escritas);
+            }))
             return false;
         hallarFilas(b);
         return true;

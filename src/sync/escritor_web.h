@@ -148,8 +148,10 @@ private:
     QString tablaOpcion(const QString& sufijo) const { return m_prefijo + sufijo; }
     QString tiendasTexto() const;
     bool leer(Bloque& b, const QStringList& claves, bool soloFilas, QString* error);
-    // The reads of leer(), queued on a batch of the caller's; hallarFilas() once it has run.
-    void pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves, bool soloFilas);
+    // The reads of leer(), queued on a batch of the caller's; hallarFilas() once it has run. With
+    // soloDe, only the tables it names (trimmed, lower case) are read again.
+    void pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves, bool soloFilas,
+                    const QSet<QString>* soloDe = nullptr);
     void hallarFilas(Bloque& b);
     bool conocerFilas(const QStringList& claves, bool todas, QString* error);
     bool conocerFilasDe(const QStringList& claves, QString* error) {
@@ -176,9 +178,10 @@ private:
     QByteArray huellaConfiguracion() const;
     QByteArray huellaCuenta(const QList<UsoDeTabla>& usos) const;
     // Sends the writes decided so far; the block's last ones (ultima) commit its transaction.
-    // Queries queued by despues go in the same round trip, after the writes.
-    bool escribir(Bloque& b, bool ultima, QString* error,
-                  const std::function<void(LoteSql&)>& despues = {});
+    // Queries queued by despues go in the same round trip, after the writes; it is told the tables
+    // written (trimmed, lower case), or nullptr when it cannot be told.
+    using Despues = std::function<void(LoteSql&, const QSet<QString>* escritas)>;
+    bool escribir(Bloque& b, bool ultima, QString* error, const Despues& despues = {});
     bool terminar(bool bien);
 
     Conexion& m_cn;

@@ -79,7 +79,13 @@ bool EscritorWeb::leer(Bloque& b, const QStringList& claves, bool soloFilas, QSt
     return bien;
 }
 
-void EscritorWeb::pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves, bool soloFilas) {
+void EscritorWeb::pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves, bool soloFilas,
+                             const QSet<QString>* soloDe) {
+    // Within the block's transaction a table it did not write holds what was read, with the
+    // block's own changes already applied to the rows kept here.
+    auto leerTabla = [soloDe](const QString& t) {
+        return !soloDe || soloDe->contains(t.trimmed().toLower());
+    };
     const TablaTienda& tp = tabla(m_config.tablaProductos);
     const QString llave = b.planes->first().columnas.first();
     ColumnaTienda columnaLlave;
@@ -145,29 +151,33 @@ void EscritorWeb::pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves
         return u"t."_s + id(columnaAjena) + u" IN (SELECT "_s + id(columnaProductos) + deProductos +
                u')';
     };
-    lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
-                      ColumnaPeso + u", "_s + columnasDe(tp, columnasProducto) + u" FROM "_s +
-                      id(m_config.tablaProductos) + u" AS t WHERE "_s + selector + orden(tp),
-                  [&b, this, porPrimaria, claves](const ResultadoConsulta& r) {
-                      b.productos.poner(filasDe(r), [](const Fila& f) { return f.peso; });
-                      if (!porPrimaria)
-                          return;
-                      // What this read found is what the shop holds for these keys: rows of a
-                      // rolled-back block are gone, rows of a failed one are there.
-                      for (const QString& c : claves)
-                          m_filaDePeso.remove(m_pesoDeClave.value(c));
-                      for (const Fila& f : b.productos.filas) {
-                          const QString fila = f.valor(m_primaria).texto();
-                          m_ultimaFila = qMax(m_ultimaFila, fila.toLongLong());
-                          if (!m_filaDePeso.contains(f.peso))
-                              m_filaDePeso.insert(f.peso, fila);
-                      }
-                  });
-    b.externas.clear();
+    if (leerTabla(m_config.tablaProductos))
+        lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
+                          ColumnaPeso + u", "_s + columnasDe(tp, columnasProducto) + u" FROM "_s +
+                          id(m_config.tablaProductos) + u" AS t WHERE "_s + selector + orden(tp),
+                      [&b, this, porPrimaria, claves](const ResultadoConsulta& r) {
+                          b.productos.poner(filasDe(r), [](const Fila& f) { return f.peso; });
+                          if (!porPrimaria)
+                              return;
+                          // What this read found is what the shop holds for these keys: rows of a
+                          // rolled-back block are gone, rows of a failed one are there.
+                          for (const QString& c : claves)
+                              m_filaDePeso.remove(m_pesoDeClave.value(c));
+                          for (const Fila& f : b.productos.filas) {
+                              const QString fila = f.valor(m_primaria).texto();
+                              m_ultimaFila = qMax(m_ultimaFila, fila.toLongLong());
+                              if (!m_filaDePeso.contains(f.peso))
+                                  m_filaDePeso.insert(f.peso, fila);
+                          }
+                      });
+    if (!soloDe)
+        b.externas.clear();
+    QSet<QString> pedidas;
     for (const EscrituraExterna& e : b.planes->first().externas) {
         const QString clave = e.tabla + u'|' + e.llave + u'|' + e.llaveEnProds;
-        if (b.externas.contains(clave))
+        if (pedidas.contains(clave) || !leerTabla(e.tabla))
             continue;
+        pedidas.insert(clave);
         b.externas.insert(clave, {});
         QStringList columnas{e.llave};
         for (const EscrituraExterna& otra : modelo.externas)
@@ -195,42 +205,48 @@ void EscritorWeb::pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves
                     f.anotar(fila.valor(f.producto).texto().toLongLong(),
                              fila.valor(f.primaria).texto().toLongLong());
         };
-        lote.consulta(
-            u"SELECT "_s +
-                columnasDe(tabla(m_opcionesDe.tabla),
-                           {u"product_option_id"_s, m_config.campoTallaColor}) +
-                u" FROM "_s + id(m_opcionesDe.tabla) + u" AS t WHERE t.option_id="_s + opcion +
-                u" AND "_s +
-                (conocidas ? selectorDe(m_opcionesDe, filas)
-                           : deLosProductos(m_config.campoTallaColor, m_config.campoTallaColor)) +
-                u" ORDER BY t.product_option_id"_s,
-            [&b, this, anotar](const ResultadoConsulta& r) {
-                b.opciones.poner(filasDe(r), [this](const Fila& f) {
-                    return f.valor(m_config.campoTallaColor).texto();
-                });
-                anotar(m_opcionesDe, b.opciones.filas);
-            });
-        lote.consulta(u"SELECT "_s +
-                          columnasDe(tabla(m_existenciasDe.tabla),
-                                     {u"product_option_value_id"_s, u"product_option_id"_s,
-                                      u"product_id"_s, u"option_value_id"_s, u"quantity"_s}) +
-                          u" FROM "_s + id(m_existenciasDe.tabla) + u" AS t WHERE t.option_id="_s +
-                          opcion + u" AND "_s +
-                          (conocidas ? selectorDe(m_existenciasDe, filas)
-                                     : deLosProductos(u"product_id"_s, m_config.campoTallaColor)) +
-                          u" ORDER BY t.product_option_value_id"_s,
-                      [&b, this, anotar](const ResultadoConsulta& r) {
-                          b.valores.poner(filasDe(r), claveDeExistencia);
-                          anotar(m_existenciasDe, b.valores.filas);
-                      });
+        if (leerTabla(m_opcionesDe.tabla))
+            lote.consulta(u"SELECT "_s +
+                              columnasDe(tabla(m_opcionesDe.tabla),
+                                         {u"product_option_id"_s, m_config.campoTallaColor}) +
+                              u" FROM "_s + id(m_opcionesDe.tabla) + u" AS t WHERE t.option_id="_s +
+                              opcion + u" AND "_s +
+                              (conocidas ? selectorDe(m_opcionesDe, filas)
+                                         : deLosProductos(m_config.campoTallaColor,
+                                                          m_config.campoTallaColor)) +
+                              u" ORDER BY t.product_option_id"_s,
+                          [&b, this, anotar](const ResultadoConsulta& r) {
+                              b.opciones.poner(filasDe(r), [this](const Fila& f) {
+                                  return f.valor(m_config.campoTallaColor).texto();
+                              });
+                              anotar(m_opcionesDe, b.opciones.filas);
+                          });
+        if (leerTabla(m_existenciasDe.tabla))
+            lote.consulta(u"SELECT "_s +
+                              columnasDe(tabla(m_existenciasDe.tabla),
+                                         {u"product_option_value_id"_s, u"product_option_id"_s,
+                                          u"product_id"_s, u"option_value_id"_s, u"quantity"_s}) +
+                              u" FROM "_s + id(m_existenciasDe.tabla) +
+                              u" AS t WHERE t.option_id="_s + opcion + u" AND "_s +
+                              (conocidas
+                                   ? selectorDe(m_existenciasDe, filas)
+                                   : deLosProductos(u"product_id"_s, m_config.campoTallaColor)) +
+                              u" ORDER BY t.product_option_value_id"_s,
+                          [&b, this, anotar](const ResultadoConsulta& r) {
+                              b.valores.poner(filasDe(r), claveDeExistencia);
+                              anotar(m_existenciasDe, b.valores.filas);
+                          });
     }
     const QString tTiendas = tablaOpcion(u"product_to_store"_s);
-    if (!m_config.tiendas.isEmpty() && tabla(tTiendas).existe() && tp.columna(u"product_id"_s))
+    if (!m_config.tiendas.isEmpty() && tabla(tTiendas).existe() && tp.columna(u"product_id"_s) &&
+        leerTabla(tTiendas))
         lote.consulta(
             u"SELECT t.* FROM "_s + id(tTiendas) + u" AS t WHERE "_s +
                 deLosProductos(u"product_id"_s, u"product_id"_s),
             [&b](const ResultadoConsulta& r) { b.tiendas.poner(filasDe(r), claveDeTienda); });
-    leerCatalogo(b, lote, claves, deLosProductos);
+    if (!soloDe || leerTabla(tablaOpcion(u"product_to_category"_s)) ||
+        leerTabla(tablaOpcion(u"seo_url"_s)) || (m_registro && leerTabla(m_registro->tabla())))
+        leerCatalogo(b, lote, claves, deLosProductos);
 }
 
 void EscritorWeb::hallarFilas(Bloque& b) {
