@@ -102,11 +102,14 @@ bool Escritorio::iniciar(QString* error) {
     }
     m_display = u':' + QString::fromLatin1(numero.trimmed());
 
-    lanzar(u"openbox"_s, {});
+    QProcess* openbox = lanzar(u"openbox"_s, {});
     reloj.restart();
     while (!x(u"wmctrl"_s, {u"-m"_s}).contains(u"Openbox"_s)) {
-        if (reloj.elapsed() > 15000) {
-            *error = u"openbox no tomó la pantalla "_s + m_display;
+        // A loaded machine (two test programs each with their own X server) can be slow here.
+        if (reloj.elapsed() > 30000 || openbox->state() == QProcess::NotRunning) {
+            *error = u"openbox no tomó la pantalla "_s + m_display +
+                     (openbox->state() == QProcess::NotRunning ? u" (terminó)"_s : QString()) +
+                     u": "_s + QString::fromLocal8Bit(openbox->readAll());
             return false;
         }
         pausa(100);
