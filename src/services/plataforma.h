@@ -51,6 +51,10 @@ bool salidaEsTerminal();
 // certificate store's root authorities.
 QString autoridadesTls();
 
+// What the whole process needs before anything else runs (the first call in main()): on Windows,
+// Qt's regular expressions without their JIT compiler; nothing elsewhere.
+void prepararProceso();
+
 // Lets a windowed program's command-line modes write to the console they were started from
 // (Windows); nothing elsewhere.
 void conectarConsola();
