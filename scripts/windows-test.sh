@@ -65,11 +65,12 @@ nuevo_prefijo "$WINEPREFIX"
 . "$BUILD/dependencias.env"
 WINEPATH="$(winepath -w "$BUILD/carga");$(winepath -w "$BUILD/carga-pruebas")"
 export WINEPATH
-# The prefix holds no font files (Wine draws with the host's fonts): the offscreen platform of the
-# window tests reads the host's DejaVu folder, or no size would resolve.
+# The prefix's Fonts folder is empty (Wine draws with the host's fonts), and the offscreen
+# platform of the window tests reads font files from there, or no size would resolve; a folder
+# named by QT_QPA_FONTDIR would not reach them (Wine passes no QT_* variable on). The host's DejaVu.
 if [ -d /usr/share/fonts/truetype/dejavu ]; then
-    QT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/dejavu)
-    export QT_QPA_FONTDIR
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp /usr/share/fonts/truetype/dejavu/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 fi
 printf '[Paths]\nPlugins=%s\n' "$(winepath -w "$QT/plugins" | tr '\\' /)" >"$OBRA/tests/qt.conf"
 COMPARTIDOS=${VENDARO_SERVIDORES:-}
