@@ -255,10 +255,12 @@ anotar "silent install for all users (Program Files, its entry, the common Start
 if chattr +i "$TODOS" 2>/dev/null; then
     wine "$TODOS/vendaro.exe" --check >"$run/check-todos.txt" 2>&1
     chattr -i "$TODOS"
-    primera=$(tr -d '\r' <"$run/check-todos.txt" | head -n1)
+    # (The line after the message box that says the host installation is missing there.)
+    primera=$(tr -d '\r' <"$run/check-todos.txt" | grep -m1 '^Archivo de configuración:')
     echo "  $primera"
     # (Windows folder names ignore case.)
-    echo "$primera" | grep -qixF "Archivo de configuración: C:\\users\\$usuario\\AppData\\Local\\vendaro\\vendaro.ini"
+    echo "$primera" | grep -qixF "Archivo de configuración: C:\\users\\$usuario\\AppData\\Local\\vendaro\\vendaro.ini" &&
+        ! grep -qiF "C:/users" "$run/check-todos.txt"
     anotar "settings in the user's application data folder when Program Files is not writable" $?
 else
     echo "  (chattr unavailable: the fall-back of the settings file is not tried)"
