@@ -65,11 +65,12 @@ nuevo_prefijo "$WINEPREFIX"
 . "$BUILD/dependencias.env"
 WINEPATH="$(winepath -w "$BUILD/carga");$(winepath -w "$BUILD/carga-pruebas")"
 export WINEPATH
-# The prefix holds no font files (Wine draws with the host's fonts): the offscreen platform of the
-# window tests reads the host's DejaVu folder, or no size would resolve.
+# The prefix's Fonts folder is empty (Wine draws with the host's fonts), and the offscreen
+# platform of the window tests reads font files from there, or no size would resolve; a folder
+# named by QT_QPA_FONTDIR would not reach them (Wine passes no QT_* variable on). The host's DejaVu.
 if [ -d /usr/share/fonts/truetype/dejavu ]; then
-    QT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/dejavu)
-    export QT_QPA_FONTDIR
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp /usr/share/fonts/truetype/dejavu/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 fi
 printf '[Paths]\nPlugins=%s\n' "$(winepath -w "$QT/plugins" | tr '\\' /)" >"$OBRA/tests/qt.conf"
 COMPARTIDOS=${VENDARO_SERVIDORES:-}
@@ -254,10 +255,12 @@ anotar "silent install for all users (Program Files, its entry, the common Start
 if chattr +i "$TODOS" 2>/dev/null; then
     wine "$TODOS/vendaro.exe" --check >"$run/check-todos.txt" 2>&1
     chattr -i "$TODOS"
-    primera=$(tr -d '\r' <"$run/check-todos.txt" | head -n1)
+    # (The line after the message box that says the host installation is missing there.)
+    primera=$(tr -d '\r' <"$run/check-todos.txt" | grep -m1 '^Archivo de configuración:')
     echo "  $primera"
     # (Windows folder names ignore case.)
-    echo "$primera" | grep -qixF "Archivo de configuración: C:\\users\\$usuario\\AppData\\Local\\vendaro\\vendaro.ini"
+    echo "$primera" | grep -qixF "Archivo de configuración: C:\\users\\$usuario\\AppData\\Local\\vendaro\\vendaro.ini" &&
+        ! grep -qiF "C:/users" "$run/check-todos.txt"
     anotar "settings in the user's application data folder when Program Files is not writable" $?
 else
     echo "  (chattr unavailable: the fall-back of the settings file is not tried)"

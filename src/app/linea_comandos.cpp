@@ -183,7 +183,8 @@ public:
         imprimirCambios();
         if (!resumen.mensaje.isEmpty())
             m_salida << textoSeguro::paraMostrar(resumen.mensaje) << u'\n';
-        m_salida << resumen.texto() << u'\n' << u"Bitácora: "_s << resumen.rutaBitacora << u'\n';
+        m_salida << resumen.texto() << u'\n' << u"Bitácora: "_s
+                 << QDir::toNativeSeparators(resumen.rutaBitacora) << u'\n';
         m_salida.flush();
     }
 

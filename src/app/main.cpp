@@ -20,6 +20,7 @@
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[]) {
+    plataforma::prepararProceso();
     plataforma::conectarConsola();
     QStringList argumentos;
     for (int i = 1; i < argc; ++i)

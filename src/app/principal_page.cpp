@@ -89,6 +89,10 @@ PrincipalPage::PrincipalPage(QWidget* padre)
         w->setSizePolicy(politica);
     }
     Label3->setMinimumHeight(Label3->fontMetrics().lineSpacing() * 2);
+    // A line each, empty or not: where an empty label asks for less than a line (Windows), the
+    // first text would push the page down.
+    for (QLabel* l : {Label5, lblFase})
+        l->setMinimumHeight(l->fontMetrics().lineSpacing());
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     chkImagenes = new QCheckBox(u"Enviar archivos de imá&genes"_s, Picture2);
     nombrar(chkImagenes, u"chkImagenes"_s);

@@ -8,6 +8,8 @@
 #include "texto_seguro.h"
 #include "utilerias.h"
 
+#include <QDir>
+
 using namespace Qt::StringLiterals;
 
 QString LeeIniDefault(const QString& seccion, const QString& clave, const QString& defecto,
@@ -37,7 +39,7 @@ bool LocalizarInstalacion(const libQVTX& qvtx, DelRegistro& registro, BasesDD& b
     if (BuscarRegistro(carpeta, registro).isEmpty()) {
         const QChar cr(u'\r');
         const QString texto = u"En el archivo de configuración de este programa"_s + cr + cr +
-                              u'(' + rutaIni + u')' + cr + cr +
+                              u'(' + QDir::toNativeSeparators(rutaIni) + u')' + cr + cr +
                               u"debe indicarse la ruta correcta de Velmora Premium."_s + cr +
                               u"Ruta indicada e incorrecta: "_s + cr + cr + carpeta;
         CajaMensaje(texto, Botones::Critico, u"Atención"_s);

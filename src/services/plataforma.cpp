@@ -299,6 +299,18 @@ bool altF4EsPeticionDeCierre() {
 #endif
 }
 
+void prepararProceso() {
+#ifdef Q_OS_WIN
+    // MinGW's emulated thread-local storage frees a thread's variables before the C++ runtime
+    // runs their destructors, and Qt keeps the JIT stack of its regular expressions in one: a
+    // worker thread that had matched an expression (a send run, a connection test) faulted as it
+    // ended, inside the loader's thread-end callbacks, and left a lock of the threads library held,
+    // so the process then hung at exit. Without the JIT that variable is never touched; the
+    // program's expressions are short ones.
+    qputenv("QT_ENABLE_REGEXP_JIT", "0");
+#endif
+}
+
 void conectarConsola() {
 #ifdef Q_OS_WIN
     // The output is UTF-8 (QTextStream's, and the boxes'): the console shows it as such.

@@ -56,6 +56,10 @@ QString autoridadesTls();
 // button, and the window gets the key itself when no window manager takes it.
 bool altF4EsPeticionDeCierre();
 
+// What the whole process needs before anything else runs (the first call in main()): on Windows,
+// Qt's regular expressions without their JIT compiler; nothing elsewhere.
+void prepararProceso();
+
 // Lets a windowed program's command-line modes write to the console they were started from
 // (Windows); nothing elsewhere.
 void conectarConsola();

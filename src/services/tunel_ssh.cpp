@@ -6,10 +6,12 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <libssh/libssh.h>
 #include <libssh/server.h> // ssh_send_keepalive, a global request any side may send
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -25,17 +27,35 @@ constexpr Socket SinSocket = INVALID_SOCKET;
 inline void cerrarSocket(Socket s) {
     closesocket(s);
 }
+inline int errorSocket() {
+    return WSAGetLastError();
+}
+constexpr int ConexionEnCurso = WSAEWOULDBLOCK;
+constexpr int ConexionRechazada = WSAECONNREFUSED;
+constexpr int SinRutaAlEquipo = WSAEHOSTUNREACH;
+constexpr int SinRutaALaRed = WSAENETUNREACH;
 #else
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <fcntl.h>
 using Socket = int;
 constexpr Socket SinSocket = -1;
 inline void cerrarSocket(Socket s) {
     ::close(s);
 }
+inline int errorSocket() {
+    return errno;
+}
+constexpr int ConexionEnCurso = EINPROGRESS;
+constexpr int ConexionRechazada = ECONNREFUSED;
+constexpr int SinRutaAlEquipo = EHOSTUNREACH;
+constexpr int SinRutaALaRed = ENETUNREACH;
 #endif
 
 using namespace Qt::StringLiterals;
@@ -126,6 +146,120 @@ void sinRetardo(Socket s) {
 #endif
 }
 
+bool sinBloqueo(Socket s) {
+#ifdef Q_OS_WIN
+    u_long si = 1;
+    return ioctlsocket(s, long(FIONBIO), &si) == 0;
+#else
+    const int banderas = ::fcntl(s, F_GETFL);
+    return banderas >= 0 && ::fcntl(s, F_SETFL, banderas | O_NONBLOCK) == 0;
+#endif
+}
+
+// Waits for a non-blocking connect to end: 0 when it connected, the socket's error when it failed,
+// -1 when the time ran out.
+int esperarConexion(Socket s, qint64 milisegundos) {
+    milisegundos = std::max<qint64>(0, milisegundos);
+#ifdef Q_OS_WIN
+    // Windows reports a failed connect in select()'s exception set (WSAPoll may never report it).
+    fd_set escritura{};
+    escritura.fd_count = 1;
+    escritura.fd_array[0] = s;
+    fd_set fallo = escritura;
+    timeval espera{long(milisegundos / 1000), long(milisegundos % 1000 * 1000)};
+    const int n = ::select(0, nullptr, &escritura, &fallo, &espera);
+#else
+    QElapsedTimer reloj;
+    reloj.start();
+    pollfd p{s, POLLOUT, 0};
+    int n = 0;
+    do
+        n = ::poll(&p, 1, int(std::max<qint64>(0, milisegundos - reloj.elapsed())));
+    while (n < 0 && errno == EINTR);
+#endif
+    if (n == 0)
+        return -1;
+    if (n < 0)
+        return errorSocket();
+    int error = 0;
+    socklen_t largo = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &largo) != 0)
+        return errorSocket();
+    return error;
+}
+
+// The TCP connection to the SSH server, opened here and handed to libssh: on Windows libssh's own
+// wait misses a refused connect and reports its time-out instead. Every address of the name is
+// tried within the one time-out; a refusal, no route and silence are told apart.
+Socket conectarTcp(const QString& servidor, int puerto, int segundos, QString* motivo) {
+    const QString donde = u"%1:%2"_s.arg(servidor).arg(puerto);
+    addrinfo pista{};
+    pista.ai_family = AF_UNSPEC;
+    pista.ai_socktype = SOCK_STREAM;
+    pista.ai_protocol = IPPROTO_TCP;
+    addrinfo* direcciones = nullptr;
+    if (::getaddrinfo(servidor.toUtf8().constData(), QByteArray::number(puerto).constData(), &pista,
+                      &direcciones) != 0 ||
+        !direcciones) {
+        *motivo = u"no se pudo conectar con el servidor SSH %1 (no se encontró la dirección de "
+                  u"«%2»)"_s.arg(donde, servidor);
+        return SinSocket;
+    }
+    QElapsedTimer reloj;
+    reloj.start();
+    const qint64 limite = qint64(segundos) * 1000;
+    int error = 0;
+    Socket s = SinSocket;
+    for (const addrinfo* a = direcciones; a && s == SinSocket && reloj.elapsed() < limite;
+         a = a->ai_next) {
+        const Socket intento = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (intento == SinSocket) {
+            error = errorSocket();
+            continue;
+        }
+        int e = 0;
+        if (!sinBloqueo(intento))
+            e = errorSocket();
+        else if (::connect(intento, a->ai_addr, socklen_t(a->ai_addrlen)) != 0) {
+            e = errorSocket();
+            if (e == ConexionEnCurso)
+                e = esperarConexion(intento, limite - reloj.elapsed());
+        }
+        if (e == 0)
+            s = intento;
+        else {
+            cerrarSocket(intento);
+            if (e > 0)
+                error = e;
+        }
+    }
+    ::freeaddrinfo(direcciones);
+    if (s != SinSocket)
+        return s;
+    if (error == ConexionRechazada)
+        *motivo = u"no se pudo conectar con el servidor SSH %1 (rechazó la conexión: nada escucha "
+                  u"en ese puerto)"_s.arg(donde);
+    else if (error == SinRutaAlEquipo || error == SinRutaALaRed)
+        *motivo = u"no se pudo conectar con el servidor SSH %1 (inalcanzable: no hay ruta hasta "
+                  u"esa dirección)"_s.arg(donde);
+    else if (error != 0)
+        *motivo =
+            u"no se pudo conectar con el servidor SSH %1 (%2)"_s.arg(donde, qt_error_string(error));
+    else
+        *motivo = u"el servidor SSH %1 no responde (se agotó el tiempo de %2 s)"_s.arg(donde).arg(
+            segundos);
+    return SinSocket;
+}
+
+// The local address of a connected socket: what tells it from another that later got its number.
+QByteArray direccionLocal(Socket s) {
+    sockaddr_storage a{};
+    socklen_t largo = sizeof a;
+    if (::getsockname(s, reinterpret_cast<sockaddr*>(&a), &largo) != 0)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(&a), qsizetype(largo));
+}
+
 bool enviarTodo(Socket s, const char* datos, qsizetype largo) {
     while (largo > 0) {
         const auto n = ::send(s, datos, size_t(largo), 0);
@@ -173,6 +307,8 @@ struct TunelSsh::Hilo {
     Socket escucha = SinSocket;
     quint16 puerto = 0;
     ssh_session sesion = nullptr;
+    Socket tcp = SinSocket; // the session's connection, see cerrarSesion()
+    QByteArray tcpLocal;
     std::vector<Canal> canales;
     QElapsedTimer ultimoTrafico;
     ssh_channel canalSftp = nullptr; // see pedirSinRetardo()
@@ -191,6 +327,7 @@ struct TunelSsh::Hilo {
     bool haciaLocal();
     void cerrarCanal(Canal& c);
     void perderSesion(const QString& motivo);
+    void cerrarSesion();
     QString dondeSsh() const {
         return u"%1@%2:%3"_s.arg(datos.usuario, datos.servidor).arg(datos.puerto);
     }
@@ -352,9 +489,7 @@ void TunelSsh::Hilo::ejecutar() {
     canales.clear();
     if (sesion) {
         olvidarSinRetardo();
-        ssh_disconnect(sesion);
-        ssh_free(sesion);
-        sesion = nullptr;
+        cerrarSesion();
     }
 }
 
@@ -382,6 +517,23 @@ bool TunelSsh::Hilo::conectar(QString* motivo) {
     ssh_options_set(sesion, SSH_OPTIONS_KNOWNHOSTS, conocidos.constData());
     ssh_options_set(sesion, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, conocidos.constData());
     ssh_options_set(sesion, SSH_OPTIONS_NODELAY, &si);
+    tcp = conectarTcp(datos.servidor, datos.puerto, datos.segundosConexion, motivo);
+    if (tcp == SinSocket) {
+        ssh_free(sesion);
+        sesion = nullptr;
+        qCWarning(lcTunel).noquote() << u"Túnel SSH: "_s + *motivo;
+        return false;
+    }
+    sinRetardo(tcp);
+    tcpLocal = direccionLocal(tcp);
+    // libssh keeps only the low 16 bits of a descriptor it is handed: a larger one (a Windows
+    // process with very many handles open) is left to libssh's own connect.
+    if (quint64(tcp) <= 0xffff)
+        ssh_options_set(sesion, SSH_OPTIONS_FD, &tcp);
+    else {
+        cerrarSocket(tcp);
+        tcp = SinSocket;
+    }
     const QString donde = u"%1:%2"_s.arg(datos.servidor).arg(datos.puerto);
     bool bien = false;
     if (ssh_connect(sesion) != SSH_OK) {
@@ -394,9 +546,7 @@ bool TunelSsh::Hilo::conectar(QString* motivo) {
     } else
         bien = verificarServidor(motivo) && autenticar(motivo);
     if (!bien) {
-        ssh_disconnect(sesion);
-        ssh_free(sesion);
-        sesion = nullptr;
+        cerrarSesion();
         qCWarning(lcTunel).noquote() << u"Túnel SSH: "_s + *motivo;
         return false;
     }
@@ -715,7 +865,18 @@ void TunelSsh::Hilo::perderSesion(const QString& motivo) {
     }
     canales.clear();
     olvidarSinRetardo();
+    cerrarSesion();
+}
+
+// libssh leaves a connection it was handed open at ssh_disconnect(), but closes it itself after
+// some failures (a reset, the server's disconnect message): it is closed here only while its
+// number is still this connection's, never another socket's that the system gave the number since.
+void TunelSsh::Hilo::cerrarSesion() {
     ssh_disconnect(sesion);
     ssh_free(sesion);
     sesion = nullptr;
+    if (tcp != SinSocket && !tcpLocal.isEmpty() && direccionLocal(tcp) == tcpLocal)
+        cerrarSocket(tcp);
+    tcp = SinSocket;
+    tcpLocal.clear();
 }

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -264,9 +265,12 @@ TEST_F(Relacion, ElCampoDeVelmoraQuedaALaVista) {
 
 // The lists come through the SSH tunnel when the settings name one.
 TEST_F(Relacion, ListasPorElTunelSsh) {
-    const QString carpeta = entorno::valor("VENDARO_SSH_DIR");
-    if (carpeta.isEmpty())
+    const QString dir = entorno::valor("VENDARO_SSH_DIR");
+    if (dir.isEmpty())
         GTEST_SKIP() << "no SSH server in this test run";
+    // Made absolute before the window opens: it makes the settings' folder the current one, and
+    // on Windows a path without a drive letter would then name that folder's drive.
+    const QString carpeta = QFileInfo(dir).absoluteFilePath();
     QFile::remove(ArchivoServidoresConocidos());
     e.ajustar(u"Túnel SSH"_s, u"127.0.0.1:"_s + entorno::valor("VENDARO_SSH_PORT"));
     e.ajustar(u"Usuario SSH"_s, entorno::valor("VENDARO_SSH_USER"));

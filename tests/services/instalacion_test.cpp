@@ -40,7 +40,9 @@ TEST_F(Instalacion, CarpetaEquivocadaAvisaYDevuelveFalso) {
     EXPECT_EQ(carpeta.leer(u"vendaro.ini"_s),
               QByteArray("[Configuración]\nRuta de Velmora Premium=C:\\velmorapremium\n"));
     ASSERT_EQ(dialogos.cajas.size(), 2);
-    const QString esperado = u"En el archivo de configuración de este programa\r\r("_s + ini +
+    // The settings file as the system writes paths (backslashes and a drive letter on Windows).
+    const QString esperado = u"En el archivo de configuración de este programa\r\r("_s +
+                             QDir::toNativeSeparators(ini) +
                              u")\r\rdebe indicarse la ruta correcta de Velmora Premium.\r"
                              u"Ruta indicada e incorrecta: \r\rC:\\velmorapremium"_s;
     EXPECT_EQ(dialogos.cajas[0].texto, esperado);

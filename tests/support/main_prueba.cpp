@@ -1,6 +1,8 @@
 // Test entry point: a Qt application object (QApplication on the offscreen platform for the window
 // tests), and a configuration folder of the run's own so the encryption key never touches the
 // user's.
+#include "services/plataforma.h"
+
 #include <QTemporaryDir>
 
 #ifdef VENDARO_PRUEBAS_GUI
@@ -14,6 +16,8 @@ using Aplicacion = QCoreApplication;
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    // As the program's own main() does.
+    plataforma::prepararProceso();
     QTemporaryDir configuracion;
     qputenv("XDG_CONFIG_HOME", configuracion.path().toUtf8());
 #ifdef VENDARO_PRUEBAS_GUI

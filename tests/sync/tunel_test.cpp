@@ -164,12 +164,13 @@ TEST(Tunel, CadaFalloSeExplica) {
              e.ajustar(u"Puerto"_s, u"1"_s);
          },
          u"la base de datos no responde detrás del túnel SSH"_s},
-        {"servidor SSH inalcanzable",
+        {"nada escucha en el puerto del servidor SSH",
          [](Escenario& e) {
              porTunel(e, u"1"_s);
              e.ajustar(u"Llave SSH"_s, llave(u"id_ed25519"_s));
          },
-         u"no se pudo conectar con el servidor SSH 127.0.0.1:1"_s},
+         // A refusal, told at once: not the time-out of a server that does not answer.
+         u"no se pudo conectar con el servidor SSH 127.0.0.1:1 (rechazó la conexión"_s},
         {"verificada no puede comprobar el nombre",
          [](Escenario& e) {
              porTunel(e, ssh("VENDARO_SSH_PORT"));
