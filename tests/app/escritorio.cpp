@@ -1,6 +1,7 @@
 #include "escritorio.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -102,17 +103,25 @@ bool Escritorio::iniciar(QString* error) {
     }
     m_display = u':' + QString::fromLatin1(numero.trimmed());
 
-    QProcess* openbox = lanzar(u"openbox"_s, {});
+    // openbox claims the screen (what wmctrl -m sees) before it has read its configuration and
+    // grabbed its keys; until then Alt+F4 reaches the program as a key, which ends it. Its start
+    // command runs once all of that is done.
+    if (!m_carpeta.isValid()) {
+        *error = u"no se pudo crear una carpeta temporal"_s;
+        return false;
+    }
+    const QString listo = m_carpeta.filePath(u"openbox-listo"_s);
+    QProcess* openbox = lanzar(u"openbox"_s, {u"--startup"_s, u"touch '"_s + listo + u"'"_s});
     reloj.restart();
-    while (!x(u"wmctrl"_s, {u"-m"_s}).contains(u"Openbox"_s)) {
-        // A loaded machine (two test programs each with their own X server) can be slow here.
+    while (!QFileInfo::exists(listo)) {
         if (reloj.elapsed() > 30000 || openbox->state() == QProcess::NotRunning) {
-            *error = u"openbox no tomó la pantalla "_s + m_display +
+            *error = u"openbox no terminó de arrancar en "_s + m_display +
                      (openbox->state() == QProcess::NotRunning ? u" (terminó)"_s : QString()) +
-                     u": "_s + QString::fromLocal8Bit(openbox->readAll());
+                     u"; wmctrl -m: "_s + x(u"wmctrl"_s, {u"-m"_s}).simplified() +
+                     u"; openbox: "_s + QString::fromLocal8Bit(openbox->readAll());
             return false;
         }
-        pausa(100);
+        openbox->waitForFinished(100);
     }
     lanzar(u"trayer"_s,
            {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s, u"--widthtype"_s, u"request"_s,
@@ -198,4 +207,26 @@ QStringList Escritorio::esperarIconos(int cuantos, int ms) const {
     while ((iconos = iconosEnBandeja()).size() != cuantos && reloj.elapsed() < ms)
         pausa(100);
     return iconos;
+}
+
+QString Escritorio::finDe(QProcess* programa) const {
+    // A QProcess learns of its child's end only while waiting or in an event loop.
+    QString texto;
+    if (programa->state() != QProcess::NotRunning)
+        programa->waitForFinished(1000);
+    if (programa->state() == QProcess::NotRunning)
+        texto = u"; the program ended ("_s +
+                (programa->exitStatus() == QProcess::CrashExit
+                     ? u"crashed"_s
+                     : u"exit code "_s + QString::number(programa->exitCode())) +
+                u')';
+    else
+        texto = u"; the program still runs"_s;
+    for (const auto& p : m_procesos)
+        if (p.get() != programa && p->state() == QProcess::Running)
+            p->waitForFinished(0);
+    for (const auto& p : m_procesos)
+        if (p.get() != programa && p->state() != QProcess::Running)
+            texto += u"; "_s + p->program() + u" ended"_s;
+    return texto + u"; its output:\n"_s + QString::fromLocal8Bit(programa->readAll());
 }

@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 #include <vector>
@@ -42,8 +43,12 @@ public:
     // The icons docked in the notification area, as window ids.
     QStringList iconosEnBandeja() const;
     QStringList esperarIconos(int cuantos, int ms = 15000) const;
+    // For a failure's message: whether the program and the desktop's own programs still run, and
+    // what the program printed.
+    QString finDe(QProcess* programa) const;
 
 private:
+    QTemporaryDir m_carpeta;
     QString m_display;
     std::vector<std::unique_ptr<QProcess>> m_procesos;
 };
