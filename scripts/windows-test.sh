@@ -75,6 +75,9 @@ fi
 printf '[Paths]\nPlugins=%s\n' "$(winepath -w "$QT/plugins" | tr '\\' /)" >"$OBRA/tests/qt.conf"
 COMPARTIDOS=${VENDARO_SERVIDORES:-}
 fijos=()
+# Run on its own below, with the test's authorities in the certificate store.
+ALMACEN=ConexionTls.VerificadaConfiaEnElAlmacenDeCertificados
+excluir=$ALMACEN
 if [ -n "$COMPARTIDOS" ]; then
     # The tests' own variables override the file ctest names: every server's address is exported.
     set -a
@@ -82,10 +85,11 @@ if [ -n "$COMPARTIDOS" ]; then
     . "$COMPARTIDOS"
     set +a
     # Neither the fixture's start and stop nor their automatic addition.
-    fijos=(-FA servidores -E '^servidores[.]')
+    fijos=(-FA servidores)
+    excluir="^servidores[.]|$excluir"
 fi
-ctest --test-dir "$OBRA" --output-on-failure --timeout 300 "${fijos[@]}" ${FILTRO:+-R "$FILTRO"} \
-    >"$BUILD/ctest.log" 2>&1
+ctest --test-dir "$OBRA" --output-on-failure --timeout 300 "${fijos[@]}" -E "$excluir" \
+    ${FILTRO:+-R "$FILTRO"} >"$BUILD/ctest.log" 2>&1
 # The FTP servers of the FTP client's tests are Linux programs a Windows process cannot stop.
 for pid in $(ps -eo pid=,args= | awk -v p="--root $WINEPREFIX/" 'index($0, p) && /ftp_server.py/ {print $1}'); do
     kill "$pid" 2>/dev/null
@@ -103,6 +107,38 @@ else
 fi
 echo "skipped under Wine: $(grep -c 'Skipped' "$BUILD/ctest.log" || true) (reasons in $BUILD/ctest.log)"
 wineserver -k 2>/dev/null
+
+# --- the certificate store as the authority of verified sessions (the database's TLS and FTPS) ---------
+# Wine's root store is the host's CA bundle. For this one test it is that bundle with the test CA and
+# the FTPS server's certificate, bind-mounted over it in a mount namespace of its own: the host's file
+# is never touched. The servers are started here, since the bundle needs their certificates.
+if [ -z "$FILTRO" ] || [[ $ALMACEN =~ $FILTRO ]]; then
+    servidores=$COMPARTIDOS
+    propios=""
+    if [ -z "$servidores" ]; then
+        propios=$BUILD/servidores-almacen
+        scripts/servers.sh start "$propios" >/dev/null && servidores=$propios/servers.env
+    fi
+    (
+        set -a
+        # shellcheck disable=SC1090
+        . "$servidores"
+        set +a
+        cat /etc/ssl/certs/ca-certificates.crt "$VENDARO_MYSQL_CA" "$VENDARO_FTPS_CERT" \
+            >"$BUILD/autoridades-prueba.pem"
+        # shellcheck disable=SC2016
+        unshare --mount sh -c 'mount --bind "$1" /etc/ssl/certs/ca-certificates.crt &&
+            ctest --test-dir "$2" --output-on-failure --timeout 300 -FA servidores \
+                -E "^servidores[.]" -R "$3"; r=$?; wineserver -k 2>/dev/null; exit $r' \
+            sh "$BUILD/autoridades-prueba.pem" "$OBRA" "$ALMACEN"
+    ) >"$BUILD/ctest-almacen.log" 2>&1
+    r=$?
+    # Skipped means the store did not show the certificates: not a pass.
+    grep -q 'Skipped' "$BUILD/ctest-almacen.log" && r=1
+    grep -q '100% tests passed, 0 tests failed out of 1' "$BUILD/ctest-almacen.log" || r=1
+    anotar "verified TLS and FTPS through the certificate store (ctest-almacen.log)" "$r"
+    [ -n "$propios" ] && scripts/servers.sh stop "$propios" >/dev/null
+fi
 
 # --- 2. the installer into a fresh prefix, and the installed program on the demo's data --------------------
 export WINEPREFIX=$BUILD/wine-instalacion

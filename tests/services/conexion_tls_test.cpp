@@ -1,7 +1,18 @@
+#include "ftp/clsftp.h"
 #include "services/conexion.h"
 #include "support/entorno.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <cstring>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -57,16 +68,13 @@ TEST(ConexionTls, ModosContraServidoresConYSinTls) {
          false,
          {}},
     };
-    bool sinAlmacenFalso = false;
     for (const Caso& caso : casos) {
         SCOPED_TRACE(caso.nombre);
 #ifdef Q_OS_WIN
         // Windows' authorities are its certificate store's, read once per run: no variable
-        // stands in for them. The other cases are checked all the same.
-        if (!caso.autoridadesDelSistema.isEmpty()) {
-            sinAlmacenFalso = true;
+        // stands in for them (VerificadaConfiaEnElAlmacenDeCertificados puts the CA there).
+        if (!caso.autoridadesDelSistema.isEmpty())
             continue;
-        }
 #endif
         if (!caso.autoridadesDelSistema.isEmpty())
             qputenv("SSL_CERT_FILE", caso.autoridadesDelSistema);
@@ -99,8 +107,65 @@ TEST(ConexionTls, ModosContraServidoresConYSinTls) {
                 << qPrintable(cn.cifrado());
         }
     }
-    if (sinAlmacenFalso)
-        GTEST_SKIP()
-            << "En Windows las autoridades del sistema son las del almacén de certificados: "
-               "el caso de una CA puesta entre ellas no se probó";
 }
+
+#ifdef Q_OS_WIN
+namespace {
+// Whether the system's root store holds the first certificate of a PEM file.
+bool enElAlmacen(const QString& archivo) {
+    QFile f(archivo);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray pem = f.readAll();
+    const QByteArray inicio = "-----BEGIN CERTIFICATE-----";
+    const qsizetype desde = pem.indexOf(inicio) + inicio.size();
+    const QByteArray der =
+        QByteArray::fromBase64(pem.mid(desde, pem.indexOf("-----END", desde) - desde).simplified());
+    bool esta = false;
+    if (HCERTSTORE almacen = CertOpenSystemStoreW(0, L"ROOT")) {
+        for (PCCERT_CONTEXT c = nullptr; !esta && (c = CertEnumCertificatesInStore(almacen, c));)
+            if (c->cbCertEncoded == DWORD(der.size()) &&
+                std::memcmp(c->pbCertEncoded, der.constData(), size_t(der.size())) == 0) {
+                esta = true;
+                CertFreeCertificateContext(c);
+            }
+        CertCloseStore(almacen, 0);
+    }
+    return esta;
+}
+} // namespace
+
+// On Windows the authorities a verified session trusts when no CA file is named are the
+// certificate store's roots, for the shop's database and for FTPS alike. The test's CA and the FTP
+// server's certificate are put there from outside the test: under Wine the store is the host's
+// CA bundle, which scripts/windows-test.sh replaces for this test alone; on Windows,
+// `certutil -addstore Root`.
+TEST(ConexionTls, VerificadaConfiaEnElAlmacenDeCertificados) {
+    if (!enElAlmacen(entorno::mysqlCa()) || !enElAlmacen(entorno::ftpsCertificado()))
+        GTEST_SKIP()
+            << "la CA de prueba y el certificado del servidor FTPS no están entre las "
+               "autoridades del almacén de certificados (scripts/windows-test.sh las pone)";
+
+    OpcionesConexion opciones;
+    opciones.tls = ModoTls::Verificado;
+    Conexion cn;
+    ASSERT_TRUE(cn.abrir(entorno::mysql(), opciones)) << qPrintable(cn.ultimoError());
+    EXPECT_TRUE(cn.cifrado().startsWith(u"TLSv1."_s)) << qPrintable(cn.cifrado());
+    // A CA file named still takes the store's place.
+    opciones.certificadoCa = entorno::mysqlOtraCa();
+    Conexion otra;
+    EXPECT_FALSE(otra.abrir(entorno::mysql(), opciones));
+    EXPECT_EQ(otra.codigoError(), ErrorTls) << qPrintable(otra.ultimoError());
+
+    // The FTP server's self-signed certificate, trusted through the store: TLS required by the
+    // address and no fingerprint accepted.
+    clsFTP ftp;
+    ftp.SetTransferBinary();
+    ftp.SetModePassive();
+    const QString servidor = entorno::ftpHost() + u':' + QString::number(entorno::ftpsPuerto());
+    ASSERT_TRUE(ftp.OpenConnection(u"ftpes://"_s + servidor, entorno::ftpUsuario(),
+                                   entorno::ftpContrasena()))
+        << ftp.GetLastErrorMessage().toStdString();
+    EXPECT_TRUE(ftp.IsEncrypted());
+}
+#endif
