@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build tested under Wine (not part of .ci/run: the first dependency build takes long):
 #  1. the engine's and the window's test executables, built for Windows, run by ctest with Wine as
-#     their runner, against the MariaDB and FTP servers the suite starts on loopback;
+#     their runner, against the MariaDB and FTP servers the suite starts on loopback; the test of
+#     the certificate store as the authority of verified sessions alone, with the test's CA put in it;
 #  2. the installer, run silently into a fresh Wine prefix; the installed vendaro.exe --check and
 #     --send on the demo's data; the window under Xvfb (a screenshot in build-windows/ventana.png);
 #     the Run value it registered, read with `wine reg query`.
