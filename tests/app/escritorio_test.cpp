@@ -105,6 +105,11 @@ TEST_F(EnEscritorio, LaVentanaSiempreVuelveDeLaBandeja) {
             ADD_FAILURE() << "not restored: " << d.estadoMapa(ventana).toStdString();
             ++fallos;
         }
+        // The window is back at the first click; the second asks for it again (an activation the
+        // window manager may get after the next hide on a loaded machine, and then obeys). A
+        // user's next action comes later than that.
+        if (r == 1)
+            QThread::msleep(300);
         // Now and then a send ("Enviar ahora" by its mnemonic) that the next hides run into.
         if (ciclo % 20 == 10)
             d.x(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, ventana, u"key"_s, u"alt+e"_s});
