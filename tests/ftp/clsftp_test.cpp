@@ -456,14 +456,7 @@ INSTANTIATE_TEST_SUITE_P(Servidores, PruebaFTP,
 
 // The SHA-256 of a PEM certificate file, in hexadecimal.
 QByteArray huellaDe(const QString& pem) {
-    QFile f(pem);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray texto = f.readAll();
-    texto = texto.mid(texto.indexOf('\n') + 1);
-    texto = texto.left(texto.indexOf("-----END"));
-    return QCryptographicHash::hash(QByteArray::fromBase64(texto.simplified().replace(' ', "")),
-                                    QCryptographicHash::Sha256)
+    return QCryptographicHash::hash(entorno::certificadoDer(pem), QCryptographicHash::Sha256)
         .toHex();
 }
 

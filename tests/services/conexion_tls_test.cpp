@@ -1,12 +1,11 @@
-#include "ftp/clsftp.h"
 #include "services/conexion.h"
 #include "support/entorno.h"
-
-#include <QFile>
 
 #include <gtest/gtest.h>
 
 #ifdef Q_OS_WIN
+#include "ftp/clsftp.h"
+
 #include <windows.h>
 
 #include <wincrypt.h>
@@ -113,14 +112,9 @@ TEST(ConexionTls, ModosContraServidoresConYSinTls) {
 namespace {
 // Whether the system's root store holds the first certificate of a PEM file.
 bool enElAlmacen(const QString& archivo) {
-    QFile f(archivo);
-    if (!f.open(QIODevice::ReadOnly))
+    const QByteArray der = entorno::certificadoDer(archivo);
+    if (der.isEmpty())
         return false;
-    const QByteArray pem = f.readAll();
-    const QByteArray inicio = "-----BEGIN CERTIFICATE-----";
-    const qsizetype desde = pem.indexOf(inicio) + inicio.size();
-    const QByteArray der =
-        QByteArray::fromBase64(pem.mid(desde, pem.indexOf("-----END", desde) - desde).simplified());
     bool esta = false;
     if (HCERTSTORE almacen = CertOpenSystemStoreW(0, L"ROOT")) {
         for (PCCERT_CONTEXT c = nullptr; !esta && (c = CertEnumCertificatesInStore(almacen, c));)

@@ -99,6 +99,19 @@ QString ftpsRaiz() {
 QString ftpsCertificado() {
     return valor("VENDARO_FTPS_CERT");
 }
+QByteArray certificadoDer(const QString& pem) {
+    QFile f(pem);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray texto = f.readAll();
+    const QByteArray inicio = "-----BEGIN CERTIFICATE-----";
+    const qsizetype i = texto.indexOf(inicio);
+    const qsizetype fin = texto.indexOf("-----END", i);
+    if (i < 0 || fin < 0)
+        return {};
+    const qsizetype desde = i + inicio.size();
+    return QByteArray::fromBase64(texto.mid(desde, fin - desde).simplified());
+}
 QString ejecutable() {
     return QStringLiteral(VENDARO_EXE);
 }

@@ -25,6 +25,8 @@ QString ftpContrasena();
 QString ftpRaiz();
 QString ftpsRaiz();
 QString ftpsCertificado();
+// The DER bytes of a PEM file's first certificate; empty when it cannot be read.
+QByteArray certificadoDer(const QString& pem);
 // The built executable.
 QString ejecutable();
 // The text of a file of tests/data.
