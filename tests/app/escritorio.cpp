@@ -222,11 +222,13 @@ QString Escritorio::finDe(QProcess* programa) const {
                 u')';
     else
         texto = u"; the program still runs"_s;
-    for (const auto& p : m_procesos)
-        if (p.get() != programa && p->state() == QProcess::Running)
+    for (const auto& p : m_procesos) {
+        if (p.get() == programa)
+            continue;
+        if (p->state() == QProcess::Running)
             p->waitForFinished(0);
-    for (const auto& p : m_procesos)
-        if (p.get() != programa && p->state() != QProcess::Running)
+        if (p->state() != QProcess::Running)
             texto += u"; "_s + p->program() + u" ended"_s;
+    }
     return texto + u"; its output:\n"_s + QString::fromLocal8Bit(programa->readAll());
 }
