@@ -664,15 +664,25 @@ bool EscritorWeb::EnviarBloque(const QList<PlanProducto>& planes,
         return true;
 
     // Writes wait for the block's last round trip unless new rows' ids are needed to go on; then
-    // the tables written are read again in the round trip that writes them (a failed write stops
-    // the reads).
+    // the tables whose ids later decisions hang on (products, options) are read again in the
+    // round trip that writes them (a failed write stops the reads). The rows kept of the other
+    // tables written are what was written: reading them back (descriptions) would only cost bytes.
     auto conIds = [&] {
         if (!b.hayInserciones || m_config.simulacro)
             return true;
         if (!escribir(b, false, error, [&](LoteSql& lote, const QSet<QString>* escritas) {
-                pedirFilas(b, lote, claves, true, escritas);
+                QSet<QString> conIdsNuevos;
+                for (const QString& t : {m_config.tablaProductos, m_opcionesDe.tabla}) {
+                    const QString nombre = t.trimmed().toLower();
+                    if (!nombre.isEmpty() && (!escritas || escritas->contains(nombre)))
+                        conIdsNuevos.insert(nombre);
+                }
+                pedirFilas(b, lote, claves, true, escritas ? &conIdsNuevos : nullptr);
             }))
             return false;
+        for (Indice& filas : b.externas)
+            for (Fila& f : filas.filas)
+                f.insercion = -1;
         hallarFilas(b);
         return true;
     };

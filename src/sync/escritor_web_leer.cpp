@@ -134,7 +134,9 @@ void EscritorWeb::pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves
     }
     const QString deProductos = u" FROM "_s + id(m_config.tablaProductos) + u" WHERE "_s + selector;
     const PlanProducto& modelo = b.planes->first();
-    QStringList columnasProducto = modelo.columnas;
+    // Read again for their ids, product rows need none of the mapped columns: the block has
+    // decided on those already.
+    QStringList columnasProducto = soloFilas ? QStringList() : modelo.columnas;
     columnasProducto << m_primaria << m_config.campoTallaColor << u"product_id"_s;
     // What the catalogue's decisions look at, and what a product out of sale gets back.
     if (m_config.fabricantes)
@@ -151,9 +153,12 @@ void EscritorWeb::pedirFilas(Bloque& b, LoteSql& lote, const QStringList& claves
         return u"t."_s + id(columnaAjena) + u" IN (SELECT "_s + id(columnaProductos) + deProductos +
                u')';
     };
+    QString seleccion = columnasDe(tp, columnasProducto);
+    if (seleccion == u"t.*"_s)
+        seleccion = columnasDe(tp, modelo.columnas + columnasProducto);
     if (leerTabla(m_config.tablaProductos))
         lote.consulta(u"SELECT "_s + pesoDeColumna(columnaLlave, u"t."_s + id(llave)) + u" AS "_s +
-                          ColumnaPeso + u", "_s + columnasDe(tp, columnasProducto) + u" FROM "_s +
+                          ColumnaPeso + u", "_s + seleccion + u" FROM "_s +
                           id(m_config.tablaProductos) + u" AS t WHERE "_s + selector + orden(tp),
                       [&b, this, porPrimaria, claves](const ResultadoConsulta& r) {
                           b.productos.poner(filasDe(r), [](const Fila& f) { return f.peso; });
