@@ -52,7 +52,12 @@ void completarTextos(Escritura& alta, const TablaTienda& tabla) {
 EscritorWeb::Fila filaNueva(const Escritura& alta, int insercion) {
     EscritorWeb::Fila fila;
     fila.insercion = insercion;
-    fila.forma = EscritorWeb::Fila::formaDe(alta.columnas);
+    // A block makes thousands of rows of a few shapes: one table of positions per shape.
+    thread_local QHash<QStringList, std::shared_ptr<const EscritorWeb::Fila::Forma>> formas;
+    auto& forma = formas[alta.columnas];
+    if (!forma)
+        forma = EscritorWeb::Fila::formaDe(alta.columnas);
+    fila.forma = forma;
     fila.valores = alta.valores;
     return fila;
 }

@@ -87,6 +87,9 @@ bool PlanificadorEnvio::cargarExistencias(Conexion& pos, QString* error) {
         *error = pos.ultimoError();
         return false;
     }
+    // A product's few rows would keep the room a growing list reserves.
+    for (QList<Existencia>& filas : m_existencias)
+        filas.squeeze();
     m_existencias.squeeze();
     for (auto it = m_existencias.cbegin(); it != m_existencias.cend(); ++it)
         m_sinMayusculas[it.key().toLower()].append(it.key());
