@@ -125,6 +125,7 @@ bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nom
     tablas.append(tablaOpcion(u"language"_s));
     if (m_config.bajas)
         tablas.append(tablaOpcion(u"stock_status"_s));
+    tablas.append(RegistroTienda::tablaDe(m_prefijo));
     if (!LeerEsquemaTienda(m_cn, tablas, &m_esquema, error))
         return false;
     ++m_viajes;

@@ -37,9 +37,11 @@ struct Baja {
 bool EscritorWeb::prepararCatalogo(const QList<Pertenencia>& pertenencias, QString* error) {
     const TablaTienda& tp = tabla(m_config.tablaProductos);
     m_registro = std::make_unique<RegistroTienda>(m_prefijo);
+    // Read with the send's tables from the second send on; the first one makes it.
+    const bool leida = tabla(m_registro->tabla()).existe();
     // Kept from the first send on, so that what later features act on is known.
     if (!m_registro->preparar(m_cn, tp.transaccional ? u"InnoDB"_s : u"MyISAM"_s,
-                              m_config.simulacro, &m_sinRegistro)) {
+                              m_config.simulacro, leida, &m_sinRegistro)) {
         if (!m_cn.abierta()) {
             *error = m_sinRegistro;
             return false;
@@ -52,11 +54,13 @@ bool EscritorWeb::prepararCatalogo(const QList<Pertenencia>& pertenencias, QStri
         m_config.categorias = m_config.fabricantes = m_config.palabras = m_config.bajas = false;
         return true;
     }
-    m_viajes += 2;
+    m_viajes += leida ? 1 : 2;
     // Its columns, for the checksums of what the record says of each product.
-    if (!m_config.simulacro && !LeerEsquemaTienda(m_cn, {m_registro->tabla()}, &m_esquema, error))
-        return false;
-    ++m_viajes;
+    if (!leida && !m_config.simulacro) {
+        if (!LeerEsquemaTienda(m_cn, {m_registro->tabla()}, &m_esquema, error))
+            return false;
+        ++m_viajes;
+    }
     if (!m_config.categorias && !m_config.fabricantes && !m_config.palabras)
         return true;
     CatalogoTienda::Configuracion c;

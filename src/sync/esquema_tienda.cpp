@@ -27,21 +27,30 @@ bool LeerEsquemaTienda(Conexion& cn, const QStringList& tablas,
     if (nombres.isEmpty())
         return true;
     const QString lista = nombres.join(u',');
+    const QString sqlColumnas =
+        u"SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_SCALE, "
+        u"IS_NULLABLE, EXTRA, COLUMN_KEY, CHARACTER_SET_NAME, COLLATION_NAME, COLUMN_TYPE, "
+        u"NUMERIC_PRECISION, COLUMN_DEFAULT FROM information_schema.COLUMNS WHERE "
+        u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
+        lista + u") ORDER BY TABLE_NAME, ORDINAL_POSITION"_s;
+    const QString sqlMotores = u"SELECT TABLE_NAME, ENGINE FROM information_schema.TABLES WHERE "
+                               u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
+                               lista + u')';
     ResultadoConsulta columnas;
     ResultadoConsulta motores;
-    if (!cn.consultar(u"SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
-                      u"NUMERIC_SCALE, IS_NULLABLE, EXTRA, COLUMN_KEY, CHARACTER_SET_NAME, "
-                      u"COLLATION_NAME, COLUMN_TYPE, NUMERIC_PRECISION, COLUMN_DEFAULT FROM "
-                      u"information_schema.COLUMNS WHERE "
-                      u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
-                          lista + u") ORDER BY TABLE_NAME, ORDINAL_POSITION"_s,
-                      columnas) ||
-        !cn.consultar(u"SELECT TABLE_NAME, ENGINE FROM information_schema.TABLES WHERE "
-                      u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME IN ("_s +
-                          lista + u')',
-                      motores)) {
+    // One round trip where the session takes several statements.
+    QList<ResultadoConsulta> ambas;
+    const bool bien =
+        cn.opciones().variasSentencias
+            ? cn.consultarVarios(sqlColumnas + u';' + sqlMotores, ambas) && ambas.size() == 2
+            : cn.consultar(sqlColumnas, columnas) && cn.consultar(sqlMotores, motores);
+    if (!bien) {
         *error = cn.ultimoError();
         return false;
+    }
+    if (!ambas.isEmpty()) {
+        columnas = std::move(ambas[0]);
+        motores = std::move(ambas[1]);
     }
     for (auto it = esquema->begin(); it != esquema->end(); ++it) {
         TablaTienda& t = *it;

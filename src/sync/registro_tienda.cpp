@@ -6,20 +6,28 @@
 
 using namespace Qt::StringLiterals;
 
-RegistroTienda::RegistroTienda(const QString& prefijo)
-    : m_tabla(prefijo + u"vendaro_registro"_s) {}
+QString RegistroTienda::tablaDe(const QString& prefijo) {
+    return prefijo + u"vendaro_registro"_s;
+}
 
-bool RegistroTienda::preparar(Conexion& cn, const QString& motor, bool simulacro, QString* aviso) {
+RegistroTienda::RegistroTienda(const QString& prefijo)
+    : m_tabla(tablaDe(prefijo)) {}
+
+bool RegistroTienda::preparar(Conexion& cn, const QString& motor, bool simulacro, bool existe,
+                              QString* aviso) {
     m_disponible = false;
-    ResultadoConsulta existe;
-    if (!cn.consultar(u"SELECT COUNT(*) FROM information_schema.TABLES WHERE "
-                      u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME="_s +
-                          cn.literal(Valor(m_tabla)),
-                      existe)) {
-        *aviso = cn.ultimoError();
-        return false;
+    bool hay = existe;
+    if (!hay) {
+        ResultadoConsulta leido;
+        if (!cn.consultar(u"SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                          u"TABLE_SCHEMA=DATABASE() AND TABLE_NAME="_s +
+                              cn.literal(Valor(m_tabla)),
+                          leido)) {
+            *aviso = cn.ultimoError();
+            return false;
+        }
+        hay = !leido.filas.isEmpty() && leido.filas[0][0].texto() != u"0"_s;
     }
-    const bool hay = !existe.filas.isEmpty() && existe.filas[0][0].texto() != u"0"_s;
     if (!hay && simulacro)
         return m_disponible = true; // read as empty; a send makes it
     // The key: a point-of-sale key (its exact bytes: the run tells keys apart as the point of sale

@@ -38,13 +38,15 @@ public:
 
     explicit RegistroTienda(const QString& prefijo);
     const QString& tabla() const { return m_tabla; }
+    static QString tablaDe(const QString& prefijo);
     bool disponible() const { return m_disponible; }
 
     // Makes the table when it is missing (with the engine of the shop's product table, so that on
     // a transactional shop it commits with the rows it records). False when it cannot be made or
     // read: *aviso then says that the features needing it stay off for this send. A dry run makes
     // nothing and reads an absent table as empty.
-    bool preparar(Conexion& cn, const QString& motor, bool simulacro, QString* aviso);
+    // existe: the table was found by a read of the shop's schema already (no need to ask).
+    bool preparar(Conexion& cn, const QString& motor, bool simulacro, bool existe, QString* aviso);
 
     // The query of the rows of those kinds and keys.
     QString consulta(const Conexion& cn, const QStringList& tipos, const QStringList& claves) const;
