@@ -133,10 +133,13 @@ bool EscritorWeb::preparar(const QList<UsoDeTabla>& usos, const QStringList& nom
     // product. A dry run writes nothing, so it needs no privilege to write.
     // The account's right to write is tried once: a send that wrote with this account into these
     // tables noted so in its state, and its statements then cost nothing more.
-    m_huellaCuenta = huellaCuenta(usos);
+    m_huellaCuenta = huellaCuenta(usos, false);
+    m_huellaCuentaRegistro = huellaCuenta(usos, true);
     if (!m_config.estado.isEmpty())
         m_previo.leer(m_config.estado);
-    const bool probar = !m_config.simulacro && m_previo.cuenta != m_huellaCuenta;
+    m_registroProbado = !m_config.simulacro && m_previo.cuenta == m_huellaCuentaRegistro;
+    const bool probar =
+        !m_config.simulacro && m_previo.cuenta != m_huellaCuenta && !m_registroProbado;
     const QStringList problemas = ComprobarTablas(m_cn, usos, m_esquema, probar, false);
     if (!problemas.isEmpty()) {
         *error = problemas.join(u"; "_s);

@@ -176,7 +176,8 @@ private:
     bool leerSumas(EstadoTienda::Sumas* sumas, QString* error, const QSet<qint64>* solo = nullptr);
     QString textoDeFila(const TablaTienda& t, const QStringList& columnas) const;
     QByteArray huellaConfiguracion() const;
-    QByteArray huellaCuenta(const QList<UsoDeTabla>& usos) const;
+    // The account and what it writes; with registro, also the record table (proven writable).
+    QByteArray huellaCuenta(const QList<UsoDeTabla>& usos, bool registro) const;
     // Sends the writes decided so far; the block's last ones (ultima) commit its transaction.
     // Queries queued by despues go in the same round trip, after the writes; it is told the tables
     // written (trimmed, lower case), or nullptr when it cannot be told.
@@ -198,8 +199,10 @@ private:
     PlanProducto m_modelo;
     EstadoTienda m_previo; // the last send's state, as read
     QByteArray m_huellaCuenta;
-    bool m_filtro = false;        // the last send's state is in use
-    QSet<qint64> m_cubetasSucias; // buckets the shop changed since
+    QByteArray m_huellaCuentaRegistro;
+    bool m_registroProbado = false; // the last send wrote the record table with this account
+    bool m_filtro = false;          // the last send's state is in use
+    QSet<qint64> m_cubetasSucias;   // buckets the shop changed since
     // The checksums read as the run began, and what the run wrote since: the next state keeps the
     // former wherever the run wrote nothing, so a hand change made during the run is still found.
     std::optional<EstadoTienda::Sumas> m_sumasInicio;

@@ -41,7 +41,7 @@ bool EscritorWeb::prepararCatalogo(const QList<Pertenencia>& pertenencias, QStri
     const bool leida = tabla(m_registro->tabla()).existe();
     // Kept from the first send on, so that what later features act on is known.
     if (!m_registro->preparar(m_cn, tp.transaccional ? u"InnoDB"_s : u"MyISAM"_s,
-                              m_config.simulacro, leida, &m_sinRegistro)) {
+                              m_config.simulacro, leida, m_registroProbado, &m_sinRegistro)) {
         if (!m_cn.abierta()) {
             *error = m_sinRegistro;
             return false;
@@ -54,7 +54,7 @@ bool EscritorWeb::prepararCatalogo(const QList<Pertenencia>& pertenencias, QStri
         m_config.categorias = m_config.fabricantes = m_config.palabras = m_config.bajas = false;
         return true;
     }
-    m_viajes += leida ? 1 : 2;
+    m_viajes += (leida ? 0 : 1) + (leida && m_registroProbado ? 0 : 1);
     // Its columns, for the checksums of what the record says of each product.
     if (!leida && !m_config.simulacro) {
         if (!LeerEsquemaTienda(m_cn, {m_registro->tabla()}, &m_esquema, error))

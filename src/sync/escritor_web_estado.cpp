@@ -185,12 +185,14 @@ QByteArray EscritorWeb::huellaConfiguracion() const {
     return h.result();
 }
 
-QByteArray EscritorWeb::huellaCuenta(const QList<UsoDeTabla>& usos) const {
+QByteArray EscritorWeb::huellaCuenta(const QList<UsoDeTabla>& usos, bool registro) const {
     QCryptographicHash h(QCryptographicHash::Md5);
     QStringList partes{m_config.identidadTienda};
     for (const UsoDeTabla& u : usos)
         partes << u.tabla << u.columnas.join(u',') << (u.inserta ? u"i"_s : u"-"_s)
                << (u.actualiza ? u"u"_s : u"-"_s);
+    if (registro)
+        partes << RegistroTienda::tablaDe(m_prefijo) << u"i"_s;
     h.addData(partes.join(QChar(0x1f)).toUtf8());
     return h.result();
 }
@@ -293,7 +295,7 @@ bool EscritorWeb::guardarEstado(bool completo, QString* error) {
         return true; // the last complete state stays: its checksums find what changed since
     EstadoTienda nuevo;
     nuevo.huella = huellaConfiguracion();
-    nuevo.cuenta = m_huellaCuenta;
+    nuevo.cuenta = m_registro && m_registro->disponible() ? m_huellaCuentaRegistro : m_huellaCuenta;
     if (m_sumasInicio && !m_escrituraComun) {
         // Only the buckets this run wrote are read again; the others keep the checksums they had
         // when it began, so that whatever changed in them during the run is read next time.

@@ -14,7 +14,7 @@ RegistroTienda::RegistroTienda(const QString& prefijo)
     : m_tabla(tablaDe(prefijo)) {}
 
 bool RegistroTienda::preparar(Conexion& cn, const QString& motor, bool simulacro, bool existe,
-                              QString* aviso) {
+                              bool probada, QString* aviso) {
     m_disponible = false;
     bool hay = existe;
     if (!hay) {
@@ -48,7 +48,7 @@ bool RegistroTienda::preparar(Conexion& cn, const QString& motor, bool simulacro
     }
     // Writing it is tried too, with a statement that touches no row.
     const QString t = Conexion::identificador(m_tabla);
-    if (!simulacro &&
+    if (!simulacro && !(existe && probada) &&
         !cn.Execute(u"INSERT INTO "_s + t + u" SELECT * FROM "_s + t + u" WHERE 1=0"_s)) {
         *aviso = u"El usuario de la tienda no puede escribir en «%1» (%2): sin ella no se usan "
                  u"categorías, marcas, direcciones SEO ni bajas"_s.arg(m_tabla, cn.mensajeError());

@@ -45,8 +45,10 @@ public:
     // a transactional shop it commits with the rows it records). False when it cannot be made or
     // read: *aviso then says that the features needing it stay off for this send. A dry run makes
     // nothing and reads an absent table as empty.
-    // existe: the table was found by a read of the shop's schema already (no need to ask).
-    bool preparar(Conexion& cn, const QString& motor, bool simulacro, bool existe, QString* aviso);
+    // existe: the table was found by a read of the shop's schema already (no need to ask);
+    // probada: and this account wrote it in the last send (no need to try).
+    bool preparar(Conexion& cn, const QString& motor, bool simulacro, bool existe, bool probada,
+                  QString* aviso);
 
     // The query of the rows of those kinds and keys.
     QString consulta(const Conexion& cn, const QStringList& tipos, const QStringList& claves) const;

@@ -341,6 +341,45 @@ TEST(Catalogo, SinRegistroSinLoQueLoNecesita) {
     EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_category"_s), QStringList{u"0"_s});
 }
 
+// An account that may read the record's table but not write it: every send tries it again (the
+// state of a send that could not use it proves nothing), goes on without the features needing it
+// and says so, and no block fails on the record.
+TEST(Catalogo, RegistroSinDerechoDeEscrituraSePruebaEnCadaEnvio) {
+    Escenario e;
+    e.ajustar(u"Modo de envío"_s, u"por lotes"_s);
+    e.ajustar(u"Categorías"_s, u"línea"_s);
+    e.mapeoBasico();
+    e.pos.ejecutar(u"INSERT INTO lineas VALUES (1, 'Camisas');"
+                   u"INSERT INTO productos (Clave, Descrip, Precio, linea) VALUES ('P01', 'x', 1, "
+                   u"1);"_s);
+    ASSERT_TRUE(e.enviar().completo());
+    const QString usuario = u"sinregistro_"_s + e.tienda.nombre().right(6);
+    QString derechos = u"CREATE USER '"_s + usuario + u"'@'%' IDENTIFIED BY 'p';"_s;
+    for (const QString& t : e.tienda.filas(u"SELECT TABLE_NAME FROM information_schema.TABLES "
+                                           u"WHERE TABLE_SCHEMA = DATABASE()"_s))
+        derechos += u"GRANT SELECT"_s +
+                    (t == u"oc_vendaro_registro"_s ? QString() : u", INSERT, UPDATE, DELETE"_s) +
+                    u" ON `"_s + e.tienda.nombre() + u"`.`"_s + t + u"` TO '"_s + usuario +
+                    u"'@'%';"_s;
+    e.tienda.ejecutar(derechos);
+    e.ajustar(u"Usuario WEB"_s, usuario);
+    e.ajustar(u"Contraseña WEB"_s, u"p"_s);
+    for (const QString& clave : {u"P02"_s, u"P03"_s}) {
+        SCOPED_TRACE(qPrintable(clave));
+        e.pos.ejecutar(u"INSERT INTO productos (Clave, Descrip, Precio, linea) VALUES ('"_s +
+                       clave + u"', 'x', 1, 1);"_s);
+        const ResumenEnvio r = e.enviar();
+        EXPECT_EQ(r.creados, 1);
+        EXPECT_EQ(r.fallidos, 0);
+        ASSERT_EQ(r.avisosEnvio.size(), 1);
+        EXPECT_TRUE(r.avisosEnvio.first().startsWith(
+            u"El usuario de la tienda no puede escribir en «oc_vendaro_registro»"_s))
+            << qPrintable(r.avisosEnvio.first());
+    }
+    e.tienda.ejecutar(u"DROP USER '"_s + usuario + u"'@'%';"_s);
+    EXPECT_EQ(e.tienda.filas(u"SELECT COUNT(*) FROM oc_product"_s), QStringList{u"3"_s});
+}
+
 // An OpenCart 4.1 shop: columns that moved out of the product table, text columns that take NULL
 // (its pages break on NULL), keywords as key and value with a sub-category's under its parent's,
 // categories without the menu column.
